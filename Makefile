@@ -1,0 +1,29 @@
+# Set-up commands: `make run`, `make test`, `make bench`.
+JOBS ?= $(shell nproc)
+RELEASE_DIR ?= build/release
+TEST_DIR ?= build/test
+
+.PHONY: deps run build test bench clean
+
+deps:
+	@bash scripts/deps.sh
+
+build: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+run: build
+	./$(RELEASE_DIR)/mainwin/vitrane
+
+test: deps
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_SANITIZE=ON -DVT_BUILD_BENCH=OFF
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(TEST_DIR) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF -DVT_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	bash scripts/bench.sh $(RELEASE_DIR)
+
+clean:
+	rm -rf build

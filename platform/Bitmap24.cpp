@@ -1,0 +1,116 @@
+#include "platform/Bitmap24.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/Errors.h"
+
+void Bitmap24::SetSize(int width, int height) {
+  if (width < 0 || height < 0)
+    throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
+  if (width == 0 || height == 0) width = height = 0;
+  const size_t stride = StrideFor(width);
+  const uint64_t bytes = uint64_t(stride) * uint64_t(height);
+  // Far beyond any real picture; refuse before asking the allocator.
+  if (bytes > (uint64_t(1) << 40))
+    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  try {
+    std::vector<uint8_t> data(bytes, 0);
+    FData.swap(data);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  }
+  FWidth = width;
+  FHeight = height;
+  FStride = stride;
+}
+
+TColor Bitmap24::Pixel(int x, int y) const {
+  const uint8_t* p = ScanLine(y) + size_t(x) * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+void Bitmap24::SetPixel(int x, int y, TColor c) {
+  uint8_t* p = ScanLine(y) + size_t(x) * 3;
+  p[0] = GetBValue(c);
+  p[1] = GetGValue(c);
+  p[2] = GetRValue(c);
+}
+
+void Bitmap24::Fill(TColor c) { FillRect(TRect(0, 0, FWidth, FHeight), c); }
+
+void Bitmap24::FillRect(const TRect& r, TColor c) {
+  const int l = std::max(0, std::min(r.Left, r.Right)), rr = std::min(FWidth, std::max(r.Left, r.Right));
+  const int t = std::max(0, std::min(r.Top, r.Bottom)), b = std::min(FHeight, std::max(r.Top, r.Bottom));
+  if (l >= rr || t >= b) return;
+  const uint8_t px[3] = {GetBValue(c), GetGValue(c), GetRValue(c)};
+  for (int y = t; y < b; ++y) {
+    uint8_t* p = ScanLine(y) + size_t(l) * 3;
+    for (int x = l; x < rr; ++x, p += 3) std::memcpy(p, px, 3);
+  }
+}
+
+bool Bitmap24::operator==(const Bitmap24& o) const {
+  if (FWidth != o.FWidth || FHeight != o.FHeight) return false;
+  const size_t row = size_t(FWidth) * 3;
+  for (int y = 0; y < FHeight; ++y)
+    if (std::memcmp(ScanLine(y), o.ScanLine(y), row) != 0) return false;
+  return true;
+}
+
+namespace {
+
+// One axis of a stretch: target pixels [lo, hi) and, for each, its source index.
+struct AxisMap {
+  int lo = 0, hi = 0;
+  std::vector<int> src;  // indexed by target pixel - lo; -1 where outside the source
+};
+
+AxisMap MapAxis(int d0, int d1, int dLimit, int s0, int s1, int sLimit) {
+  AxisMap m;
+  const int64_t dw = int64_t(d1) - d0, sw = int64_t(s1) - s0;
+  if (dw == 0 || sw == 0) return m;
+  const bool dRev = dw < 0, sRev = sw < 0;
+  const int64_t adw = dRev ? -dw : dw, asw = sRev ? -sw : sw;
+  // A reversed rectangle (l, r) covers r + 1 .. l.
+  const int64_t first = dRev ? int64_t(d1) + 1 : d0, last = dRev ? d0 : int64_t(d1) - 1;
+  m.lo = int(std::max<int64_t>(first, 0));
+  m.hi = int(std::min<int64_t>(last + 1, dLimit));
+  if (m.lo >= m.hi) { m.lo = m.hi = 0; return m; }
+  m.src.resize(size_t(m.hi - m.lo));
+  for (int x = m.lo; x < m.hi; ++x) {
+    const int64_t i = dRev ? int64_t(d0) - x : int64_t(x) - d0;
+    const int64_t si = i * asw / adw;
+    const int64_t s = sRev ? int64_t(s0) - si : int64_t(s0) + si;
+    m.src[size_t(x - m.lo)] = (s >= 0 && s < sLimit) ? int(s) : -1;
+  }
+  return m;
+}
+
+}  // namespace
+
+void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src, const TRect& srcRect) {
+  if (dst.Empty() || src.Empty()) return;
+  const AxisMap mx = MapAxis(dstRect.Left, dstRect.Right, dst.Width(), srcRect.Left, srcRect.Right, src.Width());
+  const AxisMap my = MapAxis(dstRect.Top, dstRect.Bottom, dst.Height(), srcRect.Top, srcRect.Bottom, src.Height());
+  for (int y = my.lo; y < my.hi; ++y) {
+    const int sy = my.src[size_t(y - my.lo)];
+    if (sy < 0) continue;
+    const uint8_t* s = src.ScanLine(sy);
+    uint8_t* d = dst.ScanLine(y);
+    for (int x = mx.lo; x < mx.hi; ++x) {
+      const int sx = mx.src[size_t(x - mx.lo)];
+      if (sx < 0) continue;
+      std::memcpy(d + size_t(x) * 3, s + size_t(sx) * 3, 3);
+    }
+  }
+}
+
+void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src) {
+  StretchDraw(dst, dstRect, src, TRect(0, 0, src.Width(), src.Height()));
+}
+
+void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src) {
+  StretchDraw(dst, TRect(x, y, x + src.Width(), y + src.Height()), src);
+}

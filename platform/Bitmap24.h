@@ -1,0 +1,56 @@
+// The 24-bit device-independent bitmap: three bytes per pixel in memory order
+// blue, green, red, rows top-down, each row padded to a multiple of 4 bytes.
+// The buffer is one contiguous block, so a QImage (Format_BGR888) can wrap it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Types.h"
+
+class Bitmap24 {
+ public:
+  Bitmap24() = default;
+  Bitmap24(int width, int height) { SetSize(width, height); }
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+  // Bytes per row, padded to 4.
+  size_t Stride() const { return FStride; }
+  static size_t StrideFor(int width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
+
+  // Makes the bitmap width x height. The content after a size change is black.
+  // Raises EOutOfResources for negative sizes or a picture that cannot be allocated.
+  void SetSize(int width, int height);
+  void Clear() { SetSize(0, 0); }
+
+  uint8_t* ScanLine(int y) { return FData.data() + size_t(y) * FStride; }
+  const uint8_t* ScanLine(int y) const { return FData.data() + size_t(y) * FStride; }
+  uint8_t* Bits() { return FData.data(); }
+  const uint8_t* Bits() const { return FData.data(); }
+  size_t ByteSize() const { return FData.size(); }
+
+  TColor Pixel(int x, int y) const;
+  void SetPixel(int x, int y, TColor c);
+  void Fill(TColor c);
+  void FillRect(const TRect& r, TColor c);  // clipped to the bitmap
+
+  void Assign(const Bitmap24& other) { *this = other; }
+  bool operator==(const Bitmap24& o) const;
+
+ private:
+  int FWidth = 0, FHeight = 0;
+  size_t FStride = 0;
+  std::vector<uint8_t> FData;
+};
+
+// The plain stretch-draw of the graphics device (nearest neighbour): target
+// pixel i along an axis takes source pixel floor(i * sw / dw). A reversed
+// target rectangle mirrors: (w-1, 0)-(-1, h) covers pixels 0..w-1, mirrored,
+// with no one-pixel shift; a reversed source rectangle likewise. Both are
+// clipped to their bitmaps; nothing outside either is read or written.
+void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src, const TRect& srcRect);
+void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src);
+// Copies src into dst with its top-left corner at (x, y), clipped.
+void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src);

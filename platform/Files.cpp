@@ -1,0 +1,139 @@
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Errors.h"
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+  std::ifstream f(fileName, std::ios::binary);
+  if (!f) throw EFileError(Format("Cannot open file \"%s\". No such file or directory", fileName.c_str()));
+  f.seekg(0, std::ios::end);
+  const std::streamoff len = f.tellg();
+  if (len < 0) throw EFileError(Format("Cannot read file \"%s\"", fileName.c_str()));
+  f.seekg(0, std::ios::beg);
+  std::vector<uint8_t> data(static_cast<size_t>(len));
+  if (len > 0 && !f.read(reinterpret_cast<char*>(data.data()), len))
+    throw EFileError(Format("Cannot read file \"%s\"", fileName.c_str()));
+  return data;
+}
+
+void ReplaceFile(const std::string& tempName, const std::string& fileName) {
+  if (std::rename(tempName.c_str(), fileName.c_str()) != 0) {
+    const int e = errno;
+    std::remove(tempName.c_str());
+    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)));
+  }
+}
+
+void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data) {
+  const std::string tmp = fileName + ".tmp";
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    if (!f) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
+    f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    f.flush();
+    if (!f) {
+      f.close();
+      std::remove(tmp.c_str());
+      throw EFileError(Format("Unable to write to %s", fileName.c_str()));
+    }
+  }
+  ReplaceFile(tmp, fileName);
+}
+
+bool FileExists(const std::string& fileName) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::u8path(fileName), ec);
+}
+
+bool DirectoryExists(const std::string& dir) {
+  std::error_code ec;
+  return fs::is_directory(fs::u8path(dir), ec);
+}
+
+int64_t FileSize(const std::string& fileName) {
+  std::error_code ec;
+  const auto n = fs::file_size(fs::u8path(fileName), ec);
+  return ec ? -1 : int64_t(n);
+}
+
+bool DeleteFile(const std::string& fileName) { return std::remove(fileName.c_str()) == 0; }
+
+static size_t LastDelimiter(const std::string& path) { return path.find_last_of("/\\"); }
+
+std::string ExtractFileName(const std::string& path) {
+  const size_t p = LastDelimiter(path);
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+  const size_t p = LastDelimiter(path);
+  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  const size_t d = LastDelimiter(path);
+  const size_t p = path.find_last_of('.');
+  if (p == std::string::npos || (d != std::string::npos && p < d)) return std::string();
+  return path.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  const std::string old = ExtractFileExt(path);
+  return path.substr(0, path.size() - old.size()) + ext;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& dir) {
+  if (!dir.empty() && dir.back() == '/') return dir;
+  return dir + "/";
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return r;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return r;
+}
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return IncludeTrailingPathDelimiter(fs::current_path(ec).string());
+  return IncludeTrailingPathDelimiter(exe.parent_path().string());
+}
+
+std::string MakeTempFileName(const std::string& prefix) {
+  std::error_code ec;
+  std::string dir = fs::temp_directory_path(ec).string();
+  if (ec || dir.empty()) dir = "/tmp";
+  std::string pattern = IncludeTrailingPathDelimiter(dir) + prefix + "XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  const int fd = mkstemp(buf.data());
+  if (fd < 0) throw EFileError(Format("Cannot create a temporary file in %s", dir.c_str()));
+  ::close(fd);
+  return std::string(buf.data());
+}
+
+uint32_t GetTickMs() {
+  using namespace std::chrono;
+  return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}

@@ -1,0 +1,192 @@
+#include "platform/Jpeg.h"
+
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+namespace {
+
+// libjpeg's default error handler calls exit(). This one jumps back to the
+// caller, which turns the message into an exception once no libjpeg frame is
+// live (exceptions must not unwind through the C library).
+struct ErrorMgr {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  longjmp(err->jump, 1);
+}
+
+// Warnings (such as premature end of data) are treated as errors: a truncated
+// picture must not pass as a good one with grey rows.
+void EmitMessage(j_common_ptr cinfo, int msgLevel) {
+  if (msgLevel < 0) ErrorExit(cinfo);
+}
+
+void InstallErrors(ErrorMgr& err, jpeg_common_struct* c) {
+  c->err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.message[0] = 0;
+}
+
+// Converts the decoder's output row to B,G,R.
+void ConvertRow(const uint8_t* in, uint8_t* out, int width, J_COLOR_SPACE space, bool inverted) {
+  if (space == JCS_CMYK) {
+    for (int x = 0; x < width; ++x, in += 4, out += 3) {
+      int c = in[0], m = in[1], y = in[2], k = in[3];
+      if (!inverted) { c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k; }
+      out[0] = uint8_t((y * k + 127) / 255);
+      out[1] = uint8_t((m * k + 127) / 255);
+      out[2] = uint8_t((c * k + 127) / 255);
+    }
+  }
+}
+
+struct DecodeState {
+  jpeg_decompress_struct cinfo;
+  ErrorMgr err;
+  bool created = false;
+};
+
+// The part that runs under libjpeg: only plain data and pre-sized buffers here.
+// Returns false with err.message set on failure.
+bool DecodeCore(DecodeState& st, const uint8_t* data, size_t size, int scale) {
+  jpeg_decompress_struct& cinfo = st.cinfo;
+  if (setjmp(st.err.jump)) return false;
+  jpeg_create_decompress(&cinfo);
+  st.created = true;
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = 1u << scale;
+  cinfo.dct_method = JDCT_ISLOW;
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  jpeg_calc_output_dimensions(&cinfo);
+  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 65535 ||
+      cinfo.output_height > 65535) {
+    std::snprintf(st.err.message, sizeof st.err.message, "JPEG picture has invalid size %ux%u",
+                  cinfo.output_width, cinfo.output_height);
+    return false;
+  }
+  return true;
+}
+
+bool DecodeRows(DecodeState& st, Bitmap24& out, std::vector<uint8_t>& rowBuf) {
+  jpeg_decompress_struct& cinfo = st.cinfo;
+  if (setjmp(st.err.jump)) return false;
+  jpeg_start_decompress(&cinfo);
+  const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+  const bool inverted = cinfo.saw_Adobe_marker;
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const int y = int(cinfo.output_scanline);
+    JSAMPROW row = cmyk ? rowBuf.data() : out.ScanLine(y);
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
+      std::snprintf(st.err.message, sizeof st.err.message, "JPEG data ended early");
+      return false;
+    }
+    if (cmyk) ConvertRow(rowBuf.data(), out.ScanLine(y), int(cinfo.output_width), JCS_CMYK, inverted);
+  }
+  jpeg_finish_decompress(&cinfo);
+  return true;
+}
+
+}  // namespace
+
+void JpegDecode(const uint8_t* data, size_t size, int scale, Bitmap24& out) {
+  if (scale < 0 || scale > 3) scale = 0;
+  if (data == nullptr || size < 4) throw EPictureError("JPEG error #42: not a JPEG file");
+  DecodeState st;
+  std::memset(&st.cinfo, 0, sizeof st.cinfo);
+  InstallErrors(st.err, reinterpret_cast<jpeg_common_struct*>(&st.cinfo));
+  Bitmap24 result;
+  std::vector<uint8_t> rowBuf;
+  std::string failure;
+  if (DecodeCore(st, data, size, scale)) {
+    // Allocation may throw, so it happens here, outside the jump scope.
+    try {
+      result.SetSize(int(st.cinfo.output_width), int(st.cinfo.output_height));
+      rowBuf.resize(size_t(st.cinfo.output_width) * 4);
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    if (failure.empty() && !DecodeRows(st, result, rowBuf)) failure = st.err.message;
+  } else {
+    failure = st.err.message;
+  }
+  if (st.created) jpeg_destroy_decompress(&st.cinfo);
+  if (!failure.empty()) throw EPictureError("JPEG error: " + failure);
+  out = std::move(result);
+}
+
+void JpegDecodeFile(const std::string& fileName, int scale, Bitmap24& out) {
+  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  JpegDecode(data.data(), data.size(), scale, out);
+}
+
+namespace {
+struct EncodeState {
+  jpeg_compress_struct cinfo;
+  ErrorMgr err;
+  bool created = false;
+  unsigned char* mem = nullptr;
+  unsigned long memSize = 0;
+};
+
+bool EncodeCore(EncodeState& st, const Bitmap24& bmp, int quality) {
+  jpeg_compress_struct& cinfo = st.cinfo;
+  if (setjmp(st.err.jump)) return false;
+  jpeg_create_compress(&cinfo);
+  st.created = true;
+  jpeg_mem_dest(&cinfo, &st.mem, &st.memSize);
+  cinfo.image_width = JDIMENSION(bmp.Width());
+  cinfo.image_height = JDIMENSION(bmp.Height());
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  cinfo.dct_method = JDCT_ISLOW;
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(bmp.ScanLine(int(cinfo.next_scanline)));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  return true;
+}
+}  // namespace
+
+std::vector<uint8_t> JpegEncode(const Bitmap24& bmp, int quality) {
+  if (bmp.Empty()) throw EPictureError("JPEG error: cannot save an empty picture");
+  if (bmp.Width() > 65500 || bmp.Height() > 65500)
+    throw EPictureError(Format("JPEG error: a %d x %d picture is too large for JPEG", bmp.Width(), bmp.Height()));
+  if (quality < 1) quality = 1;
+  if (quality > 100) quality = 100;
+  EncodeState st;
+  std::memset(&st.cinfo, 0, sizeof st.cinfo);
+  InstallErrors(st.err, reinterpret_cast<jpeg_common_struct*>(&st.cinfo));
+  const bool ok = EncodeCore(st, bmp, quality);
+  std::vector<uint8_t> result;
+  std::string failure = ok ? std::string() : std::string(st.err.message);
+  if (ok) result.assign(st.mem, st.mem + st.memSize);
+  if (st.created) jpeg_destroy_compress(&st.cinfo);
+  std::free(st.mem);
+  if (!ok) throw EPictureError("JPEG error: " + failure);
+  return result;
+}
+
+void JpegEncodeFile(const Bitmap24& bmp, int quality, const std::string& fileName) {
+  WriteFileReplacing(fileName, JpegEncode(bmp, quality));
+}
+

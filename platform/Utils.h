@@ -1,0 +1,42 @@
+// Small shared routines: JPEG header probe and decoder scale, rectangle
+// fitting, tile orientation names, byte-count text, clamps and the window
+// bounds text.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/Types.h"
+
+// Walks the JPEG markers for a baseline or extended frame header (0xC0/0xC1)
+// and writes width and height only when it finds one; the caller zeroes them.
+// A missing file raises EFileError.
+void GetJPEGSize(const std::string& fileName, int& width, int& height);
+// Decoder scale 0..3 for a wanted size (see the header probe); width and
+// height receive the file's full size, 0 x 0 when the header gave none.
+// A wanted size <= 0 gives scale 0.
+int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeight, int& width, int& height);
+
+// The largest rectangle of the picture's proportions that fits the box,
+// centred in it; when the picture area is <= 0, result keeps its value.
+void FitRect(const TRect& picture, const TRect& box, TRect& result);
+TRect FitRect(const TRect& picture, const TRect& box);
+// As FitRect, but a picture that already fits is only centred.
+TRect FitRectTo(const TRect& picture, const TRect& box);
+
+// "", "H", "V" or "180" from the order of a stored crop rectangle's corners;
+// left unchanged when left = right or top = bottom.
+void OrientationName(int left, int top, int right, int bottom, std::string& name);
+
+// "1,023.00 Bytes", "1.50 KB", ... (always "," and "." whatever the locale).
+std::string FormatByteSize(int64_t count);
+
+inline int ClampByte(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int ClampRange(int v, int min, int max) { return v > max ? max : (v < min ? min : v); }
+
+// Window bounds text "left,top,right,bottom".
+std::string FormatBoundsText(const TRect& bounds);
+// Parses a bounds text by the loading rules. Returns false (apply nothing)
+// for an empty text, fewer than four numbers, an empty field, or a reversed
+// rectangle; raises EConvertError "'%s' is not a valid integer value" for a
+// field that is not an integer.
+bool ParseBoundsText(const std::string& text, TRect& bounds);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vitrane needs to build, test and run.
+# Idempotent: asks apt only when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  qt6-base-dev libgl-dev
+  libjpeg62-turbo-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libtiff-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
