@@ -1,0 +1,10 @@
+// The resolution patch for a JPEG file already written.
+#pragma once
+#include <string>
+
+// Sets the JFIF density of fileName to dots per inch: the units byte becomes 1
+// and the X and Y densities (clamped to 1..65535) are written big-endian in
+// place. Only a JFIF APP0 header found within the first 50 bytes is touched;
+// a file without one is left unchanged without a message. A file that cannot
+// be opened or written raises EFileError.
+void SetJPEGDensity(const std::string& fileName, int xDensity, int yDensity);
