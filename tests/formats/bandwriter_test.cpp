@@ -416,6 +416,7 @@ TEST(LargePicture, WritesFarBeyondItsMemory) {
   const int64_t fileSize = TIFFFileSize(W, H);
   EXPECT_EQ(FileSize(name), fileSize);
   const int64_t peak = int64_t(usage.ru_maxrss) * 1024;
+  RecordProperty("peak_resident_bytes", std::to_string(peak));
   EXPECT_LT(peak, fileSize / 8) << "peak resident " << peak << " bytes";
   // Spot checks: the last row's pixels and the last strip offset.
   TBandFileStream f(name, TFileMode::fmOpenReadWrite);
