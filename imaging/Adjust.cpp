@@ -148,25 +148,68 @@ void MixBitmaps(const Bitmap24& a, const Bitmap24& b, uint8_t blueWeight, uint8_
   }
 }
 
-void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divisor) {
-  if (divisor == 0 || bitmap.Empty()) return;
-  const int w = bitmap.Width(), h = bitmap.Height();
-  const size_t count = size_t(w) * size_t(h);
-  std::vector<TColor32> out(bitmap.Bits(), bitmap.Bits() + count);
-  for (int y = 1; y + 1 < h; ++y) {
-    const TColor32* rows[3] = {bitmap.ScanLine(y - 1), bitmap.ScanLine(y), bitmap.ScanLine(y + 1)};
-    TColor32* dst = out.data() + size_t(y) * size_t(w);
-    for (int x = 1; x + 1 < w; ++x) {
-      int64_t r = 0, g = 0, b = 0;
-      for (int i = 0; i < 9; ++i) {
-        const TColor32 p = rows[i / 3][x - 1 + i % 3];
-        r += int64_t(weights[i]) * RedComponent(p);
-        g += int64_t(weights[i]) * GreenComponent(p);
-        b += int64_t(weights[i]) * BlueComponent(p);
-      }
-      dst[x] = Color32(Clamp64(r / divisor), Clamp64(g / divisor), Clamp64(b / divisor), 255);
+namespace {
+
+// One output row of the convolution for every channel. The three input rows
+// are split into one array per channel so that each channel is a plain
+// weighted sum along x. T is the sum type, as narrow as the weights allow;
+// F divides: truncating a float or double quotient is exact while the sums
+// stay below 2^23 or 2^53, since a quotient that is not whole then lies
+// further from a whole number than the rounding can move it.
+template <class T, class F>
+void ConvolveRow(const TColor32* const rows[3], int w, const std::array<int, 9>& k, F divisor,
+                 std::vector<T>& planes, std::vector<uint8_t>& result, TColor32* dst) {
+  const size_t n = size_t(w);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      T* p = planes.data() + size_t(r * 3 + c) * n;
+      const int shift = 16 - 8 * c;  // red, green, blue
+      for (size_t x = 0; x < n; ++x) p[x] = T((rows[r][x] >> shift) & 0xFF);
+    }
+  for (int c = 0; c < 3; ++c) {
+    const T* p0 = planes.data() + size_t(c) * n;
+    const T* p1 = p0 + 3 * n;
+    const T* p2 = p1 + 3 * n;
+    uint8_t* out = result.data() + size_t(c) * n;
+    for (size_t x = 1; x + 1 < n; ++x) {
+      const T s = T(k[0]) * p0[x - 1] + T(k[1]) * p0[x] + T(k[2]) * p0[x + 1] + T(k[3]) * p1[x - 1] +
+                  T(k[4]) * p1[x] + T(k[5]) * p1[x + 1] + T(k[6]) * p2[x - 1] + T(k[7]) * p2[x] +
+                  T(k[8]) * p2[x + 1];
+      const F q = F(s) / divisor;
+      out[x] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
     }
   }
+  const uint8_t* red = result.data();
+  const uint8_t* green = red + n;
+  const uint8_t* blue = green + n;
+  for (size_t x = 1; x + 1 < n; ++x) dst[x] = Color32(red[x], green[x], blue[x], 255);
+}
+
+template <class T, class F>
+void ConvolveAll(const TBitmap32& bitmap, const std::array<int, 9>& k, int divisor,
+                 std::vector<TColor32>& out) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  std::vector<T> planes(size_t(w) * 9);
+  std::vector<uint8_t> result(size_t(w) * 3);
+  for (int y = 1; y + 1 < h; ++y) {
+    const TColor32* const rows[3] = {bitmap.ScanLine(y - 1), bitmap.ScanLine(y), bitmap.ScanLine(y + 1)};
+    ConvolveRow<T, F>(rows, w, k, F(divisor), planes, result, out.data() + size_t(y) * size_t(w));
+  }
+}
+
+}  // namespace
+
+void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divisor) {
+  if (divisor == 0 || bitmap.Empty()) return;
+  std::vector<TColor32> out(bitmap.Bits(), bitmap.Bits() + size_t(bitmap.Width()) * size_t(bitmap.Height()));
+  int64_t reach = 0;
+  for (int k : weights) reach += std::abs(int64_t(k)) * 255;
+  if (reach <= INT16_MAX)
+    ConvolveAll<int16_t, float>(bitmap, weights, divisor, out);
+  else if (reach <= INT32_MAX)
+    ConvolveAll<int32_t, double>(bitmap, weights, divisor, out);
+  else
+    ConvolveAll<int64_t, double>(bitmap, weights, divisor, out);
   std::copy(out.begin(), out.end(), bitmap.Bits());
   bitmap.Changed();
 }
@@ -174,15 +217,16 @@ void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divis
 TColor32 ColorRMS(const TBitmap32& bitmap) {
   if (bitmap.Empty()) return Color32(0, 0, 0, 255);
   const int w = bitmap.Width(), h = bitmap.Height();
-  double r = 0, g = 0, b = 0;
-  for (int y = 0; y < h; ++y) {
-    const TColor32* p = bitmap.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      const double pr = RedComponent(p[x]), pg = GreenComponent(p[x]), pb = BlueComponent(p[x]);
-      r += pr * pr;
-      g += pg * pg;
-      b += pb * pb;
-    }
+  // Sums of squares of bytes are whole numbers far below 2^53: summing them
+  // as integers gives exactly the double sums.
+  int64_t r = 0, g = 0, b = 0;
+  const TColor32* p = bitmap.Bits();
+  const size_t n = size_t(w) * size_t(h);
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t pr = RedComponent(p[i]), pg = GreenComponent(p[i]), pb = BlueComponent(p[i]);
+    r += pr * pr;
+    g += pg * pg;
+    b += pb * pb;
   }
   // The divisor is (height - 1) * (width - 1) as the tile statistics have
   // always used; it would be 0 for a single row or column.

@@ -206,6 +206,42 @@ TEST(Convolve3x3, SmallBitmapsAndDivisorZeroUnchanged) {
   EXPECT_EQ(changes, 1);
 }
 
+TEST(Convolve3x3, MatchesThePlainFormulaForAnyWeights) {
+  // Small, medium and huge weights take differently wide sums inside.
+  std::mt19937 rng(11);
+  const int ranges[] = {3, 20, 5000, 2000000000};
+  for (int range : ranges) {
+    std::uniform_int_distribution<int> weight(-range, range), div(-range, range);
+    for (int round = 0; round < 4; ++round) {
+      std::array<int, 9> k;
+      for (int& v : k) v = weight(rng);
+      int q = div(rng);
+      if (q == 0) q = 1;
+      TBitmap32 bmp;
+      bmp.SetSize(7, 5);
+      for (int i = 0; i < 35; ++i) bmp.Bits()[i] = TColor32(rng());
+      std::vector<TColor32> before(bmp.Bits(), bmp.Bits() + 35);
+      Convolve3x3(bmp, k, q);
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) {
+          TColor32 expected = before[size_t(y * 7 + x)];
+          if (x > 0 && x < 6 && y > 0 && y < 4) {
+            int64_t sum[3] = {0, 0, 0};
+            for (int i = 0; i < 9; ++i) {
+              const TColor32 p = before[size_t((y - 1 + i / 3) * 7 + x - 1 + i % 3)];
+              sum[0] += int64_t(k[size_t(i)]) * RedComponent(p);
+              sum[1] += int64_t(k[size_t(i)]) * GreenComponent(p);
+              sum[2] += int64_t(k[size_t(i)]) * BlueComponent(p);
+            }
+            auto c = [&](int64_t v) { return uint8_t(std::clamp<int64_t>(v / q, 0, 255)); };
+            expected = Color32(c(sum[0]), c(sum[1]), c(sum[2]), 255);
+          }
+          ASSERT_EQ(bmp.Pixel(x, y), expected) << range << " at " << x << "," << y;
+        }
+    }
+  }
+}
+
 TEST(ColorRMS, DivisorIsRowsAndColumnsLessOne) {
   TBitmap32 bmp;
   Fill32(bmp, 6, 6, Color32(100, 100, 100));
