@@ -43,6 +43,14 @@ void BM_StretchBitmap_3000x2000_to_42x32(benchmark::State& s) {
 void BM_StretchBitmap_42x32_to_6x6(benchmark::State& s) {
   StretchBitmapTo(s, 42, 32, 6, 6);
 }
+// A plan of 100 x 66 cells of 6 x 6 samples cut from a full-size source.
+void BM_StretchBitmap_3000x2000_to_600x396(benchmark::State& s) {
+  StretchBitmapTo(s, 3000, 2000, 600, 396);
+}
+// A stored thumbnail enlarged into a large output cell.
+void BM_StretchBitmap_42x32_to_420x320(benchmark::State& s) {
+  StretchBitmapTo(s, 42, 32, 420, 320);
+}
 void BM_Baseline_StretchDraw_3000x2000_to_42x32(benchmark::State& s) {
   BaselineStretchDraw(s, 3000, 2000, 42, 32);
 }
@@ -66,4 +74,6 @@ BENCHMARK(BM_Baseline_StretchDraw_3000x2000_to_42x32)->Unit(benchmark::kMillisec
 BENCHMARK(BM_StretchBitmap_3000x2000_to_42x32)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_StretchDraw_42x32_to_6x6)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StretchBitmap_42x32_to_6x6)->DenseRange(0, 6)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StretchBitmap_3000x2000_to_600x396)->Arg(rfMitchell)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StretchBitmap_42x32_to_420x320)->Arg(rfMitchell)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Stretch_Preview_3000x2000_to_400x267)->Arg(rfMitchell)->Unit(benchmark::kMillisecond);
