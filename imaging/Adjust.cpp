@@ -140,11 +140,12 @@ void MixBitmaps(const Bitmap24& a, const Bitmap24& b, uint8_t blueWeight, uint8_
     const uint8_t* pa = a.ScanLine(y);
     const uint8_t* pb = b.ScanLine(y);
     uint8_t* pc = c.ScanLine(y);
-    for (int i = 0; i < w * 3; ++i) {
-      const int B = pb[i];
-      // >> on a negative value floors, as the formula asks.
-      pc[i] = uint8_t(B - (((B - pa[i]) * weights[i % 3]) >> 8));
-    }
+    for (int x = 0; x < w; ++x, pa += 3, pb += 3, pc += 3)
+      for (int i = 0; i < 3; ++i) {
+        const int B = pb[i];
+        // >> on a negative value floors, as the formula asks.
+        pc[i] = uint8_t(B - (((B - pa[i]) * weights[i]) >> 8));
+      }
   }
 }
 
