@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -297,6 +298,17 @@ void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSp
   for (size_t b = 0; b < n; ++b) dst[b] = FinishChannel(acc[b], t);
 }
 
+// The work picture between the passes: target width x source height.
+std::vector<uint8_t> WorkPicture(int width, int height) {
+  const uint64_t bytes = uint64_t(width) * 3 * uint64_t(height);
+  try {
+    if (bytes > (uint64_t(1) << 40)) throw std::bad_alloc();
+    return std::vector<uint8_t>(bytes);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  }
+}
+
 }  // namespace
 
 void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, Bitmap24& source,
@@ -320,7 +332,7 @@ void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float ra
 
   const int sw = source.Width(), sh = source.Height();
   const size_t workStride = size_t(newWidth) * 3;
-  std::vector<uint8_t> work(workStride * size_t(sh));
+  std::vector<uint8_t> work = WorkPicture(newWidth, sh);
 
   {
     const auto sp = CachedIntSpans(sw, newWidth, k.Filter, support);
@@ -380,7 +392,7 @@ void Stretch(const Bitmap24& source, Bitmap24& target, TFilterProc filter, float
   if (target.Empty()) return;
   const int sw = source.Width(), sh = source.Height(), dw = target.Width(), dh = target.Height();
   const size_t workStride = size_t(dw) * 3;
-  std::vector<uint8_t> work(workStride * size_t(sh));
+  std::vector<uint8_t> work = WorkPicture(dw, sh);
 
   const auto across = BuildFloatLists(sw, dw, filter, width);
   for (int y = 0; y < sh; ++y) {

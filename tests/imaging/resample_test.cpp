@@ -230,6 +230,14 @@ TEST(StretchBitmap, EmptyInputsAndAliasing) {
   EXPECT_TRUE(self == expected);
 }
 
+TEST(StretchBitmap, PicturesTooLargeRaiseAClearError) {
+  // The target alone is small; the work picture between the passes
+  // (target width x source height) is not.
+  Bitmap24 src(1, 1000000), dst;
+  EXPECT_THROW(StretchBitmap(400000, 1, rfBox, 0, src, dst), EOutOfResources);
+  EXPECT_THROW(StretchBitmap(2000000000, 1000, rfBox, 0, src, dst), EOutOfResources);
+}
+
 TEST(StretchBitmap, OutOfRangeFilterMeansMitchell) {
   Bitmap24 src = Noise(30, 20, 7), a, b;
   StretchBitmap(11, 7, rfMitchell, 0, src, a);
