@@ -311,7 +311,7 @@ std::vector<uint8_t> WorkPicture(int width, int height) {
 
 }  // namespace
 
-void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, Bitmap24& source,
+void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, const Bitmap24& source,
                    Bitmap24& target) {
   if (&source == &target) {
     // Releasing the target first would release the source with it.

@@ -38,8 +38,9 @@ extern const TKernelEntry KernelTable[7];
 // Beyond the plain formulas: a target pixel whose weights all round to 0 (very
 // large reductions) takes the nearest source pixel; a target of 1 pixel along
 // an axis samples around the middle of the source; an empty source gives a
-// black target; source and target may be the same bitmap.
-void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, Bitmap24& source,
+// black target; source and target may be the same bitmap. The source is left
+// as it is (it is always 24-bit here).
+void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, const Bitmap24& source,
                    Bitmap24& target);
 
 // Resamples the whole source into the target at the target's current size
