@@ -295,7 +295,18 @@ void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSp
     for (size_t b = 0; b < n; ++b) acc[b] += wk * row[b];
   }
   const int32_t t = sp.Total[target];
-  for (size_t b = 0; b < n; ++b) dst[b] = FinishChannel(acc[b], t);
+  if (t == 0) {
+    for (size_t b = 0; b < n; ++b) dst[b] = FinishChannel(acc[b], t);
+    return;
+  }
+  // The same truncating division through double, which the compiler
+  // vectorises: the sums are far below 2^53, so a quotient that is not whole
+  // lies further from a whole number than the rounding can move it.
+  const double dt = t;
+  for (size_t b = 0; b < n; ++b) {
+    const double q = double(acc[b]) / dt;
+    dst[b] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
+  }
 }
 
 // The work picture between the passes: target width x source height.
