@@ -135,7 +135,10 @@ void Store(const std::string& fileName, const std::string& section, const std::s
   FindSection(f, section, first, last);
   if (first == std::string::npos) {
     if (!f.Lines.empty() && !Trim(f.Lines.back()).empty()) f.Lines.push_back("");
-    f.Lines.push_back("[" + OneLine(section) + "]");
+    std::string header(1, '[');
+    header += OneLine(section);
+    header += ']';
+    f.Lines.push_back(std::move(header));
     f.Lines.push_back(entry);
   } else {
     const size_t i = FindKey(f, first, last, key, valueStart);

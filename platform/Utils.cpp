@@ -142,15 +142,9 @@ TRect FitRectTo(const TRect& picture, const TRect& box) {
 
 void OrientationName(int left, int top, int right, int bottom, std::string& name) {
   if (left == right || top == bottom) return;
-  const bool mirrorX = right < left, mirrorY = bottom < top;
-  if (!mirrorX && !mirrorY)
-    name = "";
-  else if (mirrorX && !mirrorY)
-    name = "H";
-  else if (!mirrorX && mirrorY)
-    name = "V";
-  else
-    name = "180";
+  static const char* const kNames[4] = {"", "H", "V", "180"};
+  const int kind = (right < left ? 1 : 0) + (bottom < top ? 2 : 0);
+  name = std::string(kNames[kind]);
 }
 
 std::string FormatByteSize(int64_t count) {

@@ -65,13 +65,13 @@ struct Dib {
 
   // As a .bmp file, with the pixel offset filled in.
   std::vector<uint8_t> File() const {
-    std::vector<uint8_t> dib = Bytes();
-    std::vector<uint8_t> f(14, 0);
+    const std::vector<uint8_t> dib = Bytes();
+    std::vector<uint8_t> f(14 + dib.size(), 0);
     f[0] = 'B';
     f[1] = 'M';
-    Put32(f, 2, uint32_t(14 + dib.size()));
-    Put32(f, 10, uint32_t(14 + dib.size() - Pixels.size()));
-    f.insert(f.end(), dib.begin(), dib.end());
+    Put32(f, 2, uint32_t(f.size()));
+    Put32(f, 10, uint32_t(f.size() - Pixels.size()));
+    std::copy(dib.begin(), dib.end(), f.begin() + 14);
     return f;
   }
 };
