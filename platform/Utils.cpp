@@ -1,6 +1,8 @@
 #include "platform/Utils.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -158,23 +160,22 @@ std::string FormatByteSize(int64_t count) {
     ++i;
   }
   // Two decimals, halves to even as the rest of the program rounds, then the
-  // integer part grouped by threes.
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
-  std::string digits(buf);
-  const size_t dot = digits.find('.');
-  std::string intPart = digits.substr(0, dot), frac = digits.substr(dot);
-  std::string sign;
-  if (!intPart.empty() && intPart[0] == '-') {
-    sign = "-";
-    intPart.erase(0, 1);
+  // integer part grouped by threes. to_chars, unlike printf, ignores the
+  // locale that the GUI toolkit sets at start-up.
+  char digits[64];
+  const char* end = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed, 2).ptr;
+  const char* p = digits;
+  std::string text;
+  if (*p == '-') text.push_back(*p++);
+  const char* dot = std::find(p, end, '.');
+  const ptrdiff_t intLen = dot - p;
+  for (ptrdiff_t k = 0; k < intLen; ++k) {
+    if (k > 0 && (intLen - k) % 3 == 0) text.push_back(',');
+    text.push_back(p[k]);
   }
-  std::string grouped;
-  for (size_t k = 0; k < intPart.size(); ++k) {
-    if (k > 0 && (intPart.size() - k) % 3 == 0) grouped += ',';
-    grouped += intPart[k];
-  }
-  return sign + grouped + frac + kSuffix[i];
+  text.append(dot, end);
+  text.append(kSuffix[i]);
+  return text;
 }
 
 std::string FormatBoundsText(const TRect& bounds) {

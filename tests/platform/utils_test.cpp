@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "platform/Errors.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -181,6 +183,17 @@ TEST(FormatByteSize, GroupsAndSuffixes) {
   // 1.125 KB: the two decimals round halves to even.
   EXPECT_EQ(FormatByteSize(1152), "1.12 KB");
   EXPECT_EQ(FormatByteSize(-5), "-5.00 Bytes");
+}
+
+TEST(FormatByteSize, IgnoresTheNumericLocale) {
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
+      std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr)
+    GTEST_SKIP() << "no locale with a decimal comma installed";
+  const std::string text = FormatByteSize(1234567);
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(text, "1,205.63 KB");
 }
 
 TEST(Clamps, BoundsAndOrder) {
