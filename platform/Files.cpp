@@ -47,19 +47,26 @@ void ReplaceFile(const std::string& tempName, const std::string& fileName) {
 }
 
 void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data) {
-  const std::string tmp = fileName + ".tmp";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    if (!f) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
-    f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    f.flush();
-    if (!f) {
-      f.close();
-      std::remove(tmp.c_str());
-      throw EFileError(Format("Unable to write to %s", fileName.c_str()));
-    }
+  // Through a link the file it points at is replaced, not the link.
+  std::string target = fileName;
+  std::error_code ec;
+  if (fs::is_symlink(fs::u8path(fileName), ec)) {
+    const fs::path resolved = fs::canonical(fs::u8path(fileName), ec);
+    if (!ec) target = resolved.string();
   }
-  ReplaceFile(tmp, fileName);
+  const std::string tmp = target + ".tmp";
+  std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+  if (!f) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
+  f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  f.close();  // a full disk may only show when the file is closed
+  if (!f) {
+    std::remove(tmp.c_str());
+    throw EFileError(Format("Unable to write to %s", fileName.c_str()));
+  }
+  // The new file keeps the access rights the user gave the old one.
+  const fs::file_status old = fs::status(fs::u8path(target), ec);
+  if (!ec && fs::is_regular_file(old)) fs::permissions(fs::u8path(tmp), old.permissions(), ec);
+  ReplaceFile(tmp, target);
 }
 
 bool FileExists(const std::string& fileName) {

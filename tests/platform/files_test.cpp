@@ -44,6 +44,20 @@ TEST(Files, ReplacingKeepsTheOldFileUntilTheNewOneIsComplete) {
   EXPECT_FALSE(FileExists(folder + ".tmp"));
 }
 
+TEST(Files, ReplacingThroughALinkKeepsTheLinkAndTheRights) {
+  TestDir dir("files-link");
+  const std::string real = dir.File("real.ini"), link = dir.File("link.ini");
+  WriteText(real, "old");
+  ::chmod(real.c_str(), 0640);
+  std::filesystem::create_symlink(real, link);
+  WriteFileReplacing(link, {'n', 'e', 'w'});
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadText(real), "new");
+  struct stat st;
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
 TEST(Files, ReadingMissingFilesAndFoldersRaises) {
   TestDir dir("files-read");
   EXPECT_THROW(ReadWholeFile(dir.File("missing")), EFileError);
