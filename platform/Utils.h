@@ -17,7 +17,9 @@ void GetJPEGSize(const std::string& fileName, int& width, int& height);
 int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeight, int& width, int& height);
 
 // The largest rectangle of the picture's proportions that fits the box,
-// centred in it; when the picture area is <= 0, result keeps its value.
+// centred in it, rounded exactly with halves to even; a box of width 0 gives
+// the picture rect, and when the picture area is <= 0 result keeps its value
+// (the returning form then gives the picture rect).
 void FitRect(const TRect& picture, const TRect& box, TRect& result);
 TRect FitRect(const TRect& picture, const TRect& box);
 // As FitRect, but a picture that already fits is only centred.
