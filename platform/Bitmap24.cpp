@@ -7,8 +7,7 @@
 #include "platform/Errors.h"
 
 void Bitmap24::SetSize(int width, int height) {
-  if (width < 0 || height < 0)
-    throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
+  if (width < 0 || height < 0) throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
   if (width == 0 || height == 0) width = height = 0;
   const size_t stride = StrideFor(width);
   const uint64_t bytes = uint64_t(stride) * uint64_t(height);
@@ -38,7 +37,9 @@ void Bitmap24::SetPixel(int x, int y, TColor c) {
   p[2] = GetRValue(c);
 }
 
-void Bitmap24::Fill(TColor c) { FillRect(TRect(0, 0, FWidth, FHeight), c); }
+void Bitmap24::Fill(TColor c) {
+  FillRect(TRect(0, 0, FWidth, FHeight), c);
+}
 
 void Bitmap24::FillRect(const TRect& r, TColor c) {
   const int l = std::max(0, std::min(r.Left, r.Right)), rr = std::min(FWidth, std::max(r.Left, r.Right));
@@ -77,7 +78,10 @@ AxisMap MapAxis(int d0, int d1, int dLimit, int s0, int s1, int sLimit) {
   const int64_t first = dRev ? int64_t(d1) + 1 : d0, last = dRev ? d0 : int64_t(d1) - 1;
   m.lo = int(std::max<int64_t>(first, 0));
   m.hi = int(std::min<int64_t>(last + 1, dLimit));
-  if (m.lo >= m.hi) { m.lo = m.hi = 0; return m; }
+  if (m.lo >= m.hi) {
+    m.lo = m.hi = 0;
+    return m;
+  }
   m.src.resize(size_t(m.hi - m.lo));
   for (int x = m.lo; x < m.hi; ++x) {
     const int64_t i = dRev ? int64_t(d0) - x : int64_t(x) - d0;
@@ -92,8 +96,10 @@ AxisMap MapAxis(int d0, int d1, int dLimit, int s0, int s1, int sLimit) {
 
 void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src, const TRect& srcRect) {
   if (dst.Empty() || src.Empty()) return;
-  const AxisMap mx = MapAxis(dstRect.Left, dstRect.Right, dst.Width(), srcRect.Left, srcRect.Right, src.Width());
-  const AxisMap my = MapAxis(dstRect.Top, dstRect.Bottom, dst.Height(), srcRect.Top, srcRect.Bottom, src.Height());
+  const AxisMap mx =
+      MapAxis(dstRect.Left, dstRect.Right, dst.Width(), srcRect.Left, srcRect.Right, src.Width());
+  const AxisMap my =
+      MapAxis(dstRect.Top, dstRect.Bottom, dst.Height(), srcRect.Top, srcRect.Bottom, src.Height());
   for (int y = my.lo; y < my.hi; ++y) {
     const int sy = my.src[size_t(y - my.lo)];
     if (sy < 0) continue;

@@ -10,15 +10,25 @@ class EVitrane : public std::runtime_error {
 };
 
 // A file could not be opened, read or written.
-class EFileError : public EVitrane { using EVitrane::EVitrane; };
+class EFileError : public EVitrane {
+  using EVitrane::EVitrane;
+};
 // "Unknown picture file extension (.%s)" and readers refusing their input.
-class EInvalidGraphic : public EVitrane { using EVitrane::EVitrane; };
+class EInvalidGraphic : public EVitrane {
+  using EVitrane::EVitrane;
+};
 // A picture decoder met corrupt or truncated data.
-class EPictureError : public EVitrane { using EVitrane::EVitrane; };
+class EPictureError : public EVitrane {
+  using EVitrane::EVitrane;
+};
 // A text that should hold a number does not ("'%s' is not a valid integer value").
-class EConvertError : public EVitrane { using EVitrane::EVitrane; };
+class EConvertError : public EVitrane {
+  using EVitrane::EVitrane;
+};
 // A size beyond what memory or a file format can hold.
-class EOutOfResources : public EVitrane { using EVitrane::EVitrane; };
+class EOutOfResources : public EVitrane {
+  using EVitrane::EVitrane;
+};
 
 // printf-style formatting for messages.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -17,8 +17,8 @@ void ReplaceFile(const std::string& tempName, const std::string& fileName);
 
 bool FileExists(const std::string& fileName);
 bool DirectoryExists(const std::string& dir);
-int64_t FileSize(const std::string& fileName);  // -1 when missing
-bool DeleteFile(const std::string& fileName);   // false when it could not be removed
+int64_t FileSize(const std::string& fileName);         // -1 when missing
+bool DeleteFile(const std::string& fileName);          // false when it could not be removed
 std::string ExtractFileName(const std::string& path);  // after the last "/" or "\"
 std::string ExtractFilePath(const std::string& path);  // up to and including the last "/" or "\"
 std::string ExtractFileExt(const std::string& path);   // ".ext" of the file name, or ""

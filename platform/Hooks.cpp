@@ -61,22 +61,25 @@ int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) {
 int DefaultAnswer(const MessageBoxRequest& r) {
   if (r.IsDialog) {
     static const std::pair<unsigned, int> kOrder[] = {
-        {mbYes, mrYes}, {mbOK, mrOk}, {mbYesToAll, mrYesToAll}, {mbRetry, mrRetry}, {mbAll, mrAll},
-        {mbNo, mrNo},   {mbAbort, mrAbort}, {mbIgnore, mrIgnore}, {mbNoToAll, mrNoToAll}, {mbCancel, mrCancel}};
+        {mbYes, mrYes},         {mbOK, mrOk},        {mbYesToAll, mrYesToAll}, {mbRetry, mrRetry},
+        {mbAll, mrAll},         {mbNo, mrNo},        {mbAbort, mrAbort},       {mbIgnore, mrIgnore},
+        {mbNoToAll, mrNoToAll}, {mbCancel, mrCancel}};
     for (const auto& [bit, result] : kOrder)
       if (r.Buttons & bit) return result;
     return mrNone;
   }
-  static const int kButtons[6][3] = {{IDOK, IDOK, IDOK},         {IDOK, IDCANCEL, IDCANCEL},
+  static const int kButtons[6][3] = {{IDOK, IDOK, IDOK},           {IDOK, IDCANCEL, IDCANCEL},
                                      {IDABORT, IDRETRY, IDIGNORE}, {IDYES, IDNO, IDCANCEL},
-                                     {IDYES, IDNO, IDNO},         {IDRETRY, IDCANCEL, IDCANCEL}};
+                                     {IDYES, IDNO, IDNO},          {IDRETRY, IDCANCEL, IDCANCEL}};
   const unsigned type = r.Flags & MB_TYPEMASK;
   const unsigned def = (r.Flags & MB_DEFMASK) >> 8;
   if (type > 5 || def > 2) return IDOK;
   return kButtons[type][def];
 }
 
-const std::vector<MessageBoxRequest>& HeadlessMessages() { return gHeadless; }
+const std::vector<MessageBoxRequest>& HeadlessMessages() {
+  return gHeadless;
+}
 
 void ClearHeadlessMessages() {
   std::lock_guard<std::mutex> lock(gMutex);

@@ -47,8 +47,17 @@ enum : unsigned {
   mbHelp = 1 << 10,
 };
 enum : int {
-  mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
-  mrAll = 8, mrNoToAll = 9, mrYesToAll = 10
+  mrNone = 0,
+  mrOk = 1,
+  mrCancel = 2,
+  mrAbort = 3,
+  mrRetry = 4,
+  mrIgnore = 5,
+  mrYes = 6,
+  mrNo = 7,
+  mrAll = 8,
+  mrNoToAll = 9,
+  mrYesToAll = 10
 };
 
 struct MessageBoxRequest {

@@ -1,11 +1,16 @@
 #include "platform/Jpeg.h"
 
+// jpeglib.h needs FILE declared first.
+#include <stdio.h>
+// clang-format off
 #include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -19,6 +24,7 @@ struct ErrorMgr {
   jpeg_error_mgr pub;
   jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  bool sawEof;  // the data ended before the end-of-image marker
 };
 
 void ErrorExit(j_common_ptr cinfo) {
@@ -27,17 +33,47 @@ void ErrorExit(j_common_ptr cinfo) {
   longjmp(err->jump, 1);
 }
 
-// Warnings (such as premature end of data) are treated as errors: a truncated
-// picture must not pass as a good one with grey rows.
+// Warnings about the picture data (data running out inside a scan, bad
+// codes, lost sync) are treated as errors: a truncated or corrupt picture
+// must not pass as a good one with grey rows. Warnings about the wrapping
+// (stray bytes between markers, unknown versions, a damaged colour profile, a
+// file that ends after its last scan without the end-of-image marker) leave
+// the pixels intact and are let through. Data cut inside a scan also raises
+// JWRN_HIT_MARKER, which stays fatal; a cut between the scans of a
+// progressive file is caught after the scans are read.
 void EmitMessage(j_common_ptr cinfo, int msgLevel) {
-  if (msgLevel < 0) ErrorExit(cinfo);
+  if (msgLevel >= 0) return;
+  switch (cinfo->err->msg_code) {
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_JFIF_MAJOR:
+    case JWRN_ADOBE_XFORM:
+    case JWRN_BOGUS_ICC:
+    case JWRN_TOO_MUCH_DATA:
+      return;
+    case JWRN_JPEG_EOF:
+      reinterpret_cast<ErrorMgr*>(cinfo->err)->sawEof = true;
+      return;
+    default:
+      ErrorExit(cinfo);
+  }
 }
+
+// Progressive pictures keep every coefficient in memory; a damaged header can
+// ask for far more than any real picture. Beyond this libjpeg fails cleanly
+// instead of allocating.
+constexpr long kMaxDecoderMemory = 2L * 1024 * 1024 * 1024;
+// Even a uniform picture needs some compressed data per block; a header that
+// claims many more pixels than its data could hold is refused before the
+// picture is allocated.
+constexpr uint64_t kMinPlausiblePixels = uint64_t(1) << 26;
+constexpr uint64_t kMaxPixelsPerByte = 4096;
 
 void InstallErrors(ErrorMgr& err, jpeg_common_struct* c) {
   c->err = jpeg_std_error(&err.pub);
   err.pub.error_exit = ErrorExit;
   err.pub.emit_message = EmitMessage;
   err.message[0] = 0;
+  err.sawEof = false;
 }
 
 // Converts the decoder's output row to B,G,R.
@@ -45,7 +81,12 @@ void ConvertRow(const uint8_t* in, uint8_t* out, int width, J_COLOR_SPACE space,
   if (space == JCS_CMYK) {
     for (int x = 0; x < width; ++x, in += 4, out += 3) {
       int c = in[0], m = in[1], y = in[2], k = in[3];
-      if (!inverted) { c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k; }
+      if (!inverted) {
+        c = 255 - c;
+        m = 255 - m;
+        y = 255 - y;
+        k = 255 - k;
+      }
       out[0] = uint8_t((y * k + 127) / 255);
       out[1] = uint8_t((m * k + 127) / 255);
       out[2] = uint8_t((c * k + 127) / 255);
@@ -66,8 +107,16 @@ bool DecodeCore(DecodeState& st, const uint8_t* data, size_t size, int scale) {
   if (setjmp(st.err.jump)) return false;
   jpeg_create_decompress(&cinfo);
   st.created = true;
+  cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
+  const uint64_t pixels = uint64_t(cinfo.image_width) * cinfo.image_height;
+  if (pixels > kMinPlausiblePixels && pixels / kMaxPixelsPerByte > size) {
+    std::snprintf(st.err.message, sizeof st.err.message,
+                  "a %u x %u picture cannot be held in %zu bytes; the file is damaged", cinfo.image_width,
+                  cinfo.image_height, size);
+    return false;
+  }
   cinfo.scale_num = 1;
   cinfo.scale_denom = 1u << scale;
   cinfo.dct_method = JDCT_ISLOW;
@@ -83,10 +132,24 @@ bool DecodeCore(DecodeState& st, const uint8_t* data, size_t size, int scale) {
   return true;
 }
 
+bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
+  if (cinfo.coef_bits == nullptr) return false;
+  for (int c = 0; c < cinfo.num_components; ++c)
+    for (int k = 0; k < DCTSIZE2; ++k)
+      if (cinfo.coef_bits[c][k] != 0) return false;
+  return true;
+}
+
 bool DecodeRows(DecodeState& st, Bitmap24& out, std::vector<uint8_t>& rowBuf) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
   jpeg_start_decompress(&cinfo);
+  // A progressive file cut between two scans decodes without complaint, only
+  // blurred; it is complete when every coefficient got its last bit.
+  if (cinfo.progressive_mode && st.err.sawEof && !AllCoefficientsRefined(cinfo)) {
+    std::snprintf(st.err.message, sizeof st.err.message, "Premature end of JPEG file");
+    return false;
+  }
   const bool cmyk = cinfo.out_color_space == JCS_CMYK;
   const bool inverted = cinfo.saw_Adobe_marker;
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -106,7 +169,7 @@ bool DecodeRows(DecodeState& st, Bitmap24& out, std::vector<uint8_t>& rowBuf) {
 
 void JpegDecode(const uint8_t* data, size_t size, int scale, Bitmap24& out) {
   if (scale < 0 || scale > 3) scale = 0;
-  if (data == nullptr || size < 4) throw EPictureError("JPEG error #42: not a JPEG file");
+  if (data == nullptr || size < 4) throw EPictureError("JPEG error: not a JPEG file");
   DecodeState st;
   std::memset(&st.cinfo, 0, sizeof st.cinfo);
   InstallErrors(st.err, reinterpret_cast<jpeg_common_struct*>(&st.cinfo));
@@ -170,7 +233,8 @@ bool EncodeCore(EncodeState& st, const Bitmap24& bmp, int quality) {
 std::vector<uint8_t> JpegEncode(const Bitmap24& bmp, int quality) {
   if (bmp.Empty()) throw EPictureError("JPEG error: cannot save an empty picture");
   if (bmp.Width() > 65500 || bmp.Height() > 65500)
-    throw EPictureError(Format("JPEG error: a %d x %d picture is too large for JPEG", bmp.Width(), bmp.Height()));
+    throw EPictureError(
+        Format("JPEG error: a %d x %d picture is too large for JPEG", bmp.Width(), bmp.Height()));
   if (quality < 1) quality = 1;
   if (quality > 100) quality = 100;
   EncodeState st;
@@ -189,4 +253,3 @@ std::vector<uint8_t> JpegEncode(const Bitmap24& bmp, int quality) {
 void JpegEncodeFile(const Bitmap24& bmp, int quality, const std::string& fileName) {
   WriteFileReplacing(fileName, JpegEncode(bmp, quality));
 }
-

@@ -10,7 +10,9 @@
 
 namespace {
 
-void ReadJpegPicture(const std::string& fileName, Bitmap24& out) { JpegDecodeFile(fileName, 0, out); }
+void ReadJpegPicture(const std::string& fileName, Bitmap24& out) {
+  JpegDecodeFile(fileName, 0, out);
+}
 
 std::shared_mutex& ListMutex() {
   static std::shared_mutex m;

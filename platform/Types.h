@@ -27,7 +27,15 @@ constexpr TColor clLime = 0x00FF00;
 constexpr TColor clBlue = 0xFF0000;
 constexpr TColor clGray = 0x808080;
 constexpr TColor clSilver = 0xC0C0C0;
-constexpr uint8_t GetRValue(TColor c) { return uint8_t(c); }
-constexpr uint8_t GetGValue(TColor c) { return uint8_t(c >> 8); }
-constexpr uint8_t GetBValue(TColor c) { return uint8_t(c >> 16); }
-constexpr TColor RGB(uint8_t r, uint8_t g, uint8_t b) { return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16); }
+constexpr uint8_t GetRValue(TColor c) {
+  return uint8_t(c);
+}
+constexpr uint8_t GetGValue(TColor c) {
+  return uint8_t(c >> 8);
+}
+constexpr uint8_t GetBValue(TColor c) {
+  return uint8_t(c >> 16);
+}
+constexpr TColor RGB(uint8_t r, uint8_t g, uint8_t b) {
+  return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
+}

@@ -1,0 +1,118 @@
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/Errors.h"
+#include "platform/Hooks.h"
+#include "platform/TestSupport.h"
+
+namespace {
+
+TEST(Files, TempFilesAreNewEmptyAndPrefixed) {
+  TestDir dir("files-tmp");
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", dir.Path().c_str(), 1);
+  const std::string a = MakeTempFileName("vt"), b = MakeTempFileName("vt");
+  if (old)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(ExtractFilePath(a), dir.Path());
+  EXPECT_EQ(ExtractFileName(a).rfind("vt", 0), 0u);
+  EXPECT_EQ(FileSize(a), 0);
+  EXPECT_TRUE(DeleteFile(a));
+  EXPECT_TRUE(DeleteFile(b));
+  EXPECT_FALSE(FileExists(a));
+}
+
+TEST(Files, ReplacingKeepsTheOldFileUntilTheNewOneIsComplete) {
+  TestDir dir("files-replace");
+  const std::string f = dir.File("out.bin");
+  WriteFileReplacing(f, {1, 2, 3});
+  EXPECT_EQ(ReadWholeFile(f), (std::vector<uint8_t>{1, 2, 3}));
+  WriteFileReplacing(f, {4});
+  EXPECT_EQ(ReadWholeFile(f), (std::vector<uint8_t>{4}));
+  EXPECT_FALSE(FileExists(f + ".tmp"));
+  // A target that cannot be replaced (a folder) leaves no temporary behind.
+  const std::string folder = dir.File("folder");
+  std::filesystem::create_directories(folder + "/inside");
+  EXPECT_THROW(WriteFileReplacing(folder, {1}), EFileError);
+  EXPECT_TRUE(DirectoryExists(folder + "/inside"));
+  EXPECT_FALSE(FileExists(folder + ".tmp"));
+}
+
+TEST(Files, ReplacingThroughALinkKeepsTheLinkAndTheRights) {
+  TestDir dir("files-link");
+  const std::string real = dir.File("real.ini"), link = dir.File("link.ini");
+  WriteText(real, "old");
+  ::chmod(real.c_str(), 0640);
+  std::filesystem::create_symlink(real, link);
+  WriteFileReplacing(link, {'n', 'e', 'w'});
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadText(real), "new");
+  struct stat st;
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(Files, ReadingMissingFilesAndFoldersRaises) {
+  TestDir dir("files-read");
+  EXPECT_THROW(ReadWholeFile(dir.File("missing")), EFileError);
+  EXPECT_THROW(ReadWholeFile(dir.Path()), EFileError);
+  EXPECT_EQ(FileSize(dir.File("missing")), -1);
+  WriteText(dir.File("empty"), "");
+  EXPECT_TRUE(ReadWholeFile(dir.File("empty")).empty());
+}
+
+TEST(Files, NameParts) {
+  EXPECT_EQ(ExtractFileName("/a/b.c/d.JPG"), "d.JPG");
+  EXPECT_EQ(ExtractFilePath("/a/b.c/d.JPG"), "/a/b.c/");
+  EXPECT_EQ(ExtractFileExt("/a/b.c/d.JPG"), ".JPG");
+  EXPECT_EQ(ExtractFileExt("/a/b.c/noext"), "");
+  EXPECT_EQ(ExtractFileExt("c:\\x.y\\file"), "");
+  EXPECT_EQ(ChangeFileExt("/a/b.vt2", ".vtp"), "/a/b.vtp");
+  EXPECT_EQ(ChangeFileExt("/a/b", ".vtp"), "/a/b.vtp");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
+  EXPECT_EQ(UpperCase("a.jPg"), "A.JPG");
+  EXPECT_EQ(LowerCase("A.JPG"), "a.jpg");
+  EXPECT_EQ(ProgramFolder().back(), '/');
+}
+
+TEST(Files, TickCounterMovesForward) {
+  const uint32_t a = GetTickMs();
+  const uint32_t b = GetTickMs();
+  EXPECT_LE(a, b);
+}
+
+TEST(Hooks, HeadlessBoxesAreRecordedAndAnsweredByTheDefault) {
+  ClearHeadlessMessages();
+  EXPECT_EQ(MessageBox("Save?", "Vitrane 2", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(MessageBox("Sure?", "Vitrane 2", MB_OKCANCEL), IDOK);
+  EXPECT_EQ(MessageDlg("Go on?", mtConfirmation, mbNo | mbCancel), mrNo);
+  ASSERT_EQ(HeadlessMessages().size(), 3u);
+  EXPECT_EQ(HeadlessMessages()[2].Caption, "Confirm");
+  SetHeadlessAnswer(IDCANCEL);
+  EXPECT_EQ(MessageBox("Save?", "Vitrane 2", MB_YESNOCANCEL), IDCANCEL);
+  SetHeadlessAnswer(0);
+  int asked = 0;
+  SetMessageBoxHook([&](const MessageBoxRequest& r) {
+    ++asked;
+    return r.Text == "x" ? IDYES : IDNO;
+  });
+  EXPECT_EQ(MessageBox("x", "c", MB_YESNO), IDYES);
+  SetMessageBoxHook(nullptr);
+  EXPECT_EQ(asked, 1);
+  int pumped = 0;
+  ProcessMessages();
+  SetPumpHook([&] { ++pumped; });
+  ProcessMessages();
+  SetPumpHook(nullptr);
+  EXPECT_EQ(pumped, 1);
+  ClearHeadlessMessages();
+}
+
+}  // namespace
