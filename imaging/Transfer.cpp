@@ -133,7 +133,8 @@ void StretchNearest(TBitmap32& dst, const TRect& dr, const TRect& clip, const TB
 }
 
 // Every destination pixel is the average of the source block it covers, per
-// channel including alpha, through an 8.24 fixed-point reciprocal.
+// channel including alpha, through an 8.24 fixed-point reciprocal rounded up,
+// so that a block of one colour keeps exactly that colour.
 void StretchBlockAverage(TBitmap32& dst, const TRect& dr, const TRect& clip, const TBitmap32& src,
                          const TRect& sr, const TCombine& c) {
   const int64_t sw = sr.Width(), sh = sr.Height(), dw = dr.Width(), dh = dr.Height();
@@ -154,7 +155,8 @@ void StretchBlockAverage(TBitmap32& dst, const TRect& dr, const TRect& clip, con
         for (int xx = x0; xx < x1; ++xx)
           for (int k = 0; k < 4; ++k) sum[k] += (s[xx] >> (8 * k)) & 0xFF;
       }
-      const uint64_t recip = (uint64_t(1) << 24) / uint64_t(int64_t(x1 - x0) * (y1 - y0));
+      const uint64_t count = uint64_t(int64_t(x1 - x0) * (y1 - y0));
+      const uint64_t recip = ((uint64_t(1) << 24) + count - 1) / count;
       TColor32 p = 0;
       for (int k = 0; k < 4; ++k) p |= TColor32(std::min<uint64_t>((sum[k] * recip) >> 24, 255)) << (8 * k);
       CombinePixelInto(c, p, d[x]);
