@@ -29,7 +29,7 @@ void BM_DrawRectMitchell(benchmark::State& state) {
   state.counters["Mpix_src/s"] =
       benchmark::Counter(3000.0 * 2000.0 / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_DrawRectMitchell)->Args({120, 90})->Args({600, 450})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawRectMitchell)->Args({120, 90})->Args({600, 450})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Equal sizes: the row blend.
 void BM_BlendEqualSize(benchmark::State& state) {
@@ -43,7 +43,7 @@ void BM_BlendEqualSize(benchmark::State& state) {
   }
   state.counters["Mpix/s"] = benchmark::Counter(16.0, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_BlendEqualSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlendEqualSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Stretched (nearest, 2000 x 2000 into 4000 x 4000): the in-place blend with
 // master alpha 255 on every destination pixel.
@@ -59,6 +59,6 @@ void BM_BlendStretched(benchmark::State& state) {
   }
   state.counters["Mpix/s"] = benchmark::Counter(16.0, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_BlendStretched)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlendStretched)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
