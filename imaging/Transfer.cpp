@@ -251,26 +251,45 @@ void AccumulateRows(int32_t* sums, size_t lanes, const TBitmap32& src, int colLo
 }
 
 // Row kernel of the resampler's second step: one destination pixel from the
-// column sums, each channel the value >> 16 (clamped first for the filters
-// with negative lobes).
-inline TColor32 ResamplePixel(const int32_t* sums, int colLo, const TMappingPair* p, const TMappingPair* end,
+// column sums (pairs hold lane offsets into them), each channel the value
+// >> 16, clamped first for the filters with negative lobes. Acc is int32_t
+// when the weights bound every sum below 2^31, else int64_t.
+template <typename Acc>
+inline TColor32 ResamplePixel(const int32_t* sums, const TMappingPair* p, const TMappingPair* end,
                               bool clampValues) {
-  int64_t v[4] = {0, 0, 0, 0};
+  Acc v0 = 0, v1 = 0, v2 = 0, v3 = 0;
   for (; p != end; ++p) {
-    const int32_t* cs = sums + size_t(p->Pos - colLo) * 4;
-    const int64_t w = p->Weight;
-    v[0] += w * cs[0];
-    v[1] += w * cs[1];
-    v[2] += w * cs[2];
-    v[3] += w * cs[3];
+    const int32_t* cs = sums + p->Pos;
+    const Acc w = p->Weight;
+    v0 += w * cs[0];
+    v1 += w * cs[1];
+    v2 += w * cs[2];
+    v3 += w * cs[3];
   }
+  const Acc v[4] = {v0, v1, v2, v3};
   TColor32 pixel = 0;
   for (int k = 0; k < 4; ++k) {
-    int64_t value = v[k];
-    if (clampValues) value = std::clamp<int64_t>(value, 0, 0xFF0000);
+    Acc value = v[k];
+    if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
     pixel |= TColor32((value >> 16) & 0xFF) << (8 * k);
   }
   return pixel;
+}
+
+// The largest total of absolute weights over the lists of a table.
+int64_t MaxAbsWeight(const TMappingTable& t) {
+  int64_t most = 0;
+  for (int i = 0; i < t.Count(); ++i) {
+    int64_t total = 0;
+    for (const TMappingPair* p = t.Begin(i); p != t.End(i); ++p) total += std::abs(int64_t(p->Weight));
+    most = std::max(most, total);
+  }
+  return most;
+}
+
+unsigned CoreCount() {
+  static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return cores;
 }
 
 // The separable resampler with exact integer sums: per destination row, the
@@ -290,6 +309,10 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
   }
   const size_t lanes = size_t(colHi - colLo + 1) * 4;
   const bool clampValues = filter == sfLanczos || filter == sfMitchell;
+  // The horizontal lists with lane offsets into the column sums.
+  std::vector<TMappingPair> xLanes(mapX->Pairs);
+  for (TMappingPair& p : xLanes) p.Pos = (p.Pos - colLo) * 4;
+  const bool narrow = MaxAbsWeight(*mapY) * 255 * MaxAbsWeight(*mapX) < (int64_t(1) << 31);
   auto rows = [&](int top, int bottom) {
     std::vector<int32_t> sums(lanes);
     for (int y = top; y < bottom; ++y) {
@@ -299,15 +322,17 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
       TColor32* d = dst.ScanLine(y);
       for (int x = clip.Left; x < clip.Right; ++x) {
         const int col = x - clip.Left;
-        CombinePixelInto(c, ResamplePixel(sums.data(), colLo, mapX->Begin(col), mapX->End(col), clampValues),
-                         d[x]);
+        const TMappingPair *b = xLanes.data() + mapX->Start[col], *e = xLanes.data() + mapX->Start[col + 1];
+        const TColor32 pixel = narrow ? ResamplePixel<int32_t>(sums.data(), b, e, clampValues)
+                                      : ResamplePixel<int64_t>(sums.data(), b, e, clampValues);
+        CombinePixelInto(c, pixel, d[x]);
       }
     }
   };
   // Threads only pay for large reductions, and a combine event is the
   // caller's code, which may not expect them.
   const uint64_t work = uint64_t(mapY->Pairs.size()) * lanes;
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = CoreCount();
   const int threads = int(std::min<uint64_t>({cores, 4, uint64_t(clip.Height()), work / (8u << 20) + 1}));
   if (threads <= 1 || c.Op == dmCustom) {
     rows(clip.Top, clip.Bottom);
