@@ -248,7 +248,7 @@ void TBitmap32::DrawToDC(Bitmap24& dst, int x, int y) const {
 }
 
 void TBitmap32::DrawFromDC(const TRect& dstRect, const TRect& srcRect, const Bitmap24& src) {
-  if (Empty()) return;
+  if (Empty() || src.Empty()) return;
   // The device's own stretch does the mapping; the pixels it covers come back
   // with alpha 0, as a device copy into a 32-bit section leaves them.
   Bitmap24 device;

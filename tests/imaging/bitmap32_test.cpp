@@ -273,6 +273,9 @@ TEST(Bitmap32, DrawFromDCCopiesAndMirrorsWithAlphaZero) {
   EXPECT_EQ(b.Pixel(1, 0), 0x010101u);
   b.DrawFromDC(TRect(0, 0, 3, 2), TRect(0, 0, 1, 1), dev);
   EXPECT_EQ(Pixels(b), std::vector<TColor32>(6, 0x010101));
+  b.Clear(0xFF000000);
+  b.DrawFromDC(TRect(0, 0, 3, 2), TRect(0, 0, 1, 1), Bitmap24());  // an empty device copies nothing
+  EXPECT_EQ(Pixels(b), std::vector<TColor32>(6, 0xFF000000));
 }
 
 TEST(Bitmap32, PixelDataRoundTripsAndRefusesBadBlocks) {
