@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/Adjust.h"
@@ -49,7 +50,7 @@ struct TDecodedPicture {
   std::string FileName;
   int Kind = 0;
   TFileStamp Stamp;
-  std::shared_ptr<const TBitmap32> Picture;
+  std::shared_ptr<const Bitmap24> Picture;
 };
 
 std::mutex& CacheMutex() {
@@ -62,7 +63,7 @@ TDecodedPicture& LastDecoded() {
   return last;
 }
 
-std::shared_ptr<const TBitmap32> FindDecoded(const std::string& fileName, int kind, const TFileStamp& stamp) {
+std::shared_ptr<const Bitmap24> FindDecoded(const std::string& fileName, int kind, const TFileStamp& stamp) {
   std::lock_guard g(CacheMutex());
   const TDecodedPicture& last = LastDecoded();
   if (last.Picture && last.Kind == kind && last.Stamp == stamp && last.FileName == fileName)
@@ -71,28 +72,29 @@ std::shared_ptr<const TBitmap32> FindDecoded(const std::string& fileName, int ki
 }
 
 void KeepDecoded(const std::string& fileName, int kind, const TFileStamp& stamp,
-                 std::shared_ptr<const TBitmap32> picture) {
+                 std::shared_ptr<const Bitmap24> picture) {
   std::lock_guard g(CacheMutex());
   LastDecoded() = TDecodedPicture{fileName, kind, stamp, std::move(picture)};
 }
 
 // Reads the picture file of a tile by its kind, through the last-decoded
 // picture when the same file was read the same way and has not changed.
-// Reading failures the renderer tolerates give an empty picture.
-std::shared_ptr<const TBitmap32> ReadTilePicture(const std::string& fileName, int kind) {
+// Reading failures the renderer tolerates give an empty picture. The picture
+// stays 24-bit: only the tile's region is turned into opaque words later,
+// which gives the same words as converting the whole picture first.
+std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int kind) {
   TFileStamp stamp;
   const bool stamped = StampOf(fileName, stamp);
   if (stamped)
     if (auto found = FindDecoded(fileName, kind, stamp)) return found;
-  auto picture = std::make_shared<TBitmap32>();
-  Bitmap24 decoded;
+  auto picture = std::make_shared<Bitmap24>();
   if (kind == kIcon) {
-    LoadIconAsBitmap(fileName, decoded);  // raises
+    LoadIconAsBitmap(fileName, *picture);  // raises
   } else if (kind == kPictureList) {
     try {
-      LoadPicture(fileName, decoded);
+      LoadPicture(fileName, *picture);
     } catch (const std::exception&) {
-      return picture;
+      return std::make_shared<Bitmap24>();
     }
   } else {
     std::vector<uint8_t> data;
@@ -101,17 +103,30 @@ std::shared_ptr<const TBitmap32> ReadTilePicture(const std::string& fileName, in
     } catch (const EVitrane&) {
       return picture;
     }
-    JpegDecode(data.data(), data.size(), kind, decoded);  // raises
+    JpegDecode(data.data(), data.size(), kind, *picture);  // raises
   }
-  picture->Assign(decoded);
   if (stamped) KeepDecoded(fileName, kind, stamp, picture);
   return picture;
+}
+
+// The region of a 24-bit picture whose top-left corner is (left, top), as
+// opaque words into the zeroed work bitmap; parts outside the picture stay 0.
+void CopyRegion(const Bitmap24& picture, int left, int top, TBitmap32& work) {
+  const int64_t x0 = std::max<int64_t>(left, 0),
+                x1 = std::min<int64_t>(int64_t(left) + work.Width(), picture.Width());
+  const int64_t y0 = std::max<int64_t>(top, 0),
+                y1 = std::min<int64_t>(int64_t(top) + work.Height(), picture.Height());
+  if (x1 <= x0) return;
+  for (int64_t y = y0; y < y1; ++y)
+    BGRToColor32Row(picture.ScanLine(int(y)) + x0 * 3, work.ScanLine(int(y - top)) + (x0 - left),
+                    int(x1 - x0));
 }
 
 // Steps shared by the file and the in-memory paths: cut the region into a
 // zeroed bitmap (parts outside the picture stay black, alpha 0), stretch it
 // to the target with the Mitchell filter, undo the mirroring.
-void CutRegion(const TBitmap32& picture, int X1, int Y1, int X2, int Y2, int targetWidth, int targetHeight,
+template <typename Picture>
+void CutRegion(const Picture& picture, int X1, int Y1, int X2, int Y2, int targetWidth, int targetHeight,
                TBitmap32& out) {
   TBitmap32 work;
   work.SetStretchFilter(sfMitchell);
@@ -119,7 +134,12 @@ void CutRegion(const TBitmap32& picture, int X1, int Y1, int X2, int Y2, int tar
   const int64_t aw = w < 0 ? -w : w, ah = h < 0 ? -h : h;
   if (aw > INT32_MAX || ah > INT32_MAX) throw EOutOfResources("Can't allocate the DIB handle");
   work.SetSize(int(aw), int(ah));
-  if (aw != 0 && ah != 0) picture.DrawAt(work, -std::min(X1, X2), -std::min(Y1, Y2));
+  if (!work.Empty()) {
+    if constexpr (std::is_same_v<Picture, TBitmap32>)
+      picture.DrawAt(work, -std::min(X1, X2), -std::min(Y1, Y2));
+    else
+      CopyRegion(picture, std::min(X1, X2), std::min(Y1, Y2), work);
+  }
   out.SetSize(targetWidth, targetHeight);
   out.SetClipRect(out.BoundsRect());
   out.SetDrawMode(dmOpaque);
@@ -169,7 +189,7 @@ void BlendOver(TBitmap32& work, TBitmap32& overlay, int alpha) {
 void LoadTileRegion(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
                     int targetHeight, bool fastJpeg, TBitmap32& out) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
-  std::shared_ptr<const TBitmap32> picture;
+  std::shared_ptr<const Bitmap24> picture;
   if (fastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
     // The wanted size is the target size times the region's, so only very
     // large pictures are decoded reduced.

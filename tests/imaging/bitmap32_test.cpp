@@ -245,6 +245,18 @@ TEST(Bitmap32, TwentyFourBitPicturesComeInOpaqueAndGoOutWithoutAlpha) {
   EXPECT_EQ(dev.Pixel(0, 0), RGB(0, 0, 0));
 }
 
+TEST(Bitmap32, BGRRowsBecomeOpaqueWordsAtEveryLength) {
+  std::vector<uint8_t> bgr(30);
+  for (size_t i = 0; i < bgr.size(); ++i) bgr[i] = uint8_t(7 * i + 1);
+  for (int n = 0; n <= 10; ++n) {
+    std::vector<TColor32> words(11, 0x12345678);
+    BGRToColor32Row(bgr.data(), words.data(), n);
+    for (int x = 0; x < n; ++x)
+      ASSERT_EQ(words[size_t(x)], Color32(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x])) << n << " " << x;
+    EXPECT_EQ(words[size_t(n)], 0x12345678u);
+  }
+}
+
 TEST(Bitmap32, TransparentPicturesGetAlphaZeroOnTheirKeyColour) {
   Bitmap24 p(3, 1);
   p.SetPixel(0, 0, RGB(255, 0, 255));

@@ -114,6 +114,21 @@ TEST_F(TileRender, LoadsFilesThroughThePictureList) {
   EXPECT_EQ(rendered.Pixel(0, 0), RGB(40, 10, 7));  // mirrored
 }
 
+TEST_F(TileRender, FileAndMemoryPathsCutTheSameRegions) {
+  const Bitmap24 pic = Gradient(9, 7);
+  WriteBMPFile(pic, Dir + "r.bmp");
+  const auto memory = As32(pic);
+  const TRect regions[] = {{0, 0, 9, 7},  {-2, -1, 5, 4},   {7, 5, 11, 9},
+                           {8, 6, 1, -2}, {20, 20, 25, 24}, {3, 3, 3, 6}};
+  for (const TRect& r : regions) {
+    TBitmap32 fromFile, fromMemory;
+    LoadTileRegion(Dir + "r.bmp", r.Left, r.Top, r.Right, r.Bottom, 5, 4, true, fromFile);
+    CropTileRegion(*memory, r.Left, r.Top, r.Right, r.Bottom, 5, 4, fromMemory);
+    EXPECT_EQ(Pixels(fromFile), Pixels(fromMemory))
+        << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+  }
+}
+
 TEST_F(TileRender, MissingOrUnreadableFilesGiveBlackTiles) {
   for (const char* name : {"none.jpg", "none.bmp", "none.xyz"})
     for (bool fast : {false, true}) {
