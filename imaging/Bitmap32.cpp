@@ -65,6 +65,20 @@ TColor32 Color32(TColor windowColor) {
   return Color32(GetRValue(windowColor), GetGValue(windowColor), GetBValue(windowColor), 255);
 }
 
+void BGRToColor32Row(const uint8_t* bgr, TColor32* dst, int count) {
+  // Four pixels from three little-endian words at a time.
+  int i = 0;
+  for (; i + 4 <= count; i += 4, bgr += 12, dst += 4) {
+    uint32_t w[3];
+    std::memcpy(w, bgr, 12);
+    dst[0] = 0xFF000000u | (w[0] & 0xFFFFFF);
+    dst[1] = 0xFF000000u | (w[0] >> 24) | ((w[1] & 0xFFFF) << 8);
+    dst[2] = 0xFF000000u | (w[1] >> 16) | ((w[2] & 0xFF) << 16);
+    dst[3] = 0xFF000000u | (w[2] >> 8);
+  }
+  for (; i < count; ++i, bgr += 3) *dst++ = OpaqueFromBGR(bgr);
+}
+
 TFixedRect FixedRect(const TRect& r) {
   auto fx = [](int32_t v) { return int32_t(uint32_t(v) << 16); };
   return TFixedRect{fx(r.Left), fx(r.Top), fx(r.Right), fx(r.Bottom)};
@@ -248,7 +262,7 @@ void TBitmap32::DrawToDC(Bitmap24& dst, int x, int y) const {
 }
 
 void TBitmap32::DrawFromDC(const TRect& dstRect, const TRect& srcRect, const Bitmap24& src) {
-  if (Empty()) return;
+  if (Empty() || src.Empty()) return;
   // The device's own stretch does the mapping; the pixels it covers come back
   // with alpha 0, as a device copy into a 32-bit section leaves them.
   Bitmap24 device;
@@ -338,9 +352,7 @@ void TBitmap32::Assign(const Bitmap24& src) {
     TUpdateScope scope(*this);
     SetSize(src.Width(), src.Height());
     for (int y = 0; y < FHeight && !Empty(); ++y) {
-      const uint8_t* s = src.ScanLine(y);
-      TColor32* d = ScanLine(y);
-      for (int x = 0; x < FWidth; ++x, s += 3) d[x] = OpaqueFromBGR(s);
+      BGRToColor32Row(src.ScanLine(y), ScanLine(y), FWidth);
     }
   }
   Changed();

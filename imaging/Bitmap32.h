@@ -68,6 +68,9 @@ constexpr uint8_t BlueComponent(TColor32 c) {
   return uint8_t(c);
 }
 
+// Row kernel: count pixels of 24-bit blue, green, red bytes to opaque words.
+void BGRToColor32Row(const uint8_t* bgr, TColor32* dst, int count);
+
 // --- Rectangles ------------------------------------------------------------------
 constexpr TPoint MakePoint(int32_t x, int32_t y) {
   return TPoint{x, y};

@@ -4,7 +4,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <numbers>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/Rounding.h"
 
@@ -133,7 +139,8 @@ void StretchNearest(TBitmap32& dst, const TRect& dr, const TRect& clip, const TB
 }
 
 // Every destination pixel is the average of the source block it covers, per
-// channel including alpha, through an 8.24 fixed-point reciprocal.
+// channel including alpha, through an 8.24 fixed-point reciprocal rounded up,
+// so that a block of one colour keeps exactly that colour.
 void StretchBlockAverage(TBitmap32& dst, const TRect& dr, const TRect& clip, const TBitmap32& src,
                          const TRect& sr, const TCombine& c) {
   const int64_t sw = sr.Width(), sh = sr.Height(), dw = dr.Width(), dh = dr.Height();
@@ -154,7 +161,8 @@ void StretchBlockAverage(TBitmap32& dst, const TRect& dr, const TRect& clip, con
         for (int xx = x0; xx < x1; ++xx)
           for (int k = 0; k < 4; ++k) sum[k] += (s[xx] >> (8 * k)) & 0xFF;
       }
-      const uint64_t recip = (uint64_t(1) << 24) / uint64_t(int64_t(x1 - x0) * (y1 - y0));
+      const uint64_t count = uint64_t(int64_t(x1 - x0) * (y1 - y0));
+      const uint64_t recip = ((uint64_t(1) << 24) + count - 1) / count;
       TColor32 p = 0;
       for (int k = 0; k < 4; ++k) p |= TColor32(std::min<uint64_t>((sum[k] * recip) >> 24, 255)) << (8 * k);
       CombinePixelInto(c, p, d[x]);
@@ -196,9 +204,99 @@ void StretchBilinear(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
   }
 }
 
+// Row kernel of the resampler: sums[k] += weight * byte k of each listed
+// source row, over lanes bytes (4 per pixel) starting at column colLo. With
+// SSE2 two rows go together through 16-bit multiply-adds; every product and
+// sum is the same exact integer as in the plain loop.
+void AccumulateRows(int32_t* sums, size_t lanes, const TBitmap32& src, int colLo, const TMappingPair* p,
+                    const TMappingPair* end) {
+#if defined(__SSE2__)
+  const size_t vectorLanes = lanes & ~size_t(15);
+  for (; p != end; p += 2) {
+    const bool pair = p + 1 != end;
+    const uint8_t* a = reinterpret_cast<const uint8_t*>(src.PixelAddress(colLo, p->Pos));
+    const uint8_t* b = pair ? reinterpret_cast<const uint8_t*>(src.PixelAddress(colLo, p[1].Pos)) : a;
+    const int32_t wa = p->Weight, wb = pair ? p[1].Weight : 0;
+    if (wa < INT16_MIN || wa > INT16_MAX || wb < INT16_MIN || wb > INT16_MAX) {
+      for (size_t k = 0; k < lanes; ++k) sums[k] += wa * int32_t(a[k]) + wb * int32_t(b[k]);
+      continue;
+    }
+    const __m128i w = _mm_set1_epi32(int32_t((uint32_t(uint16_t(wb)) << 16) | uint16_t(wa)));
+    const __m128i zero = _mm_setzero_si128();
+    size_t k = 0;
+    for (; k < vectorLanes; k += 16) {
+      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k));
+      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+      const __m128i aLo = _mm_unpacklo_epi8(va, zero), aHi = _mm_unpackhi_epi8(va, zero);
+      const __m128i bLo = _mm_unpacklo_epi8(vb, zero), bHi = _mm_unpackhi_epi8(vb, zero);
+      __m128i* s = reinterpret_cast<__m128i*>(sums + k);
+      _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_madd_epi16(_mm_unpacklo_epi16(aLo, bLo), w)));
+      _mm_storeu_si128(
+          s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_madd_epi16(_mm_unpackhi_epi16(aLo, bLo), w)));
+      _mm_storeu_si128(
+          s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_madd_epi16(_mm_unpacklo_epi16(aHi, bHi), w)));
+      _mm_storeu_si128(
+          s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_madd_epi16(_mm_unpackhi_epi16(aHi, bHi), w)));
+    }
+    for (; k < lanes; ++k) sums[k] += wa * int32_t(a[k]) + wb * int32_t(b[k]);
+    if (!pair) break;
+  }
+#else
+  for (; p != end; ++p) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src.PixelAddress(colLo, p->Pos));
+    const int32_t w = p->Weight;
+    for (size_t k = 0; k < lanes; ++k) sums[k] += w * int32_t(bytes[k]);
+  }
+#endif
+}
+
+// Row kernel of the resampler's second step: one destination pixel from the
+// column sums (pairs hold lane offsets into them), each channel the value
+// >> 16, clamped first for the filters with negative lobes. Acc is int32_t
+// when the weights bound every sum below 2^31, else int64_t.
+template <typename Acc>
+inline TColor32 ResamplePixel(const int32_t* sums, const TMappingPair* p, const TMappingPair* end,
+                              bool clampValues) {
+  Acc v0 = 0, v1 = 0, v2 = 0, v3 = 0;
+  for (; p != end; ++p) {
+    const int32_t* cs = sums + p->Pos;
+    const Acc w = p->Weight;
+    v0 += w * cs[0];
+    v1 += w * cs[1];
+    v2 += w * cs[2];
+    v3 += w * cs[3];
+  }
+  const Acc v[4] = {v0, v1, v2, v3};
+  TColor32 pixel = 0;
+  for (int k = 0; k < 4; ++k) {
+    Acc value = v[k];
+    if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
+    pixel |= TColor32((value >> 16) & 0xFF) << (8 * k);
+  }
+  return pixel;
+}
+
+// The largest total of absolute weights over the lists of a table.
+int64_t MaxAbsWeight(const TMappingTable& t) {
+  int64_t most = 0;
+  for (int i = 0; i < t.Count(); ++i) {
+    int64_t total = 0;
+    for (const TMappingPair* p = t.Begin(i); p != t.End(i); ++p) total += std::abs(int64_t(p->Weight));
+    most = std::max(most, total);
+  }
+  return most;
+}
+
+unsigned CoreCount() {
+  static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return cores;
+}
+
 // The separable resampler with exact integer sums: per destination row, the
 // weighted column sums of the listed source rows, then per destination
-// column the weighted sum of those; each channel is the value >> 16.
+// column the weighted sum of those. Large opaque or blended jobs split their
+// destination rows over threads; every row is computed alone, so the bytes
+// are the same for any number of threads.
 void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const TBitmap32& src,
                      const TRect& sr, TStretchFilter filter, const TCombine& c) {
   const auto mapX = CachedMappingTable(dr.Left, dr.Right, clip.Left, clip.Right, sr.Left, sr.Right, filter);
@@ -210,38 +308,54 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
     colHi = std::max(colHi, p.Pos);
   }
   const size_t lanes = size_t(colHi - colLo + 1) * 4;
-  std::vector<int32_t> sums(lanes);
   const bool clampValues = filter == sfLanczos || filter == sfMitchell;
-  for (int y = clip.Top; y < clip.Bottom; ++y) {
-    const int row = y - clip.Top;
-    std::fill(sums.begin(), sums.end(), 0);
-    int32_t* sp = sums.data();
-    for (const TMappingPair* p = mapY->Begin(row); p != mapY->End(row); ++p) {
-      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src.PixelAddress(colLo, p->Pos));
-      const int32_t w = p->Weight;
-      for (size_t k = 0; k < lanes; ++k) sp[k] += w * int32_t(bytes[k]);
-    }
-    TColor32* d = dst.ScanLine(y);
-    for (int x = clip.Left; x < clip.Right; ++x) {
-      const int col = x - clip.Left;
-      int64_t v[4] = {0, 0, 0, 0};
-      for (const TMappingPair* p = mapX->Begin(col); p != mapX->End(col); ++p) {
-        const int32_t* cs = sp + size_t(p->Pos - colLo) * 4;
-        const int64_t w = p->Weight;
-        v[0] += w * cs[0];
-        v[1] += w * cs[1];
-        v[2] += w * cs[2];
-        v[3] += w * cs[3];
+  // The horizontal lists with lane offsets into the column sums.
+  std::vector<TMappingPair> xLanes(mapX->Pairs);
+  for (TMappingPair& p : xLanes) p.Pos = (p.Pos - colLo) * 4;
+  const bool narrow = MaxAbsWeight(*mapY) * 255 * MaxAbsWeight(*mapX) < (int64_t(1) << 31);
+  auto rows = [&](int top, int bottom) {
+    std::vector<int32_t> sums(lanes);
+    for (int y = top; y < bottom; ++y) {
+      const int row = y - clip.Top;
+      std::fill(sums.begin(), sums.end(), 0);
+      AccumulateRows(sums.data(), lanes, src, colLo, mapY->Begin(row), mapY->End(row));
+      TColor32* d = dst.ScanLine(y);
+      for (int x = clip.Left; x < clip.Right; ++x) {
+        const int col = x - clip.Left;
+        const TMappingPair *b = xLanes.data() + mapX->Start[col], *e = xLanes.data() + mapX->Start[col + 1];
+        const TColor32 pixel = narrow ? ResamplePixel<int32_t>(sums.data(), b, e, clampValues)
+                                      : ResamplePixel<int64_t>(sums.data(), b, e, clampValues);
+        CombinePixelInto(c, pixel, d[x]);
       }
-      TColor32 pixel = 0;
-      for (int k = 0; k < 4; ++k) {
-        int64_t value = v[k];
-        if (clampValues) value = std::clamp<int64_t>(value, 0, 0xFF0000);
-        pixel |= TColor32((value >> 16) & 0xFF) << (8 * k);
-      }
-      CombinePixelInto(c, pixel, d[x]);
     }
+  };
+  // Threads only pay for large reductions, and a combine event is the
+  // caller's code, which may not expect them.
+  const uint64_t work = uint64_t(mapY->Pairs.size()) * lanes;
+  const unsigned cores = CoreCount();
+  const int threads = int(std::min<uint64_t>({cores, 4, uint64_t(clip.Height()), work / (8u << 20) + 1}));
+  if (threads <= 1 || c.Op == dmCustom) {
+    rows(clip.Top, clip.Bottom);
+    return;
   }
+  std::vector<std::thread> pool;
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  const int h = clip.Height();
+  for (int t = 0; t < threads; ++t) {
+    const int top = clip.Top + int(int64_t(h) * t / threads),
+              bottom = clip.Top + int(int64_t(h) * (t + 1) / threads);
+    pool.emplace_back([&, top, bottom] {
+      try {
+        rows(top, bottom);
+      } catch (...) {
+        std::lock_guard g(failureLock);
+        if (!failure) failure = std::current_exception();
+      }
+    });
+  }
+  for (std::thread& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace

@@ -1,0 +1,313 @@
+#include "imaging/TileRender.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <type_traits>
+#include <vector>
+
+#include "imaging/Adjust.h"
+#include "platform/Bmp.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Jpeg.h"
+#include "platform/Picture.h"
+#include "platform/Rounding.h"
+#include "platform/Utils.h"
+
+namespace {
+
+constexpr std::array<int, 9> kSharpenKernel = {-1, -1, -1, -1, 16, -1, -1, -1, -1};
+constexpr int kSharpenDivisor = 8;
+
+// How a picture file was read: a JPEG decoder scale 0..3, or one of these.
+constexpr int kPictureList = -1;
+constexpr int kIcon = -2;
+
+// --- The last decoded picture --------------------------------------------------------
+
+struct TFileStamp {
+  int64_t Size = -1;
+  std::filesystem::file_time_type Time{};
+  bool operator==(const TFileStamp&) const = default;
+};
+
+bool StampOf(const std::string& fileName, TFileStamp& stamp) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(fileName, ec);
+  if (ec) return false;
+  const auto time = std::filesystem::last_write_time(fileName, ec);
+  if (ec) return false;
+  stamp.Size = int64_t(size);
+  stamp.Time = time;
+  return true;
+}
+
+struct TDecodedPicture {
+  std::string FileName;
+  int Kind = 0;
+  TFileStamp Stamp;
+  std::shared_ptr<const Bitmap24> Picture;
+};
+
+std::mutex& CacheMutex() {
+  static std::mutex m;
+  return m;
+}
+
+TDecodedPicture& LastDecoded() {
+  static TDecodedPicture last;
+  return last;
+}
+
+std::shared_ptr<const Bitmap24> FindDecoded(const std::string& fileName, int kind, const TFileStamp& stamp) {
+  std::lock_guard g(CacheMutex());
+  const TDecodedPicture& last = LastDecoded();
+  if (last.Picture && last.Kind == kind && last.Stamp == stamp && last.FileName == fileName)
+    return last.Picture;
+  return nullptr;
+}
+
+void KeepDecoded(const std::string& fileName, int kind, const TFileStamp& stamp,
+                 std::shared_ptr<const Bitmap24> picture) {
+  std::lock_guard g(CacheMutex());
+  LastDecoded() = TDecodedPicture{fileName, kind, stamp, std::move(picture)};
+}
+
+// Reads the picture file of a tile by its kind, through the last-decoded
+// picture when the same file was read the same way and has not changed.
+// Reading failures the renderer tolerates give an empty picture. The picture
+// stays 24-bit: only the tile's region is turned into opaque words later,
+// which gives the same words as converting the whole picture first.
+std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int kind) {
+  TFileStamp stamp;
+  const bool stamped = StampOf(fileName, stamp);
+  if (stamped)
+    if (auto found = FindDecoded(fileName, kind, stamp)) return found;
+  auto picture = std::make_shared<Bitmap24>();
+  if (kind == kIcon) {
+    LoadIconAsBitmap(fileName, *picture);  // raises
+  } else if (kind == kPictureList) {
+    try {
+      LoadPicture(fileName, *picture);
+    } catch (const std::exception&) {
+      return std::make_shared<Bitmap24>();
+    }
+  } else {
+    std::vector<uint8_t> data;
+    try {
+      data = ReadWholeFile(fileName);
+    } catch (const EVitrane&) {
+      return picture;
+    }
+    JpegDecode(data.data(), data.size(), kind, *picture);  // raises
+  }
+  if (stamped) KeepDecoded(fileName, kind, stamp, picture);
+  return picture;
+}
+
+// The region of a 24-bit picture whose top-left corner is (left, top), as
+// opaque words into the zeroed work bitmap; parts outside the picture stay 0.
+void CopyRegion(const Bitmap24& picture, int left, int top, TBitmap32& work) {
+  const int64_t x0 = std::max<int64_t>(left, 0),
+                x1 = std::min<int64_t>(int64_t(left) + work.Width(), picture.Width());
+  const int64_t y0 = std::max<int64_t>(top, 0),
+                y1 = std::min<int64_t>(int64_t(top) + work.Height(), picture.Height());
+  if (x1 <= x0) return;
+  for (int64_t y = y0; y < y1; ++y)
+    BGRToColor32Row(picture.ScanLine(int(y)) + x0 * 3, work.ScanLine(int(y - top)) + (x0 - left),
+                    int(x1 - x0));
+}
+
+// Steps shared by the file and the in-memory paths: cut the region into a
+// zeroed bitmap (parts outside the picture stay black, alpha 0), stretch it
+// to the target with the Mitchell filter, undo the mirroring.
+template <typename Picture>
+void CutRegion(const Picture& picture, int X1, int Y1, int X2, int Y2, int targetWidth, int targetHeight,
+               TBitmap32& out) {
+  TBitmap32 work;
+  work.SetStretchFilter(sfMitchell);
+  const int64_t w = int64_t(X2) - X1, h = int64_t(Y2) - Y1;
+  const int64_t aw = w < 0 ? -w : w, ah = h < 0 ? -h : h;
+  if (aw > INT32_MAX || ah > INT32_MAX) throw EOutOfResources("Can't allocate the DIB handle");
+  work.SetSize(int(aw), int(ah));
+  if (!work.Empty()) {
+    if constexpr (std::is_same_v<Picture, TBitmap32>)
+      picture.DrawAt(work, -std::min(X1, X2), -std::min(Y1, Y2));
+    else
+      CopyRegion(picture, std::min(X1, X2), std::min(Y1, Y2), work);
+  }
+  out.SetSize(targetWidth, targetHeight);
+  out.SetClipRect(out.BoundsRect());
+  out.SetDrawMode(dmOpaque);
+  if (work.Empty())
+    out.Clear(0);  // an empty region is a black tile, whatever out held before
+  else
+    out.DrawRect(out.BoundsRect(), work.BoundsRect(), work);
+  if (X2 < X1 && Y1 < Y2) {
+    out.MirrorLeftRight();
+  } else if (X1 < X2 && Y2 < Y1) {
+    out.MirrorTopBottom();
+  } else if (X2 < X1 && Y2 < Y1) {
+    out.MirrorTopBottom();
+    out.MirrorLeftRight();
+  }
+}
+
+int ClampedProduct(int64_t a, int64_t b) {
+  return int(std::clamp<int64_t>(a * b, INT32_MIN, INT32_MAX));
+}
+
+void Sharpen(TBitmap32& b) {
+  Convolve3x3(b, kSharpenKernel, kSharpenDivisor);
+}
+
+void HandOver(const TBitmap32& result, Bitmap24& output) {
+  output.SetSize(result.Width(), result.Height());
+  result.DrawToDC(output, 0, 0);
+}
+
+// A 24-bit picture as a 32-bit bitmap ready to be stretched or blended.
+void ToWorkBitmap(const Bitmap24& picture, TBitmap32& b) {
+  b.Assign(picture);
+  b.SetStretchFilter(sfMitchell);
+}
+
+// Stretches overlay over the whole of work, blending it in with alpha.
+void BlendOver(TBitmap32& work, TBitmap32& overlay, int alpha) {
+  overlay.SetStretchFilter(sfMitchell);
+  overlay.SetAllAlpha(uint8_t(std::clamp(alpha, 0, 255)));
+  overlay.SetDrawMode(dmBlend);
+  work.DrawRect(work.BoundsRect(), overlay.BoundsRect(), overlay);
+}
+
+}  // namespace
+
+void LoadTileRegion(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                    int targetHeight, bool fastJpeg, TBitmap32& out) {
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  std::shared_ptr<const Bitmap24> picture;
+  if (fastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
+    // The wanted size is the target size times the region's, so only very
+    // large pictures are decoded reduced.
+    int scale = 0, fullWidth = 0, fullHeight = 0;
+    try {
+      scale =
+          ChooseJPEGScale(fileName, ClampedProduct(targetWidth, std::abs(int64_t(X2) - X1)),
+                          ClampedProduct(targetHeight, std::abs(int64_t(Y2) - Y1)), fullWidth, fullHeight);
+    } catch (const EFileError&) {
+      scale = 0;  // a file that cannot be opened reads as an empty picture below
+    }
+    picture = ReadTilePicture(fileName, scale);
+    if (scale > 0) {
+      const int64_t d = int64_t(1) << scale;
+      X1 = int(RoundDiv(X1, d));
+      Y1 = int(RoundDiv(Y1, d));
+      X2 = int(RoundDiv(X2, d));
+      Y2 = int(RoundDiv(Y2, d));
+    }
+  } else if (ext == ".ICO") {
+    picture = ReadTilePicture(fileName, kIcon);
+  } else {
+    picture = ReadTilePicture(fileName, kPictureList);
+  }
+  CutRegion(*picture, X1, Y1, X2, Y2, targetWidth, targetHeight, out);
+}
+
+void CropTileRegion(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,
+                    int targetHeight, TBitmap32& out) {
+  CutRegion(source, X1, Y1, X2, Y2, targetWidth, targetHeight, out);
+}
+
+void RenderTileFromFile(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                        int targetHeight, bool fastJpeg, bool sharpen, Bitmap24& output) {
+  TBitmap32 tile;
+  LoadTileRegion(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg, tile);
+  if (sharpen) Sharpen(tile);
+  HandOver(tile, output);
+}
+
+void RenderTileFromBitmap(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,
+                          int targetHeight, bool /*fastJpeg*/, bool sharpen, Bitmap24& output) {
+  TBitmap32 tile;
+  CropTileRegion(source, X1, Y1, X2, Y2, targetWidth, targetHeight, tile);
+  if (sharpen) Sharpen(tile);
+  HandOver(tile, output);
+}
+
+void RenderCellImage(const Bitmap24& tilePicture, int targetWidth, int targetHeight, bool sharpen,
+                     int colorCorrect, int blendAlpha, const Bitmap24& cellBitmap, bool detailedBlend,
+                     const std::string& sourceFileName, const TBitmap32* sourcePicture, int X1, int Y1,
+                     int X2, int Y2, Bitmap24& output) {
+  TBitmap32 tile, work;
+  ToWorkBitmap(tilePicture, tile);
+  work.SetSize(targetWidth, targetHeight);
+  work.DrawRect(work.BoundsRect(), tile.BoundsRect(), tile);
+  if (sharpen) Sharpen(work);
+  if (colorCorrect + blendAlpha > 0) {
+    TBitmap32 overlay;
+    if (colorCorrect > 0) {
+      // The cell picture at its own size is the reference: only its colour
+      // statistics count.
+      overlay.Assign(cellBitmap);
+      MatchTileColor(overlay, work, colorCorrect);
+    }
+    if (blendAlpha > 0) {
+      if (detailedBlend && sourcePicture != nullptr && FileExists(sourceFileName))
+        CropTileRegion(*sourcePicture, X1, Y1, X2, Y2, targetWidth, targetHeight, overlay);
+      else
+        overlay.Assign(cellBitmap);
+      BlendOver(work, overlay, blendAlpha);
+    }
+  }
+  HandOver(work, output);
+}
+
+void LoadIconAsBitmap(const std::string& fileName, Bitmap24& bitmap) {
+  Bitmap24 icon;
+  ReadICOFile(fileName, icon);
+  bitmap = std::move(icon);
+}
+
+void OverlayWithAlpha(Bitmap24& bitmap, const Bitmap24& graphic, int alpha) {
+  TBitmap32 work, overlay;
+  work.Assign(bitmap);
+  overlay.Assign(graphic);
+  BlendOver(work, overlay, alpha);
+  work.DrawToDC(bitmap, 0, 0);
+}
+
+void BuildGridPreview(Bitmap24& bitmap, const Bitmap24& reference, int columns, int percent, int rows) {
+  const int W = reference.Width(), H = reference.Height();
+  if (W <= 0 || H <= 0) return;
+  // Cells wider than 4 pixels where the picture allows it, and at least one.
+  auto count = [](int size, int wanted) {
+    const int n = (wanted > 0 && double(size) / wanted > 4.0) ? wanted : int(RoundDiv(size, 4));
+    return std::max(n, 1);
+  };
+  const int c = count(W, columns), r = count(H, rows);
+  const int cw = int(RoundDiv(W, c)), ch = int(RoundDiv(H, r));
+  TBitmap32 A, B;
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j) {
+      const int x = int(RoundDiv(int64_t(W) * j, c)), y = int(RoundDiv(int64_t(H) * i, r));
+      const TRect area(x, y, x + cw, y + ch), cell(0, 0, cw, ch);
+      // Parts of a cell beyond either picture read as black.
+      A.SetSize(cw, ch);
+      A.Clear(0);
+      B.SetSize(cw, ch);
+      B.Clear(0);
+      A.DrawFromDC(cell, area, bitmap);
+      B.DrawFromDC(cell, area, reference);
+      MatchTileColor(B, A, percent);
+      A.DrawToDC(bitmap, x, y);
+    }
+}
+
+void ReleaseTileRenderCache() {
+  std::lock_guard g(CacheMutex());
+  LastDecoded() = TDecodedPicture{};
+}
