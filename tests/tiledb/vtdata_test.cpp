@@ -11,13 +11,6 @@ using namespace vttest;
 
 namespace {
 
-int32_t I32(const std::vector<uint8_t>& b, size_t at) {
-  return GetI32(b.data() + at);
-}
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
-  return GetU16(b.data() + at);
-}
-
 TEST(VTDataFormat, ThreePictureLibraryLayout) {
   TempDir dir;
   MakeLibrary(dir / "a.vt2", {.Count = 3, .ColorSystem = csYCC, .Filter = 5});
