@@ -228,7 +228,8 @@ class TVTData {
   void SortBySamples(const std::vector<uint8_t>& samples);  // nearest first
   void ClearIndex();
   // Stable orderings of the entries now in SortIndex. SortKeysBest keeps
-  // exactly count entries, those past the entries present with offset 0.
+  // exactly count entries, those past the entries present with offset 0
+  // (empty slots already in the index take no part).
   void SortKeysAscending();
   void SortKeysDescending();
   void SortKeysBest(int32_t count);

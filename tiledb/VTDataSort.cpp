@@ -73,6 +73,8 @@ void TVTData::SortKeysDescending() {
 
 void TVTData::SortKeysBest(int32_t count) {
   auto e = ReadFloatEntries(SortIndex);
+  // Empty slots left by an earlier best-N sort are no candidates.
+  std::erase_if(e, [](const TFloatEntry& x) { return x.Offset <= 0; });
   if (count < 0) count = 0;
   // Ties are broken by the entry's first position, which makes the partial
   // sort give exactly the first count entries of a stable sort.
