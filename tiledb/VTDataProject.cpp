@@ -38,6 +38,7 @@ void TVTData::CreatePlan(const std::string& fileName, const Bitmap24& source, co
   // Every size is checked in 64 bits before anything is allocated or written.
   if (!TableIsOpen() || XRes <= 0 || YRes <= 0 || SampleSize != XRes * YRes * 3)
     throw EVitrane("Cannot create a project: no tile library with a sample grid is open");
+  if (source.Empty()) throw EVitrane("Cannot create a project: the source picture is empty");
   if (columns < 1 || rows < 1 || columns > 65535 || rows > 65535)
     throw EOutOfResources(
         Format("Cannot create a project of %d x %d cells: columns and rows must lie in 1..65535",

@@ -130,6 +130,26 @@ TEST(ProjectFile, SaveGrowsToLongFormAndRoundTrips) {
   EXPECT_EQ(U16(Bytes(f.Dir / "z.vtp"), 20), 0);
 }
 
+TEST(ProjectFile, CellsAreResampledWithTheLibrarysStoredFilter) {
+  Fixture f({.Count = 2, .XRes = 3, .YRes = 3, .Filter = 0});
+  f.Lib.FFilter = 5;
+  Bitmap24 src = Pattern(17, 11, 4);
+  f.Lib.CreatePlan(f.Dir / "x.vtp", src, {}, 2, 3);
+  Bitmap24 box, lanczos;
+  StretchBitmap(9, 6, rfBox, 0, src, box);
+  StretchBitmap(9, 6, rfLanczos3, 0, src, lanczos);
+  ASSERT_NE(box, lanczos);
+  TVTData p, m;
+  ASSERT_TRUE(p.OpenProject(f.Dir / "x.vtp", m));
+  EXPECT_EQ(p.ResampleFilter, 5);
+  // Cell (col 2, row 1) is record 6: the box-filtered picture's block.
+  p.MoveTo(6);
+  std::vector<uint8_t> want;
+  for (int y = 3; y < 6; ++y) want.insert(want.end(), box.ScanLine(y) + 18, box.ScanLine(y) + 27);
+  EXPECT_EQ(p.CurSamples, want);
+  EXPECT_EQ(p.RecordInfo(6).Detail, TVTData::CellDetail(want.data(), 8));
+}
+
 TEST(ProjectFile, CellNumbering) {
   Fixture f({.Count = 2, .XRes = 2, .YRes = 2, .Filter = 0});
   const std::string name = f.Dir / "x.vtp";
@@ -176,6 +196,7 @@ TEST(ProjectFile, SizesThatDoNotFitAreRefusedBeforeWriting) {
   EXPECT_THROW(f.Lib.CreatePlan(name, src, {}, 0, 3), EOutOfResources);
   EXPECT_THROW(f.Lib.CreatePlan(name, src, {}, 65535, 65535), EOutOfResources);
   EXPECT_FALSE(FileExists(name));
+  EXPECT_THROW(f.Lib.CreatePlan(name, Bitmap24(), {}, 1, 1), EVitrane);
   TVTData closed;
   EXPECT_THROW(closed.CreatePlan(name, src, {}, 1, 1), EVitrane);
   EXPECT_FALSE(FileExists(name));

@@ -108,6 +108,23 @@ TEST(VTDataFormat, FailedWriteKeepsOldFileAndModified) {
   EXPECT_FALSE(t.WriteTableFile(dir / "nofolder/x.vt2"));
 }
 
+TEST(VTDataFormat, WorkFilesStartWithTagsAndGoAfterWriting) {
+  TempDir dir;
+  TVTData t;
+  t.FXRes = t.FYRes = 2;
+  ASSERT_TRUE(t.CreateWorkFiles());
+  EXPECT_EQ(t.WorkInfo.ReadAll(), (std::vector<uint8_t>{'.', 't', 'x', 't'}));
+  EXPECT_EQ(t.WorkData.ReadAll(), (std::vector<uint8_t>{'.', 'd', 'a', 't'}));
+  EXPECT_EQ(t.WorkThumbs.ReadAll(), (std::vector<uint8_t>{'.', 't', 'm', 'b'}));
+  const std::string names[3] = {t.WorkInfo.FileName(), t.WorkData.FileName(), t.WorkThumbs.FileName()};
+  ASSERT_TRUE(t.WriteBaseFile(dir / "empty.vt2"));
+  for (const auto& n : names) EXPECT_FALSE(FileExists(n));
+  EXPECT_EQ(Bytes(dir / "empty.vt2").size(), 79u + 12u);
+  // Without work files nothing is written.
+  EXPECT_FALSE(t.WriteBaseFile(dir / "none.vt2"));
+  EXPECT_FALSE(FileExists(dir / "none.vt2"));
+}
+
 TEST(VTDataOpen, MissingFileChangesNothing) {
   TempDir dir;
   MakeLibrary(dir / "a.vt2");
