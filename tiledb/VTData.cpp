@@ -229,6 +229,7 @@ void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStre
 // complete, so a failure never damages the user's old file.
 template <typename Fn>
 bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
+  if (fileName.empty()) return false;
   const std::string tmp = fileName + ".tmp";
   try {
     TFileStream f = TFileStream::Create(tmp);

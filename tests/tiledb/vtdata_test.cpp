@@ -106,6 +106,11 @@ TEST(VTDataFormat, FailedWriteKeepsOldFileAndModified) {
   EXPECT_EQ(t.Modified, 1);
   EXPECT_EQ(Bytes(dir / "a.vt2"), before);
   EXPECT_FALSE(t.WriteTableFile(dir / "nofolder/x.vt2"));
+  // A closed table has nothing to save and writes nowhere.
+  t.CloseTable();
+  EXPECT_NO_THROW(t.Save());
+  EXPECT_FALSE(t.WriteTableFile(""));
+  EXPECT_FALSE(FileExists(".tmp"));
 }
 
 TEST(VTDataFormat, WorkFilesStartWithTagsAndGoAfterWriting) {
