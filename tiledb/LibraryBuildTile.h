@@ -9,8 +9,15 @@
 
 #include "imaging/Resample.h"
 #include "platform/Bitmap24.h"
+#include "platform/Errors.h"
 #include "platform/Types.h"
 #include "tiledb/LibraryBuildCrop.h"
+
+// A library file cannot take one more record: every offset in it is an
+// int32, so it holds at most 2 GB.
+class ELibraryFull : public EOutOfResources {
+  using EOutOfResources::EOutOfResources;
+};
 
 // The build parameters a picture needs, fixed when a build starts.
 struct TTileParams {
