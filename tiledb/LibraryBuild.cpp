@@ -112,34 +112,35 @@ void TVTData::UpdateBase(const std::string& folder) {
 
 bool TVTData::OpenWorkFiles() {
   if (!CreateWorkFiles()) return false;
-  try {
-    const int32_t keep = std::clamp(OriginalCount, 0, RecordCount);
-    int64_t dataEnd = DataSection.Size(), infoEnd = InfoSection.Size(), thumbEnd = ThumbSection.Size();
-    if (keep < RecordCount) {
-      // Keep everything the originals refer to; what lies beyond belongs to
-      // the flipped copies.
-      dataEnd = DataRecordOffset(int64_t(keep) + 1, SampleSize);
-      infoEnd = thumbEnd = SectionTagSize;
-      std::vector<uint8_t> blob;
-      for (int32_t i = 1; i <= keep; ++i) {
-        const int64_t infoOffset = RecordInfoOffset(i);
-        const TTileInfoRecord r = InfoRecordAt(infoOffset);
-        infoEnd = std::max<int64_t>(infoEnd, infoOffset + InfoRecordFixedSize + int64_t(r.Path.size()));
-        if (ReadThumbBlob(r.ThumbBlobOffset, blob))
-          thumbEnd = std::max<int64_t>(thumbEnd, r.ThumbBlobOffset + 4 + int64_t(blob.size()));
+  TWorkFilesGuard guard(*this);
+  const int32_t keep = std::clamp(OriginalCount, 0, RecordCount);
+  int64_t dataEnd = DataSection.Size(), infoEnd = InfoSection.Size(), thumbEnd = ThumbSection.Size();
+  if (keep < RecordCount) {
+    // Keep everything the originals refer to; what lies beyond belongs to
+    // the flipped copies. An empty blob still keeps its length word, so no
+    // original ends up pointing at a new picture's thumbnail.
+    dataEnd = DataRecordOffset(int64_t(keep) + 1, SampleSize);
+    infoEnd = thumbEnd = SectionTagSize;
+    std::vector<uint8_t> blob;
+    for (int32_t i = 1; i <= keep; ++i) {
+      const int64_t infoOffset = RecordInfoOffset(i);
+      const TTileInfoRecord r = InfoRecordAt(infoOffset);
+      infoEnd = std::max<int64_t>(infoEnd, infoOffset + InfoRecordFixedSize + int64_t(r.Path.size()));
+      if (r.ThumbBlobOffset > 0) {
+        const int64_t end =
+            r.ThumbBlobOffset + 4 + (ReadThumbBlob(r.ThumbBlobOffset, blob) ? blob.size() : 0);
+        thumbEnd = std::max<int64_t>(thumbEnd, std::min<int64_t>(end, ThumbSection.Size()));
       }
     }
-    WorkInfo.Clear();
-    WorkInfo.CopyFrom(InfoSection, 0, infoEnd);
-    WorkData.Clear();
-    WorkData.CopyFrom(DataSection, 0, dataEnd);
-    WorkThumbs.Clear();
-    WorkThumbs.CopyFrom(ThumbSection, 0, thumbEnd);
-    return true;
-  } catch (const std::exception&) {
-    DeleteWorkFiles();
-    return false;
   }
+  WorkInfo.Clear();
+  WorkInfo.CopyFrom(InfoSection, 0, infoEnd);
+  WorkData.Clear();
+  WorkData.CopyFrom(DataSection, 0, dataEnd);
+  WorkThumbs.Clear();
+  WorkThumbs.CopyFrom(ThumbSection, 0, thumbEnd);
+  guard.Release();
+  return true;
 }
 
 void TVTData::ScanFolder(const std::string& folder) {
