@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -23,13 +24,22 @@ double SinPi(double t) {
   const double n = std::nearbyint(t);
   const double r = (t - n) * kPi;  // |r| <= pi/2; t - n is exact
   const double r2 = r * r;
-  // Taylor series to r^23: the first omitted term is below 1e-18 on [-pi/2, pi/2].
-  double term = r, sum = r;
-  for (int k = 1; k <= 11; ++k) {
-    term = -term * r2 / double((2 * k) * (2 * k + 1));
-    sum += term;
-  }
-  return (int64_t(n) & 1) ? -sum : sum;
+  // Taylor series to r^23; the first omitted term is below 1e-18 on [-pi/2, pi/2].
+  constexpr double c[] = {-1.0 / 6,
+                          1.0 / 120,
+                          -1.0 / 5040,
+                          1.0 / 362880,
+                          -1.0 / 39916800,
+                          1.0 / 6227020800,
+                          -1.0 / 1307674368000,
+                          1.0 / 355687428096000,
+                          -1.0 / 1.21645100408832e17,
+                          1.0 / 5.109094217170944e19,
+                          -1.0 / 2.585201673888498e22};
+  double p = c[10];
+  for (int k = 9; k >= 0; --k) p = p * r2 + c[k];
+  const double s = r + r * r2 * p;
+  return (int64_t(n) & 1) ? -s : s;
 }
 
 double SinC(double x) {
@@ -163,10 +173,13 @@ class AxisMap {
 // with a weight each (0 where none): integer sums are exact, so merging the
 // weights of a position reached twice by reflection changes no result and
 // lets the inner loops run over contiguous memory.
+// The weights of a run add up to less than 2000 in magnitude (the kernels
+// integrate to about 1, and a kept weight at least doubles by rounding), so
+// they fit 16 bits and every sum of weights times bytes fits 32.
 struct IntSpans {
   std::vector<int> Start, Len, Total;
   std::vector<size_t> Offset;
-  std::vector<int32_t> Weights;
+  std::vector<int16_t> Weights;
 };
 
 IntSpans BuildIntSpans(int S, int D, TFilterProc kernel, float support) {
@@ -199,11 +212,36 @@ IntSpans BuildIntSpans(int S, int D, TFilterProc kernel, float support) {
     sp.Weights.resize(sp.Weights.size() + size_t(sp.Len[i]), 0);
     int32_t total = 0;
     for (const auto& k : kept) {
-      sp.Weights[sp.Offset[i] + size_t(k.first - lo)] += k.second;
+      sp.Weights[sp.Offset[i] + size_t(k.first - lo)] += int16_t(k.second);
       total += k.second;
     }
     sp.Total[i] = total;
   }
+  return sp;
+}
+
+// Library building and plan creation resample picture after picture to the
+// same sizes; the last few tables of each thread are kept for the next call.
+std::shared_ptr<const IntSpans> CachedIntSpans(int S, int D, TFilterProc kernel, float support) {
+  struct Key {
+    int S = 0, D = 0;
+    TFilterProc Kernel = nullptr;
+    float Support = 0;
+    bool operator==(const Key&) const = default;
+  };
+  struct Cache {
+    Key Keys[4];
+    std::shared_ptr<const IntSpans> Spans[4];
+    int Next = 0;
+  };
+  thread_local Cache cache;
+  const Key key{S, D, kernel, support};
+  for (int i = 0; i < 4; ++i)
+    if (cache.Spans[i] && cache.Keys[i] == key) return cache.Spans[i];
+  auto sp = std::make_shared<const IntSpans>(BuildIntSpans(S, D, kernel, support));
+  cache.Keys[cache.Next] = key;
+  cache.Spans[cache.Next] = sp;
+  cache.Next = (cache.Next + 1) % 4;
   return sp;
 }
 
@@ -214,24 +252,32 @@ inline uint8_t FinishChannel(int32_t sum, int32_t total) {
   return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// One source row (3 bytes per pixel) into one work row of target width.
-void HorizontalRow(const uint8_t* src, uint8_t* dst, const IntSpans& sp) {
+inline int32_t Dot(const int16_t* a, const int16_t* w, int n) {
+  int32_t s = 0;
+  for (int k = 0; k < n; ++k) s += int32_t(a[k]) * int32_t(w[k]);
+  return s;
+}
+
+// One source row (3 bytes per pixel) into one work row of target width. The
+// row is first split into one array per channel so that every target pixel
+// is three contiguous dot products.
+void HorizontalRow(const uint8_t* src, int sw, uint8_t* dst, const IntSpans& sp, int16_t* planes) {
+  int16_t* pb = planes;
+  int16_t* pg = planes + sw;
+  int16_t* pr = planes + 2 * size_t(sw);
+  for (int x = 0; x < sw; ++x, src += 3) {
+    pb[x] = src[0];
+    pg[x] = src[1];
+    pr[x] = src[2];
+  }
   const int D = int(sp.Start.size());
-  for (int x = 0; x < D; ++x) {
-    const uint8_t* p = src + size_t(sp.Start[x]) * 3;
-    const int32_t* w = sp.Weights.data() + sp.Offset[x];
-    const int n = sp.Len[x];
-    int32_t sb = 0, sg = 0, sr = 0;
-    for (int k = 0; k < n; ++k, p += 3) {
-      sb += w[k] * p[0];
-      sg += w[k] * p[1];
-      sr += w[k] * p[2];
-    }
+  for (int x = 0; x < D; ++x, dst += 3) {
+    const int16_t* w = sp.Weights.data() + sp.Offset[x];
+    const int s = sp.Start[x], n = sp.Len[x];
     const int32_t t = sp.Total[x];
-    dst[0] = FinishChannel(sb, t);
-    dst[1] = FinishChannel(sg, t);
-    dst[2] = FinishChannel(sr, t);
-    dst += 3;
+    dst[0] = FinishChannel(Dot(pb + s, w, n), t);
+    dst[1] = FinishChannel(Dot(pg + s, w, n), t);
+    dst[2] = FinishChannel(Dot(pr + s, w, n), t);
   }
 }
 
@@ -240,7 +286,7 @@ void HorizontalRow(const uint8_t* src, uint8_t* dst, const IntSpans& sp) {
 void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSpans& sp, int32_t* acc,
                  size_t n, uint8_t* dst) {
   std::fill(acc, acc + n, 0);
-  const int32_t* w = sp.Weights.data() + sp.Offset[target];
+  const int16_t* w = sp.Weights.data() + sp.Offset[target];
   const uint8_t* row = work + size_t(sp.Start[target]) * workStride;
   for (int k = 0; k < sp.Len[target]; ++k, row += workStride) {
     const int32_t wk = w[k];
@@ -277,14 +323,16 @@ void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float ra
   std::vector<uint8_t> work(workStride * size_t(sh));
 
   {
-    const IntSpans sp = BuildIntSpans(sw, newWidth, k.Filter, support);
-    for (int y = 0; y < sh; ++y) HorizontalRow(source.ScanLine(y), work.data() + size_t(y) * workStride, sp);
+    const auto sp = CachedIntSpans(sw, newWidth, k.Filter, support);
+    std::vector<int16_t> planes(size_t(sw) * 3);
+    for (int y = 0; y < sh; ++y)
+      HorizontalRow(source.ScanLine(y), sw, work.data() + size_t(y) * workStride, *sp, planes.data());
   }
   {
-    const IntSpans sp = BuildIntSpans(sh, newHeight, k.Filter, support);
+    const auto sp = CachedIntSpans(sh, newHeight, k.Filter, support);
     std::vector<int32_t> acc(workStride);
     for (int y = 0; y < newHeight; ++y)
-      VerticalRow(work.data(), workStride, y, sp, acc.data(), workStride, target.ScanLine(y));
+      VerticalRow(work.data(), workStride, y, *sp, acc.data(), workStride, target.ScanLine(y));
   }
 }
 
