@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -33,8 +34,7 @@ std::vector<int> Values(const Bitmap24& b) {
 Bitmap24 Noise(int w, int h, unsigned seed) {
   Bitmap24 b(w, h);
   std::mt19937 rng(seed);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w * 3; ++x) b.ScanLine(y)[x] = uint8_t(rng());
+  std::generate_n(b.Bits(), b.ByteSize(), [&] { return uint8_t(rng()); });
   return b;
 }
 
