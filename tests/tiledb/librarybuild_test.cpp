@@ -145,6 +145,15 @@ TEST_F(LibraryBuildTest, ReducedJpegStoresFullSizeGeometry) {
   // by t = 3, s = 4: (80 - 8) x (60 - 6).
   EXPECT_EQ(t.LastCutOut.Width(), 72);
   EXPECT_EQ(t.LastCutOut.Height(), 54);
+
+  // Without fast reading the picture is loaded whole: the same records, cut
+  // from the full-size picture.
+  t.FFastJpeg = false;
+  t.CreateBase(FDir / "f.vt2");
+  ASSERT_TRUE(t.OpenFile(FDir / "f.vt2", okLibrary));
+  EXPECT_EQ(t.RecordInfo(2).Geometry, (std::array<uint16_t, 6>{640, 480, 32, 24, 608, 456}));
+  EXPECT_EQ(t.LastCutOut.Width(), 576);
+  EXPECT_EQ(t.LastCutOut.Height(), 432);
 }
 
 TEST_F(LibraryBuildTest, BadPicturesAreSkippedAndTheBuildGoesOn) {
