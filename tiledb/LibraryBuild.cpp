@@ -99,10 +99,11 @@ void TVTData::UpdateBase(const std::string& folder) {
   const std::string notReady = "Not ready to update " + BaseName();
   CheckBuildParameters(notReady);
   if (!TableIsOpen() || FOpenKind != okLibrary) throw EVitrane(notReady + "\r\n" + " No library is open");
-  // The new records must have the layout of the old ones, or the file would
-  // mix two record sizes or two colour systems under one header.
-  if (FXRes != XRes || FYRes != YRes || FColorSystem != ColorSystem)
-    throw EVitrane(notReady + "\r\n" + " The sample grid or colour system differs from the library's");
+  // The new records must match the old ones, or the file would mix two
+  // record sizes, colour systems or tile shapes under one header.
+  if (FXRes != XRes || FYRes != YRes || FColorSystem != ColorSystem || FXScale != XScale || FYScale != YScale)
+    throw EVitrane(notReady + "\r\n" +
+                   " The tile shape, sample grid or colour system differs from the library's");
   // Flipped blocks are dropped first: appended after them, the new pictures
   // would turn the copies into originals that a later flip run flips again.
   FBuildCount = std::clamp(OriginalCount, 0, RecordCount);
