@@ -30,7 +30,7 @@ class TOrderedPool {
     threads = ResolveThreadCount(threads);
     if (threads <= 1 || count <= 1) return;
     const size_t workers = std::min(size_t(threads), count);
-    FWindow = workers + 2;
+    FWindow = 2 * workers + 2;
     FSlots.resize(FWindow);
     for (size_t i = 0; i < workers; ++i) FWorkers.emplace_back([this] { Run(); });
   }
