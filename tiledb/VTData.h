@@ -198,6 +198,28 @@ class TVTData {
   TLibraryHeader TableHeader() const;
 
   // ---- Library building ------------------------------------------------------
+  // Worker threads that load and reduce pictures during a build: 0 one per
+  // processor, 1 none (every picture is loaded on the caller's thread). The
+  // library written is the same byte for byte either way.
+  int FThreads = 0;
+  // Builds a new library file from the pictures under FRootDir.
+  void CreateBase(const std::string& fileName);
+  // Appends the pictures under folder to the open library and rewrites its
+  // file; flipped blocks are dropped first. The table is not reloaded.
+  void UpdateBase(const std::string& folder);
+  // Adds every matching picture of the folder (and, with FRecurse, its
+  // subfolders), pumping messages and firing OnCreateBaseProgress before each
+  // and ending at the next picture once FStopBuild is set.
+  void ScanFolder(const std::string& folder);
+  // Adds one picture; false when it cannot be loaded or gives no tile.
+  bool AddPictureFile(const std::string& fileName);
+  // Appends one tile (the prepared sample bitmap and thumbnail) to the work
+  // files. Raises ELibraryFull, writing nothing, when the library file could
+  // not hold it.
+  void WriteTileRecord(const std::string& fileName, int width, int height, int left, int top, int right,
+                       int bottom);
+  // Work files holding copies of the open sections, cut back to the originals.
+  bool OpenWorkFiles();
 
   // ---- Project file and plan -------------------------------------------------
   // Cuts the source picture (already cropped) into rows x columns cells of
@@ -276,6 +298,13 @@ class TVTData {
   TOpenKind FOpenKind = okLibrary;
 
   // ---- Library building (private) -----------------------------------------------
+  void CheckBuildParameters(const std::string& notReady) const;
+  void RunBuild(const std::string& folder, const std::string& fileName);
+  void BeginPicture();
+  void CommitTile(const std::string& fileName, int width, int height, const TRect& crop, Bitmap24& samples,
+                  std::vector<uint8_t>& thumb, Bitmap24& cutOut);
+  Bitmap24 FBuildSamples;            // the sample bitmap of the tile being written
+  std::vector<uint8_t> FBuildThumb;  // its thumbnail, JPEG bytes
 
   // ---- Project file and plan (private) ----------------------------------------
   static void CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mosaic);

@@ -1,0 +1,62 @@
+#include "tiledb/LibraryBuildPool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+TEST(LibraryBuildPool, ResultsComeInOrderWhateverTheThreads) {
+  for (int threads : {1, 2, 8}) {
+    TOrderedPool<std::string> pool(200, threads, [](size_t i) {
+      // Uneven work so that later items often finish first.
+      volatile unsigned spin = 0;
+      for (unsigned k = 0; k < (i % 7) * 20000; ++k) spin = spin + 1;
+      return std::to_string(i);
+    });
+    for (size_t i = 0; i < 200; ++i) {
+      ASSERT_FALSE(pool.AtEnd());
+      EXPECT_EQ(pool.TakeNext(), std::to_string(i)) << threads << " threads";
+    }
+    EXPECT_TRUE(pool.AtEnd());
+  }
+}
+
+TEST(LibraryBuildPool, ErrorsArriveWithTheirItem) {
+  TOrderedPool<int> pool(5, 4, [](size_t i) -> int {
+    if (i == 2) throw std::runtime_error("bad item");
+    return int(i);
+  });
+  EXPECT_EQ(pool.TakeNext(), 0);
+  EXPECT_EQ(pool.TakeNext(), 1);
+  EXPECT_THROW(pool.TakeNext(), std::runtime_error);
+  EXPECT_EQ(pool.TakeNext(), 3);
+}
+
+TEST(LibraryBuildPool, StoppingEarlyLeavesTheRestUndone) {
+  std::atomic<int> done{0};
+  {
+    TOrderedPool<int> pool(10000, 4, [&](size_t i) {
+      ++done;
+      return int(i);
+    });
+    EXPECT_EQ(pool.TakeNext(), 0);
+  }
+  // The workers run at most a window ahead of the consumer.
+  EXPECT_LT(done.load(), 100);
+}
+
+TEST(LibraryBuildPool, OneThreadPreparesOnTake) {
+  int calls = 0;
+  TOrderedPool<int> pool(3, 1, [&](size_t i) {
+    ++calls;
+    return int(i) * 10;
+  });
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(pool.TakeNext(), 0);
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// Building a tile library from folders of pictures, and appending a folder to
+// an open library. Pictures are loaded and reduced on worker threads, ahead of
+// the build, while every record is written here, on the caller's thread, in
+// scan order: the file is the same byte for byte whatever the thread count,
+// and the caller sees progress, message pumping and the stop flag per picture.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/Hooks.h"
+#include "tiledb/FolderScan.h"
+#include "tiledb/LibraryBuildPool.h"
+#include "tiledb/LibraryBuildTile.h"
+#include "tiledb/VTData.h"
+
+namespace {
+
+constexpr int64_t kMaxImageSize = std::numeric_limits<int32_t>::max();
+
+// One picture prepared by a worker.
+struct TPreparedTile {
+  bool Ok = false;
+  TTileData Tile;
+};
+
+// Removes the work files when a build ends by an error.
+class TWorkFilesGuard {
+ public:
+  explicit TWorkFilesGuard(TVTData& table) : FTable(table) {}
+  ~TWorkFilesGuard() {
+    if (!FReleased) FTable.DeleteWorkFiles();
+  }
+  void Release() { FReleased = true; }
+
+ private:
+  TVTData& FTable;
+  bool FReleased = false;
+};
+
+// The build parameters a picture needs, fixed for one scan.
+TTileParams TileParamsOf(const TVTData& t) {
+  TTileParams p;
+  p.XScale = t.FXScale;
+  p.YScale = t.FYScale;
+  p.XRes = t.FXRes;
+  p.YRes = t.FYRes;
+  p.ThumbW = t.FThumbW;
+  p.ThumbH = ThumbHeightFor(t.FThumbW, t.FXScale, t.FYScale);
+  p.ThumbQ = t.FThumbQ;
+  p.Margin = t.FMargin;
+  p.CropAnchor = t.FCropAnchor;
+  p.Filter = FilterFromByte(t.FFilter);
+  p.FastJpeg = t.FFastJpeg;
+  return p;
+}
+
+}  // namespace
+
+void TVTData::CheckBuildParameters(const std::string& notReady) const {
+  if (FExtList.empty()) throw EVitrane(notReady + "\r\n" + " Check some of picture file extantions");
+  const bool shapeOk = FXScale >= 1 && FXScale <= 65535 && FYScale >= 1 && FYScale <= 65535;
+  const bool gridOk = FXRes >= 1 && FXRes <= 65535 && FYRes >= 1 && FYRes <= 65535 &&
+                      int64_t(FXRes) * FYRes * 3 <= kMaxImageSize;
+  const bool thumbOk = shapeOk && FThumbW >= 1 && ThumbHeightFor(FThumbW, FXScale, FYScale) >= 1;
+  const bool colorsOk = FColorSystem >= csYCC && FColorSystem <= csY;
+  if (!shapeOk || !gridOk || !thumbOk || !colorsOk)
+    throw EVitrane(notReady + "\r\n" +
+                   " Check the tile shape, sample grid, thumbnail size and colour system");
+}
+
+void TVTData::RunBuild(const std::string& folder, const std::string& fileName) {
+  TWorkFilesGuard guard(*this);
+  FProgress = FBuildCount;
+  // A full library still gets written with what fitted; the error follows.
+  std::exception_ptr full;
+  try {
+    ScanFolder(folder);
+  } catch (const ELibraryFull&) {
+    full = std::current_exception();
+  }
+  guard.Release();
+  if (!WriteBaseFile(fileName))
+    throw EFileError(Format("Cannot create file \"%s\". The library was not written", fileName.c_str()));
+  if (full) std::rethrow_exception(full);
+}
+
+void TVTData::CreateBase(const std::string& fileName) {
+  CheckBuildParameters("Not ready to create " + fileName);
+  FBuildCount = 0;
+  if (!CreateWorkFiles()) throw EFileError("Cannot create the temporary files of the library build");
+  RunBuild(FRootDir, fileName);
+}
+
+void TVTData::UpdateBase(const std::string& folder) {
+  const std::string notReady = "Not ready to update " + BaseName();
+  CheckBuildParameters(notReady);
+  if (!TableIsOpen() || FOpenKind != okLibrary) throw EVitrane(notReady + "\r\n" + " No library is open");
+  // The new records must match the old ones, or the file would mix two
+  // record sizes, colour systems or tile shapes under one header.
+  if (FXRes != XRes || FYRes != YRes || FColorSystem != ColorSystem || FXScale != XScale || FYScale != YScale)
+    throw EVitrane(notReady + "\r\n" +
+                   " The tile shape, sample grid or colour system differs from the library's");
+  // Flipped blocks are dropped first: appended after them, the new pictures
+  // would turn the copies into originals that a later flip run flips again.
+  FBuildCount = std::clamp(OriginalCount, 0, RecordCount);
+  if (!OpenWorkFiles()) throw EFileError("Cannot create the temporary files of the library build");
+  RunBuild(folder, BaseName());
+}
+
+bool TVTData::OpenWorkFiles() {
+  if (!CreateWorkFiles()) return false;
+  TWorkFilesGuard guard(*this);
+  const int32_t keep = std::clamp(OriginalCount, 0, RecordCount);
+  int64_t dataEnd = DataSection.Size(), infoEnd = InfoSection.Size(), thumbEnd = ThumbSection.Size();
+  if (keep < RecordCount) {
+    // Keep everything the originals refer to; what lies beyond belongs to
+    // the flipped copies. An empty blob still keeps its length word, so no
+    // original ends up pointing at a new picture's thumbnail.
+    dataEnd = DataRecordOffset(int64_t(keep) + 1, SampleSize);
+    infoEnd = thumbEnd = SectionTagSize;
+    std::vector<uint8_t> blob;
+    for (int32_t i = 1; i <= keep; ++i) {
+      const int64_t infoOffset = RecordInfoOffset(i);
+      const TTileInfoRecord r = InfoRecordAt(infoOffset);
+      infoEnd = std::max<int64_t>(infoEnd, infoOffset + InfoRecordFixedSize + int64_t(r.Path.size()));
+      if (r.ThumbBlobOffset > 0) {
+        const int64_t end =
+            r.ThumbBlobOffset + 4 + (ReadThumbBlob(r.ThumbBlobOffset, blob) ? blob.size() : 0);
+        thumbEnd = std::max<int64_t>(thumbEnd, std::min<int64_t>(end, ThumbSection.Size()));
+      }
+    }
+  }
+  WorkInfo.Clear();
+  WorkInfo.CopyFrom(InfoSection, 0, infoEnd);
+  WorkData.Clear();
+  WorkData.CopyFrom(DataSection, 0, dataEnd);
+  WorkThumbs.Clear();
+  WorkThumbs.CopyFrom(ThumbSection, 0, thumbEnd);
+  guard.Release();
+  return true;
+}
+
+void TVTData::ScanFolder(const std::string& folder) {
+  const std::vector<std::string> files = ListPictureFiles(folder, FExtList, FRecurse);
+  const TTileParams params = TileParamsOf(*this);
+  TOrderedPool<TPreparedTile> pool(files.size(), FThreads, [&files, params](size_t i) {
+    TPreparedTile p;
+    p.Ok = MakeTile(files[i], params, p.Tile);
+    return p;
+  });
+  for (const std::string& file : files) {
+    // The flag is tested when the next picture is met, so a stop during a
+    // picture's progress event still lets that picture in; pictures prepared
+    // ahead are dropped with the pool.
+    if (FStopBuild) return;
+    BeginPicture();
+    TPreparedTile p = pool.TakeNext();
+    if (p.Ok)
+      CommitTile(file, p.Tile.PicWidth, p.Tile.PicHeight, p.Tile.Crop, p.Tile.Samples, p.Tile.Thumb,
+                 p.Tile.CutOut);
+  }
+}
+
+bool TVTData::AddPictureFile(const std::string& fileName) {
+  BeginPicture();
+  TTileData tile;
+  if (!MakeTile(fileName, TileParamsOf(*this), tile)) return false;
+  CommitTile(fileName, tile.PicWidth, tile.PicHeight, tile.Crop, tile.Samples, tile.Thumb, tile.CutOut);
+  return true;
+}
+
+void TVTData::BeginPicture() {
+  ProcessMessages();
+  if (OnCreateBaseProgress) OnCreateBaseProgress(*this);
+}
+
+void TVTData::CommitTile(const std::string& fileName, int width, int height, const TRect& crop,
+                         Bitmap24& samples, std::vector<uint8_t>& thumb, Bitmap24& cutOut) {
+  FBuildSamples = std::move(samples);
+  FBuildThumb = std::move(thumb);
+  WriteTileRecord(fileName, width, height, crop.Left, crop.Top, crop.Right, crop.Bottom);
+  LastCutOut = std::move(cutOut);
+  ++FBuildCount;
+  FProgress = FBuildCount;
+}
+
+void TVTData::WriteTileRecord(const std::string& fileName, int width, int height, int left, int top,
+                              int right, int bottom) {
+  std::vector<uint8_t> samples;
+  WriteBitmapPixels(FBuildSamples, samples, FColorSystem);
+  TTileInfoRecord info;
+  info.Path = fileName;
+  info.Geometry = {uint16_t(width), uint16_t(height), uint16_t(left),
+                   uint16_t(top),   uint16_t(right),  uint16_t(bottom)};
+  const int64_t dataOffset = WorkData.Size();
+  const int64_t thumbOffset = WorkThumbs.Size();
+  const int64_t infoOffset = WorkInfo.Size();
+  const int64_t dataSize = DataRecordPrefix + int64_t(samples.size());
+  const int64_t blobSize = 4 + int64_t(FBuildThumb.size());
+  const int64_t infoSize = InfoRecordFixedSize + int64_t(std::min<size_t>(fileName.size(), 65535));
+  // Every offset in the file is an int32: refuse the record before writing
+  // any of it, so the work files stay a valid library of what came before.
+  if (LibraryHeaderSize + infoOffset + infoSize + dataOffset + dataSize + thumbOffset + blobSize >
+      kMaxImageSize)
+    throw ELibraryFull(
+        "The library is full: a library file holds at most 2 GB. The pictures indexed so far have been "
+        "saved");
+  info.SamplesOffset = int32_t(dataOffset + DataRecordPrefix);
+  info.ThumbBlobOffset = int32_t(thumbOffset);
+
+  std::vector<uint8_t> record(size_t(DataRecordPrefix), 0);
+  PutI32(record.data() + drInfoRecOffset, int32_t(infoOffset));
+  record.insert(record.end(), samples.begin(), samples.end());
+  WorkData.SeekEnd();
+  WorkData.WriteBytes(record);
+
+  std::vector<uint8_t> blob(4);
+  PutI32(blob.data(), int32_t(FBuildThumb.size()));
+  blob.insert(blob.end(), FBuildThumb.begin(), FBuildThumb.end());
+  WorkThumbs.SeekEnd();
+  WorkThumbs.WriteBytes(blob);
+
+  WorkInfo.SeekEnd();
+  WorkInfo.WriteBytes(EncodeInfoRecord(info));
+}

@@ -1,0 +1,119 @@
+// An ordered worker pool: items 0..count-1 are prepared on worker threads,
+// at most a window ahead of the consumer, and handed back strictly in index
+// order, so whatever the consumer does with them happens in the same order
+// and with the same results as a one-thread run. With one thread no worker is
+// started and each item is prepared when it is taken.
+#pragma once
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Worker threads for a requested count: 0 means one per processor.
+inline int ResolveThreadCount(int requested) {
+  if (requested > 0) return requested;
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : int(n);
+}
+
+template <class R>
+class TOrderedPool {
+ public:
+  using TWork = std::function<R(size_t)>;
+
+  TOrderedPool(size_t count, int threads, TWork work) : FCount(count), FWork(std::move(work)) {
+    threads = ResolveThreadCount(threads);
+    if (threads <= 1 || count <= 1) return;
+    const size_t workers = std::min(size_t(threads), count);
+    FWindow = 2 * workers + 2;
+    FSlots.resize(FWindow);
+    for (size_t i = 0; i < workers; ++i) FWorkers.emplace_back([this] { Run(); });
+  }
+
+  // Stops handing out new items; items being prepared are finished and dropped.
+  ~TOrderedPool() {
+    {
+      std::lock_guard lock(FMutex);
+      FCancelled = true;
+    }
+    FWorkAvailable.notify_all();
+    for (std::thread& t : FWorkers) t.join();
+  }
+
+  TOrderedPool(const TOrderedPool&) = delete;
+  TOrderedPool& operator=(const TOrderedPool&) = delete;
+
+  // The result of the next item in order; an exception the work raised for
+  // that item is raised here.
+  R TakeNext() {
+    const size_t index = FNextTake++;
+    if (FWorkers.empty()) return FWork(index);
+    TSlot& slot = FSlots[index % FWindow];
+    std::unique_lock lock(FMutex);
+    FResultReady.wait(lock, [&] { return slot.Done; });
+    slot.Done = false;
+    std::exception_ptr error = std::move(slot.Error);
+    std::optional<R> result = std::move(slot.Result);
+    slot.Error = nullptr;
+    slot.Result.reset();
+    FTaken = FNextTake;
+    lock.unlock();
+    FWorkAvailable.notify_all();
+    if (error) std::rethrow_exception(error);
+    return std::move(*result);
+  }
+
+  bool AtEnd() const { return FNextTake >= FCount; }
+
+ private:
+  struct TSlot {
+    bool Done = false;
+    std::optional<R> Result;
+    std::exception_ptr Error;
+  };
+
+  void Run() {
+    for (;;) {
+      size_t index;
+      {
+        std::unique_lock lock(FMutex);
+        FWorkAvailable.wait(
+            lock, [&] { return FCancelled || FNextClaim >= FCount || FNextClaim < FTaken + FWindow; });
+        if (FCancelled || FNextClaim >= FCount) return;
+        index = FNextClaim++;
+      }
+      std::optional<R> result;
+      std::exception_ptr error;
+      try {
+        result.emplace(FWork(index));
+      } catch (...) {
+        error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(FMutex);
+        TSlot& slot = FSlots[index % FWindow];
+        slot.Result = std::move(result);
+        slot.Error = std::move(error);
+        slot.Done = true;
+      }
+      FResultReady.notify_all();
+    }
+  }
+
+  const size_t FCount;
+  TWork FWork;
+  size_t FWindow = 0;
+  std::vector<TSlot> FSlots;
+  std::vector<std::thread> FWorkers;
+  std::mutex FMutex;
+  std::condition_variable FWorkAvailable, FResultReady;
+  bool FCancelled = false;
+  size_t FNextClaim = 0;  // next item a worker takes up
+  size_t FTaken = 0;      // items handed to the consumer
+  size_t FNextTake = 0;   // consumer side only
+};
