@@ -1,0 +1,110 @@
+// The tile matcher's engine: every sample vector of a library in one
+// contiguous, zero-padded array, exact integer squared distances computed with
+// SIMD (SSE2 always, AVX2 where the processor has it), a sum abandoned as soon
+// as it cannot beat the best so far, an O(1) Distance-window test through a
+// stamp per tile identity, and an optional split of the record range across
+// threads. The winner is always the record with the smallest distance among
+// those allowed, the earliest record winning ties, so the result never depends
+// on the kernel or on the number of threads.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Use count of a record marked deleted; a pick never raises it, and a live
+// record's count saturates just below it.
+constexpr uint32_t kUseDeleted = 0xFFFFFFFFu;
+constexpr uint32_t kUseMax = 0xFFFFFFFEu;
+
+// What one choice needs to know besides the library's records.
+struct TPickArgs {
+  const uint8_t* Target = nullptr;  // the cell's vector, SampleSize bytes, already in the library's colours
+  int32_t* Grid = nullptr;          // placement grid, GridSize entries, row-major
+  size_t GridSize = 0;
+  int32_t Cols = 0, Rows = 0, Col = 0, Row = 0;
+  int32_t Distance = 0;     // half-size of the no-repeat window
+  int32_t Repeat = -1;      // largest use count still allowed; negative: no limit
+  bool SkipDeleted = true;  // a build never places a deleted record; candidate lists do show them
+  bool Flipped = true;      // false: plain scan, identity = record + 1, no blocks
+  uint32_t FlipSet = 1;     // byte 0 originals, byte k the flip kind k
+  int32_t OriginalCount = 0;
+  uint8_t FlipKinds[4] = {0, 0, 0, 0};
+};
+
+struct TPickResult {
+  int32_t Record = -1;  // 0-based winner, -1 when nothing qualifies
+  int32_t Identity = 0;
+  uint64_t Distance = 0;
+  int32_t Touched[4] = {0, 0, 0, 0};  // records whose use count the pick raised
+  int TouchedCount = 0;
+};
+
+struct TMatchCandidate {
+  uint64_t Distance;
+  int32_t Record;
+};
+
+// 0 automatic, 1 SSE2 only, 2 AVX2 (ignored when the processor lacks it).
+void SetMatchKernel(int level);
+int ActiveMatchKernel();
+// 0 automatic (the processor count, at most 8), 1 no worker threads.
+void SetMatchThreads(int count);
+
+class TMatchEngine {
+ public:
+  TMatchEngine();
+  ~TMatchEngine();
+  TMatchEngine(const TMatchEngine&) = delete;
+  TMatchEngine& operator=(const TMatchEngine&) = delete;
+
+  // Room for count records of sampleSize bytes: samples zero, counts 0.
+  void Reset(int sampleSize, int count);
+  // Keeps the first records; new ones start zero with count 0.
+  void Resize(int count);
+  int Count() const { return FCount; }
+  int SampleSize() const { return FN; }
+  size_t Stride() const { return FStride; }
+
+  void SetSamples(int rec, const uint8_t* samples);
+  const uint8_t* Samples(int rec) const { return FSamples + size_t(rec) * FStride; }
+  uint32_t Use(int rec) const { return FUse[size_t(rec)]; }
+  void SetUse(int rec, uint32_t use) { FUse[size_t(rec)] = use; }
+  // Clears every count, keeping the deleted marks.
+  void ResetUse();
+
+  // Exact squared distance between a record and an unpadded vector.
+  uint64_t Distance(int rec, const uint8_t* target);
+
+  // The choice of one cell: the smallest distance among the records of the
+  // allowed blocks that pass the count and window tests. On success writes the
+  // winner's identity into the placement grid and, when Repeat >= 0, raises the
+  // counts of the winner and of its copies in the other allowed blocks.
+  TPickResult Pick(const TPickArgs& a);
+  // Every record of the allowed blocks whose identity is outside the window,
+  // in visit order, counts not tested (except the deleted test when asked).
+  void ListCandidates(const TPickArgs& a, std::vector<TMatchCandidate>& out);
+
+  struct TRange {
+    int32_t First, End;    // records First .. End-1
+    int32_t IdentityBase;  // identity = record - IdentityBase
+  };
+
+ private:
+  void BuildRanges(const TPickArgs& a, std::vector<TRange>& out) const;
+  void LoadTarget(const uint8_t* target);
+  void StampWindow(const TPickArgs& a);
+  uint32_t Limit(const TPickArgs& a) const;
+
+  int FN = 0;
+  int FCount = 0;
+  int FCapacity = 0;
+  size_t FStride = 0;
+  uint8_t* FSamples = nullptr;  // FCapacity * FStride bytes, 64-byte aligned
+  std::vector<uint32_t> FUse;
+  std::vector<uint8_t> FTargetStore;
+  uint8_t* FTarget = nullptr;     // FStride bytes, aligned
+  std::vector<uint32_t> FStamps;  // by identity
+  uint32_t FStamp = 0;
+  std::vector<TRange> FRanges;
+};
