@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -19,8 +20,12 @@ namespace {
 // bytes; rows of samples are padded with zeros to a multiple of it.
 constexpr size_t kBlock = 64;
 constexpr std::align_val_t kAlign{64};
-// Below this many visited records a pick is not worth waking other threads.
-constexpr int64_t kParallelMin = 4096;
+// Below this many visited records a pick is not worth waking other threads:
+// with the lower bound a record costs well under a nanosecond, less than a
+// wake-up of a sleeping thread would. A thread count asked for explicitly
+// splits much smaller scans, so that tests reach the split.
+constexpr int64_t kParallelMinAuto = int64_t(1) << 18;
+constexpr int64_t kParallelMinAsked = 4096;
 
 std::atomic<int> gKernelWish{0};
 std::atomic<int> gThreadWish{0};
@@ -87,8 +92,7 @@ struct THit {
   uint64_t Distance = UINT64_MAX;
   int32_t Record = -1;
   bool Better(const THit& o) const {
-    return o.Record >= 0 &&
-           (Record < 0 || o.Distance < Distance || (o.Distance == Distance && o.Record < Record));
+    return o.Record >= 0 && (Record < 0 || o.Distance < Distance || (o.Distance == Distance && o.Record < Record));
   }
 };
 
@@ -97,6 +101,9 @@ struct TScan {
   const uint8_t* Samples;
   size_t Stride;
   const uint8_t* Target;
+  const float* Sums[3];  // per record, the sum of each byte lane i mod 3
+  float TargetSums[3];
+  double GroupSize;  // bytes per lane; 0 turns the lower bound off
   const uint32_t* Use;
   uint32_t Limit;
   const uint32_t* Stamps;
@@ -105,34 +112,77 @@ struct TScan {
   int RangeCount;
 };
 
-// The scan loop, once per kernel; the kernel is inlined into its own copy.
-// A record beats the best only with a strictly smaller sum, so the earliest
-// of equal records stays; the window is looked at only for a record that
-// would win.
-#define VT_DEFINE_SCAN(Name, Kernel, Attr)                                                              \
-  Attr THit Name(const TScan& s, int64_t from, int64_t to) {                                            \
-    THit best;                                                                                          \
-    int64_t pos = 0;                                                                                    \
-    for (int r = 0; r < s.RangeCount && pos < to; ++r) {                                                \
-      const TMatchEngine::TRange& rg = s.Ranges[r];                                                     \
-      const int64_t len = int64_t(rg.End) - rg.First;                                                   \
-      const int64_t lo = std::max(from, pos), hi = std::min(to, pos + len);                             \
-      for (int64_t v = lo; v < hi; ++v) {                                                               \
-        const int32_t i = int32_t(rg.First + (v - pos));                                                \
-        if (s.Use[i] > s.Limit) continue;                                                               \
-        const uint64_t d = Kernel(s.Samples + size_t(i) * s.Stride, s.Target, s.Stride, best.Distance); \
-        if (d < best.Distance && s.Stamps[i - rg.IdentityBase] != s.Stamp) {                            \
-          best.Distance = d;                                                                            \
-          best.Record = i;                                                                              \
-        }                                                                                               \
-      }                                                                                                 \
-      pos += len;                                                                                       \
-    }                                                                                                   \
-    return best;                                                                                        \
+// By Cauchy-Schwarz, (sum of a lane's differences)^2 <= lane size * (sum of
+// its squared differences), so sum over lanes of (Sa - Sb)^2 / size is a lower
+// bound of the distance. A record whose bound already reaches the best so far
+// cannot win. The bound is computed in float, eight records at a time, and
+// only trusted with a margin far above float's rounding; every record it lets
+// through gets its exact integer distance, so the result stays exact.
+inline float PruneThreshold(const TScan& s, uint64_t best) {
+  if (s.GroupSize <= 0 || best == UINT64_MAX) return INFINITY;
+  return float(s.GroupSize * double(best) * (1.0 + 1.0 / 4096));
+}
+
+inline unsigned BoundMaskSse2(const TScan& s, int32_t i, float threshold) {
+  const __m128 thr = _mm_set1_ps(threshold);
+  unsigned mask = 0;
+  for (int h = 0; h < 2; ++h) {
+    __m128 lb = _mm_setzero_ps();
+    for (int c = 0; c < 3; ++c) {
+      const __m128 d = _mm_sub_ps(_mm_loadu_ps(s.Sums[c] + i + 4 * h), _mm_set1_ps(s.TargetSums[c]));
+      lb = _mm_add_ps(lb, _mm_mul_ps(d, d));
+    }
+    mask |= unsigned(_mm_movemask_ps(_mm_cmplt_ps(lb, thr))) << (4 * h);
+  }
+  return mask;
+}
+
+__attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, int32_t i, float threshold) {
+  __m256 lb = _mm256_setzero_ps();
+  for (int c = 0; c < 3; ++c) {
+    const __m256 d = _mm256_sub_ps(_mm256_loadu_ps(s.Sums[c] + i), _mm256_set1_ps(s.TargetSums[c]));
+    lb = _mm256_add_ps(lb, _mm256_mul_ps(d, d));
+  }
+  return unsigned(_mm256_movemask_ps(_mm256_cmp_ps(lb, _mm256_set1_ps(threshold), _CMP_LT_OQ)));
+}
+
+// The scan loop, once per kernel; the kernels are inlined into their own
+// copy. Records are looked at eight at a time through the lower bound, then
+// one by one in order. A record beats the best only with a strictly smaller
+// sum, so the earliest of equal records stays; the window is looked at only
+// for a record that would win.
+#define VT_DEFINE_SCAN(Name, Kernel, Mask, Attr)                                                          \
+  Attr THit Name(const TScan& s, int64_t from, int64_t to) {                                              \
+    THit best;                                                                                           \
+    float threshold = INFINITY;                                                                          \
+    int64_t pos = 0;                                                                                     \
+    for (int r = 0; r < s.RangeCount && pos < to; ++r) {                                                 \
+      const TMatchEngine::TRange& rg = s.Ranges[r];                                                       \
+      const int64_t len = int64_t(rg.End) - rg.First;                                                    \
+      const int32_t lo = int32_t(rg.First + (std::max(from, pos) - pos));                                \
+      const int32_t hi = int32_t(rg.First + (std::min(to, pos + len) - pos));                            \
+      for (int32_t base = lo; base < hi; base += 8) {                                                    \
+        unsigned mask = Mask(s, base, threshold);                                                        \
+        if (hi - base < 8) mask &= (1u << (hi - base)) - 1;                                              \
+        while (mask) {                                                                                   \
+          const int32_t i = base + __builtin_ctz(mask);                                                  \
+          mask &= mask - 1;                                                                              \
+          if (s.Use[i] > s.Limit) continue;                                                              \
+          const uint64_t d = Kernel(s.Samples + size_t(i) * s.Stride, s.Target, s.Stride, best.Distance); \
+          if (d < best.Distance && s.Stamps[i - rg.IdentityBase] != s.Stamp) {                           \
+            best.Distance = d;                                                                           \
+            best.Record = i;                                                                             \
+            threshold = PruneThreshold(s, d);                                                            \
+          }                                                                                              \
+        }                                                                                                \
+      }                                                                                                  \
+      pos += len;                                                                                        \
+    }                                                                                                    \
+    return best;                                                                                         \
   }
 
-VT_DEFINE_SCAN(ScanSse2, DistSse2, )
-VT_DEFINE_SCAN(ScanAvx2, DistAvx2, __attribute__((target("avx2"))))
+VT_DEFINE_SCAN(ScanSse2, DistSse2, BoundMaskSse2, )
+VT_DEFINE_SCAN(ScanAvx2, DistAvx2, BoundMaskAvx2, __attribute__((target("avx2"))))
 #undef VT_DEFINE_SCAN
 
 THit RunScan(const TScan& s, int64_t from, int64_t to, int level) {
@@ -286,7 +336,10 @@ void TMatchEngine::Reset(int sampleSize, int count) {
   FSamples = nullptr;
   FCount = FCapacity = 0;
   FUse.clear();
+  for (auto& v : FSums) v.clear();
   FN = sampleSize;
+  // The float bound stays exact only while a lane sum fits in 24 bits.
+  FGroupSize = sampleSize % 3 == 0 && sampleSize / 3 <= 65000 ? sampleSize / 3 : 0;
   FStride = std::max<size_t>(kBlock, (size_t(sampleSize) + kBlock - 1) / kBlock * kBlock);
   FTargetStore.assign(FStride + size_t(kAlign), 0);
   void* p = FTargetStore.data();
@@ -310,6 +363,10 @@ void TMatchEngine::Resize(int count) {
   }
   if (count > FCount) std::memset(FSamples + size_t(FCount) * FStride, 0, size_t(count - FCount) * FStride);
   FUse.resize(size_t(count), 0);
+  for (auto& v : FSums) {
+    v.resize(size_t(count) + 8, 0.0f);
+    std::fill(v.begin() + count, v.end(), 0.0f);
+  }
   FCount = count;
 }
 
@@ -317,6 +374,9 @@ void TMatchEngine::SetSamples(int rec, const uint8_t* samples) {
   uint8_t* row = FSamples + size_t(rec) * FStride;
   std::memcpy(row, samples, size_t(FN));
   std::memset(row + FN, 0, FStride - size_t(FN));
+  uint32_t sums[3] = {0, 0, 0};
+  for (int i = 0; i < FN; ++i) sums[i % 3] += samples[i];
+  for (int c = 0; c < 3; ++c) FSums[c][size_t(rec)] = float(sums[c]);
 }
 
 void TMatchEngine::ResetUse() {
@@ -327,6 +387,9 @@ void TMatchEngine::ResetUse() {
 void TMatchEngine::LoadTarget(const uint8_t* target) {
   std::memcpy(FTarget, target, size_t(FN));
   std::memset(FTarget + FN, 0, FStride - size_t(FN));
+  uint32_t sums[3] = {0, 0, 0};
+  for (int i = 0; i < FN; ++i) sums[i % 3] += target[i];
+  for (int c = 0; c < 3; ++c) FTargetSums[c] = float(sums[c]);
 }
 
 uint64_t TMatchEngine::Distance(int rec, const uint8_t* target) {
@@ -390,14 +453,25 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
   LoadTarget(a.Target);
   StampWindow(a);
 
-  const TScan scan{FSamples,       FStride, FTarget,        FUse.data(),        Limit(a),
-                   FStamps.data(), FStamp,  FRanges.data(), int(FRanges.size())};
+  const TScan scan{FSamples,
+                   FStride,
+                   FTarget,
+                   {FSums[0].data(), FSums[1].data(), FSums[2].data()},
+                   {FTargetSums[0], FTargetSums[1], FTargetSums[2]},
+                   FGroupSize,
+                   FUse.data(),
+                   Limit(a),
+                   FStamps.data(),
+                   FStamp,
+                   FRanges.data(),
+                   int(FRanges.size())};
   int64_t total = 0;
   for (const TRange& r : FRanges) total += int64_t(r.End) - r.First;
   const int level = KernelLevel();
   THit best;
   const int threads = WantedThreads();
-  if (threads > 1 && total >= kParallelMin) {
+  const int64_t minimum = gThreadWish.load(std::memory_order_relaxed) > 0 ? kParallelMinAsked : kParallelMinAuto;
+  if (threads > 1 && total >= minimum) {
     TMatchPool& pool = TMatchPool::Instance();
     pool.Grow(threads);
     TParallelScan job{&scan, total, std::min(threads, pool.Size()), level, {}};

@@ -102,6 +102,11 @@ class TMatchEngine {
   size_t FStride = 0;
   uint8_t* FSamples = nullptr;  // FCapacity * FStride bytes, 64-byte aligned
   std::vector<uint32_t> FUse;
+  // Per record, the sums of the bytes at positions i mod 3 = 0, 1, 2, as
+  // floats (exact integers), with room for eight-wide reads past the end.
+  std::vector<float> FSums[3];
+  float FTargetSums[3] = {0, 0, 0};
+  double FGroupSize = 0;
   std::vector<uint8_t> FTargetStore;
   uint8_t* FTarget = nullptr;     // FStride bytes, aligned
   std::vector<uint32_t> FStamps;  // by identity
