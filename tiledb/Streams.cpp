@@ -1,0 +1,118 @@
+#include "tiledb/Streams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/Errors.h"
+
+void TStream::CopyFrom(const TStream& src, int64_t srcPos, int64_t count) {
+  uint8_t buf[65536];
+  while (count > 0) {
+    const size_t n = size_t(count < int64_t(sizeof buf) ? count : int64_t(sizeof buf));
+    src.ReadAt(srcPos, buf, n);
+    WriteBuffer(buf, n);
+    srcPos += int64_t(n);
+    count -= int64_t(n);
+  }
+}
+
+std::vector<uint8_t> TStream::ReadAll() const {
+  std::vector<uint8_t> v(static_cast<size_t>(Size()));
+  if (!v.empty()) ReadAt(0, v.data(), v.size());
+  return v;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  if (size < 0) throw EFileError("Stream size cannot be negative");
+  FData.resize(size_t(size));
+}
+
+void TMemoryStream::ReadAt(int64_t pos, void* buf, size_t n) const {
+  if (pos < 0 || pos > Size() || int64_t(n) > Size() - pos) throw EFileError("Stream read error");
+  if (n) std::memcpy(buf, FData.data() + pos, n);
+}
+
+void TMemoryStream::WriteAt(int64_t pos, const void* buf, size_t n) {
+  if (pos < 0) throw EFileError("Stream write error");
+  if (pos + int64_t(n) > Size()) FData.resize(size_t(pos) + n);
+  if (n) std::memcpy(FData.data() + pos, buf, n);
+}
+
+TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
+  if (this != &o) {
+    Close();
+    FFd = std::exchange(o.FFd, -1);
+    FFileName = std::move(o.FFileName);
+    Position = std::exchange(o.Position, 0);
+  }
+  return *this;
+}
+
+TFileStream TFileStream::Create(const std::string& fileName) {
+  TFileStream s;
+  s.FFd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (s.FFd < 0) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
+  s.FFileName = fileName;
+  return s;
+}
+
+TFileStream TFileStream::Open(const std::string& fileName) {
+  TFileStream s;
+  s.FFd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+  if (s.FFd < 0) throw EFileError(Format("Cannot open file \"%s\"", fileName.c_str()));
+  s.FFileName = fileName;
+  return s;
+}
+
+void TFileStream::Close() {
+  if (FFd >= 0) ::close(FFd);
+  FFd = -1;
+  Position = 0;
+}
+
+void TFileStream::CloseAndDelete() {
+  const bool had = FFd >= 0 || !FFileName.empty();
+  Close();
+  if (had && !FFileName.empty()) ::unlink(FFileName.c_str());
+  FFileName.clear();
+}
+
+int64_t TFileStream::Size() const {
+  struct stat st;
+  if (FFd < 0 || ::fstat(FFd, &st) != 0) throw EFileError("Stream read error");
+  return int64_t(st.st_size);
+}
+
+void TFileStream::SetSize(int64_t size) {
+  if (FFd < 0 || size < 0 || ::ftruncate(FFd, off_t(size)) != 0) throw EFileError("Stream write error");
+}
+
+void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
+  if (FFd < 0 || pos < 0) throw EFileError("Stream read error");
+  auto* p = static_cast<uint8_t*>(buf);
+  while (n > 0) {
+    const ssize_t r = ::pread(FFd, p, n, off_t(pos));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) throw EFileError("Stream read error");
+    p += r;
+    pos += r;
+    n -= size_t(r);
+  }
+}
+
+void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
+  if (FFd < 0 || pos < 0) throw EFileError("Stream write error");
+  auto* p = static_cast<const uint8_t*>(buf);
+  while (n > 0) {
+    const ssize_t r = ::pwrite(FFd, p, n, off_t(pos));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) throw EFileError("Stream write error");
+    p += r;
+    pos += r;
+    n -= size_t(r);
+  }
+}

@@ -1,0 +1,113 @@
+// Byte streams that hold a table's sections: one in memory, one on a file.
+// Both read and write little-endian values at a current position; a read past
+// the end raises EFileError instead of returning garbage.
+#pragma once
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+static_assert(std::endian::native == std::endian::little, "sections are stored little-endian");
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+
+  virtual int64_t Size() const = 0;
+  // Cuts or extends (with zeros) the stream; the position is kept.
+  virtual void SetSize(int64_t size) = 0;
+  // Reads or writes exactly n bytes at pos, without moving the position.
+  virtual void ReadAt(int64_t pos, void* buf, size_t n) const = 0;
+  virtual void WriteAt(int64_t pos, const void* buf, size_t n) = 0;
+
+  int64_t Position = 0;
+
+  void Seek(int64_t pos) { Position = pos; }
+  void SeekEnd() { Position = Size(); }
+  void Clear() {
+    SetSize(0);
+    Position = 0;
+  }
+  void ReadBuffer(void* buf, size_t n) {
+    ReadAt(Position, buf, n);
+    Position += int64_t(n);
+  }
+  void WriteBuffer(const void* buf, size_t n) {
+    WriteAt(Position, buf, n);
+    Position += int64_t(n);
+  }
+  void WriteBytes(const std::vector<uint8_t>& v) { WriteBuffer(v.data(), v.size()); }
+
+  template <typename T>
+  T Read() {
+    static_assert(std::is_trivially_copyable_v<T>);
+    T v;
+    ReadBuffer(&v, sizeof v);
+    return v;
+  }
+  template <typename T>
+  void Write(T v) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    WriteBuffer(&v, sizeof v);
+  }
+
+  // Appends count bytes of src from srcPos at this stream's position.
+  void CopyFrom(const TStream& src, int64_t srcPos, int64_t count);
+  // The whole stream as bytes.
+  std::vector<uint8_t> ReadAll() const;
+};
+
+class TMemoryStream : public TStream {
+ public:
+  int64_t Size() const override { return int64_t(FData.size()); }
+  void SetSize(int64_t size) override;
+  void ReadAt(int64_t pos, void* buf, size_t n) const override;
+  void WriteAt(int64_t pos, const void* buf, size_t n) override;
+
+  uint8_t* Memory() { return FData.data(); }
+  const uint8_t* Memory() const { return FData.data(); }
+  std::vector<uint8_t>& Bytes() { return FData; }
+  const std::vector<uint8_t>& Bytes() const { return FData; }
+  void Assign(std::vector<uint8_t> data) {
+    FData = std::move(data);
+    Position = 0;
+  }
+
+ private:
+  std::vector<uint8_t> FData;
+};
+
+// A stream on a file opened for reading and writing. A default-constructed
+// stream is closed; every access to it raises.
+class TFileStream : public TStream {
+ public:
+  TFileStream() = default;
+  ~TFileStream() override { Close(); }
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+  TFileStream(TFileStream&& o) noexcept { *this = std::move(o); }
+  TFileStream& operator=(TFileStream&& o) noexcept;
+
+  // Creates (or empties) the file and opens it. Raises EFileError.
+  static TFileStream Create(const std::string& fileName);
+  // Opens an existing file for reading and writing. Raises EFileError.
+  static TFileStream Open(const std::string& fileName);
+
+  bool IsOpen() const { return FFd >= 0; }
+  const std::string& FileName() const { return FFileName; }
+  void Close();
+  // Closes the stream and removes its file.
+  void CloseAndDelete();
+
+  int64_t Size() const override;
+  void SetSize(int64_t size) override;
+  void ReadAt(int64_t pos, void* buf, size_t n) const override;
+  void WriteAt(int64_t pos, const void* buf, size_t n) override;
+
+ private:
+  int FFd = -1;
+  std::string FFileName;
+};

@@ -1,0 +1,449 @@
+#include "tiledb/VTData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "platform/Files.h"
+#include "platform/Jpeg.h"
+#include "platform/Rounding.h"
+#include "tiledb/ProjectFile.h"
+
+// One validated image, held apart from the table until it is committed, so
+// that a file failing any check leaves the table as it was.
+struct TVTData::TLoadedImage {
+  TLibraryHeader Header;
+  std::vector<uint8_t> Info, Data;
+  TFileStream Thumbs;
+  TProjectHeader Project;
+};
+
+TVTData::TVTData() {
+  // The thumbnail section lives in a temporary file whatever ThumbsInMemory
+  // says: the choice is made before that property can have been set.
+  ThumbSection = TFileStream::Open(MakeTempFileName("vt"));
+}
+
+TVTData::~TVTData() {
+  ThumbSection.CloseAndDelete();
+  DeleteWorkFiles();
+}
+
+void TVTData::SetBaseName(const std::string& fileName) {
+  OpenFile(fileName, okLibrary);
+}
+
+// ---- Opening -------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void WrongBase() {
+  throw EWrongFormat(WrongBaseMessage);
+}
+[[noreturn]] void WrongProject() {
+  throw EWrongFormat(WrongProjectMessage);
+}
+
+bool HasTag(const uint8_t* p, const char* tag) {
+  return std::equal(p, p + SectionTagSize, tag);
+}
+
+}  // namespace
+
+TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int kind) const {
+  TLoadedImage img;
+  const int64_t fileSize = int64_t(file.size());
+  int64_t start = 0, end = fileSize;
+  if (kind == okPlan || kind == okMosaic) {
+    if (!DecodeProjectHeader(file.data(), file.size(), img.Project)) WrongProject();
+    const TProjectHeader& p = img.Project;
+    if (p.Columns == 0 || p.Rows == 0) WrongProject();
+    const int64_t at = kind == okPlan ? p.PlanOffset : p.MosaicOffset;
+    if (at < 0 || at > fileSize - 4) WrongProject();
+    const int64_t size = GetI32(file.data() + at);
+    start = at + 4;
+    if (size < 0 || size > fileSize - start) WrongProject();
+    end = start + size;
+  }
+  const int64_t imgSize = end - start;
+  const uint8_t* base = file.data() + start;
+  if (imgSize < LibraryHeaderSize || !HasLibraryMagic(base, size_t(imgSize))) WrongBase();
+  TLibraryHeader& h = img.Header;
+  h = DecodeLibraryHeader(base);
+  const int64_t n = int64_t(h.XRes) * h.YRes * 3;
+  if (h.RecordCount < 0 || h.XRes == 0 || h.YRes == 0 || h.SampleSize != n) WrongBase();
+  if (h.OriginalCount < 1) h.OriginalCount = h.RecordCount;
+  if (h.OriginalCount > h.RecordCount) WrongBase();
+  if (h.InfoOffset < LibraryHeaderSize || int64_t(h.InfoOffset) + SectionTagSize > h.DataOffset ||
+      int64_t(h.DataOffset) + SectionTagSize > h.ThumbOffset ||
+      int64_t(h.ThumbOffset) + SectionTagSize > imgSize)
+    WrongBase();
+  if (!HasTag(base + h.InfoOffset, InfoTag) || !HasTag(base + h.DataOffset, DataTag) ||
+      !HasTag(base + h.ThumbOffset, ThumbTag))
+    WrongBase();
+  const int64_t infoSize = h.DataOffset - h.InfoOffset;
+  const int64_t dataSize = h.ThumbOffset - h.DataOffset;
+  const int64_t thumbSize = imgSize - h.ThumbOffset;
+  const int64_t recSize = n + DataRecordPrefix;
+  if ((dataSize - SectionTagSize) / recSize < h.RecordCount) WrongBase();
+  if (kind == okPlan || kind == okMosaic) {
+    if (int64_t(img.Project.Columns) * img.Project.Rows != h.RecordCount) WrongProject();
+  }
+  const uint8_t* info = base + h.InfoOffset;
+  const uint8_t* data = base + h.DataOffset;
+  const uint8_t* thumbs = base + h.ThumbOffset;
+  for (int64_t i = 0; i < h.RecordCount; ++i) {
+    const uint8_t* rec = data + SectionTagSize + i * recSize;
+    const int32_t infoOffset = GetI32(rec + drInfoRecOffset);
+    TTileInfoRecord r;
+    if (infoOffset < SectionTagSize || !DecodeInfoRecord(info, size_t(infoSize), infoOffset, r)) WrongBase();
+    const int32_t rn = RecordFromOffset(r.SamplesOffset, n);
+    if (r.SamplesOffset < SectionTagSize || rn < 1 || rn > h.RecordCount) WrongBase();
+    if (r.ThumbBlobOffset != 0) {
+      if (r.ThumbBlobOffset < SectionTagSize || r.ThumbBlobOffset > thumbSize - 4) WrongBase();
+      const int32_t len = GetI32(thumbs + r.ThumbBlobOffset);
+      if (len < 0 || len > thumbSize - r.ThumbBlobOffset - 4) WrongBase();
+    }
+  }
+  img.Info.assign(info, info + infoSize);
+  img.Data.assign(data, data + dataSize);
+  // The thumbnails go to a fresh temporary file; the table's own one is
+  // swapped for it only when everything else has succeeded.
+  const std::string tmp = MakeTempFileName("vt");
+  try {
+    img.Thumbs = TFileStream::Open(tmp);
+    img.Thumbs.WriteBuffer(thumbs, size_t(thumbSize));
+  } catch (...) {
+    img.Thumbs.Close();
+    DeleteFile(tmp);
+    throw;
+  }
+  return img;
+}
+
+void TVTData::CommitImage(TLoadedImage&& img, const std::string& fileName, int kind) {
+  const TLibraryHeader& h = img.Header;
+  if (kind == okPlan) {
+    Columns = img.Project.Columns;
+    Rows = img.Project.Rows;
+    LibraryPath = img.Project.LibraryPath;
+    SourcePath = img.Project.SourcePath;
+    SourceRect = img.Project.SourceRect;
+    Extra1 = img.Project.LongForm ? img.Project.Extra1 : 0;
+    Extra2 = img.Project.LongForm ? img.Project.Extra2 : 0;
+  } else if (kind == okMosaic) {
+    Columns = img.Project.Columns;
+    Rows = img.Project.Rows;
+    LibraryPath = img.Project.LibraryPath;
+  }
+  RecordCount = h.RecordCount;
+  VisibleCount = h.RecordCount;
+  SampleDepth = h.SampleDepth;
+  ColorSystem = h.ColorSystem;
+  ColorSystemName = ::ColorModeName(h.ColorSystem);
+  ResampleFilter = h.ResampleFilter;
+  OriginalCount = h.OriginalCount;
+  FlipKinds = h.FlipKinds;
+  XScale = h.XScale;
+  YScale = h.YScale;
+  XRes = h.XRes;
+  YRes = h.YRes;
+  SampleSize = h.SampleSize;
+  SampleBitmap.SetSize(XRes, YRes);
+  CurSamples.assign(size_t(SampleSize), 0);
+  InfoSection.Assign(std::move(img.Info));
+  DataSection.Assign(std::move(img.Data));
+  ThumbSection.CloseAndDelete();
+  ThumbSection = std::move(img.Thumbs);
+  SortIndex.Clear();
+  IndexKeySize = 0;
+  CurIndexPos = 0;
+  FOpenKind = TOpenKind(kind);
+  MoveTo(1);
+  FBaseName = fileName;
+  Modified = 0;
+}
+
+bool TVTData::OpenFile(const std::string& fileName, int kind) {
+  if (!FileExists(fileName)) return false;
+  if (kind < okLibrary || kind > okMosaic) kind = okLibrary;
+  const std::vector<uint8_t> file = ReadWholeFile(fileName);
+  CommitImage(ParseImage(file, kind), fileName, kind);
+  return true;
+}
+
+void TVTData::CloseTable() {
+  FBaseName.clear();
+  Modified = 0;
+  FOpenKind = okLibrary;
+  SortIndex.Clear();
+  InfoSection.Clear();
+  DataSection.Clear();
+  ThumbSection.Clear();
+}
+
+// ---- Writing ---------------------------------------------------------------------
+
+TLibraryHeader TVTData::TableHeader() const {
+  TLibraryHeader h;
+  h.RecordCount = RecordCount;
+  h.SampleDepth = SampleDepth;
+  h.ColorSystem = ColorSystem;
+  h.ResampleFilter = ResampleFilter;
+  h.OriginalCount = OriginalCount;
+  h.FlipKinds = FlipKinds;
+  h.XScale = uint16_t(XScale);
+  h.YScale = uint16_t(YScale);
+  h.XRes = uint16_t(XRes);
+  h.YRes = uint16_t(YRes);
+  h.SampleSize = XRes * YRes * 3;
+  return h;
+}
+
+TLibraryHeader TVTData::BuildHeader() const {
+  TLibraryHeader h;
+  h.RecordCount = FBuildCount;
+  h.OriginalCount = FBuildCount;
+  h.SampleDepth = FSampleDepth;
+  h.ColorSystem = FColorSystem;
+  h.ResampleFilter = FilterFromByteA(FFilter);
+  h.XScale = uint16_t(FXScale);
+  h.YScale = uint16_t(FYScale);
+  h.XRes = uint16_t(FXRes);
+  h.YRes = uint16_t(FYRes);
+  h.SampleSize = FXRes * FYRes * 3;
+  return h;
+}
+
+namespace {
+
+// Writes header and sections at the stream's position; the offsets count from
+// the image's first byte.
+void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStream& data,
+                const TStream& thumbs) {
+  const int64_t total = LibraryHeaderSize + info.Size() + data.Size() + thumbs.Size();
+  if (total > std::numeric_limits<int32_t>::max())
+    throw EOutOfResources("The table is too large for the library file format");
+  h.InfoOffset = LibraryHeaderSize;
+  h.DataOffset = int32_t(h.InfoOffset + info.Size());
+  h.ThumbOffset = int32_t(h.DataOffset + data.Size());
+  const auto bytes = EncodeLibraryHeader(h);
+  out.WriteBuffer(bytes.data(), bytes.size());
+  out.CopyFrom(info, 0, info.Size());
+  out.CopyFrom(data, 0, data.Size());
+  out.CopyFrom(thumbs, 0, thumbs.Size());
+}
+
+// Writes a file beside its final name and renames it over only when it is
+// complete, so a failure never damages the user's old file.
+template <typename Fn>
+bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
+  const std::string tmp = fileName + ".tmp";
+  try {
+    TFileStream f = TFileStream::Create(tmp);
+    writeTo(f);
+    f.Close();
+    ReplaceFile(tmp, fileName);
+    return true;
+  } catch (const std::exception&) {
+    DeleteFile(tmp);
+    return false;
+  }
+}
+
+}  // namespace
+
+void TVTData::WriteTableImage(TStream& out) const {
+  WriteImage(out, TableHeader(), InfoSection, DataSection, ThumbSection);
+}
+
+void TVTData::WriteBaseImage(TStream& out) const {
+  if (!WorkInfo.IsOpen() || !WorkData.IsOpen() || !WorkThumbs.IsOpen())
+    throw EFileError("The work files of the build are missing");
+  WriteImage(out, BuildHeader(), WorkInfo, WorkData, WorkThumbs);
+}
+
+bool TVTData::WriteTableFile(const std::string& fileName) {
+  return WriteFileSafely(fileName, [&](TStream& f) { WriteTableImage(f); });
+}
+
+void TVTData::Save() {
+  if (FOpenKind != okLibrary)
+    throw EFileError(Format("\"%s\" is a project; its tables are saved with the project", FBaseName.c_str()));
+  if (WriteTableFile(FBaseName)) Modified = 0;
+}
+
+bool TVTData::WriteBaseFile(const std::string& fileName) {
+  const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); });
+  DeleteWorkFiles();
+  return ok;
+}
+
+bool TVTData::CreateWorkFiles() {
+  DeleteWorkFiles();
+  try {
+    WorkInfo = TFileStream::Open(MakeTempFileName("vt"));
+    WorkInfo.WriteBuffer(InfoTag, SectionTagSize);
+    WorkData = TFileStream::Open(MakeTempFileName("vt"));
+    WorkData.WriteBuffer(DataTag, SectionTagSize);
+    WorkThumbs = TFileStream::Open(MakeTempFileName("vt"));
+    WorkThumbs.WriteBuffer(ThumbTag, SectionTagSize);
+    return true;
+  } catch (const std::exception&) {
+    DeleteWorkFiles();
+    return false;
+  }
+}
+
+void TVTData::DeleteWorkFiles() {
+  WorkInfo.CloseAndDelete();
+  WorkData.CloseAndDelete();
+  WorkThumbs.CloseAndDelete();
+}
+
+// ---- Cursor ----------------------------------------------------------------------
+
+bool TVTData::SeekPhysical(int32_t n) {
+  if (RecordCount <= 0) return false;
+  n = std::clamp(n, 1, RecordCount);
+  CurRecNo = n;
+  DataSection.Seek(DataRecordOffset(n, SampleSize));
+  return true;
+}
+
+bool TVTData::SeekIndexed(int32_t n) {
+  if (VisibleCount <= 0) return false;
+  n = std::clamp(n, 1, VisibleCount);
+  CurIndexPos = n - 1;
+  const int64_t at = int64_t(n - 1) * (IndexKeySize + 4);
+  if (at + 4 > SortIndex.Size()) return false;
+  int32_t offset = 0;
+  SortIndex.ReadAt(at, &offset, 4);
+  if (offset <= 0) return false;
+  const int32_t rec = RecordFromOffset(offset, SampleSize);
+  if (rec < 1 || rec > RecordCount) return false;
+  DataSection.Seek(offset);
+  CurRecNo = rec;
+  return true;
+}
+
+bool TVTData::SeekRecord(int32_t n) {
+  return IndexKeySize != 0 ? SeekIndexed(n) : SeekPhysical(n);
+}
+
+void TVTData::MoveTo(int32_t n) {
+  if (SeekRecord(n))
+    ReadCurrent();
+  else
+    ClearCurrent();
+}
+
+void TVTData::MoveToPhysical(int32_t n) {
+  if (SeekPhysical(n))
+    ReadCurrent();
+  else
+    ClearCurrent();
+}
+
+void TVTData::ClearCurrent() {
+  CurRecNo = 0;
+  CurFlag = 0;
+  CurPath.clear();
+  CurLink = 0;
+  CurPicWidth = CurPicHeight = 1;
+  CurCropRect = TRect(0, 0, 1, 1);
+  CurThumbJpeg.clear();
+  DisplayBitmap.Fill(clWhite);
+}
+
+void TVTData::ShowSampleBitmap() {
+  if (DisplayBitmap.Width() != SampleBitmap.Width() || DisplayBitmap.Height() != SampleBitmap.Height())
+    DisplayBitmap.SetSize(SampleBitmap.Width(), SampleBitmap.Height());
+  DrawAt(DisplayBitmap, 0, 0, SampleBitmap);
+}
+
+void TVTData::ReadCurrent() {
+  const int64_t pos = DataSection.Position;
+  const int64_t recSize = DataRecordSize();
+  if (pos < SectionTagSize || pos + recSize > DataSection.Size()) {
+    ClearCurrent();
+    return;
+  }
+  const uint8_t* rec = DataSection.Memory() + pos;
+  CurFlag = rec[drFlag];
+  const TTileInfoRecord r = InfoRecordAt(GetI32(rec + drInfoRecOffset));
+  InfoSection.Seek(GetI32(rec + drInfoRecOffset) + InfoRecordFixedSize + int64_t(r.Path.size()));
+  CurLink = r.Link;
+  CurPicWidth = r.Geometry[0];
+  CurPicHeight = r.Geometry[1];
+  CurCropRect = TRect(r.Geometry[2], r.Geometry[3], r.Geometry[4], r.Geometry[5]);
+  CurPath = r.Path;
+  CurSamples.assign(rec + drSamples, rec + drSamples + SampleSize);
+  DataSection.Seek(pos + recSize);
+  ReadBitmapPixels(SampleBitmap, CurSamples, ColorSystem);
+  CurThumbJpeg.clear();
+  if (ShowThumbs && ReadThumbBlob(r.ThumbBlobOffset, CurThumbJpeg)) {
+    try {
+      Bitmap24 pic;
+      JpegDecode(CurThumbJpeg.data(), CurThumbJpeg.size(), 0, pic);
+      DisplayBitmap = std::move(pic);
+      return;
+    } catch (const std::exception&) {
+      // A damaged thumbnail shows the record's own samples instead.
+    }
+  }
+  ShowSampleBitmap();
+}
+
+// ---- Record access ----------------------------------------------------------------
+
+uint8_t* TVTData::DataRecord(int32_t recNo) {
+  return const_cast<uint8_t*>(static_cast<const TVTData*>(this)->DataRecord(recNo));
+}
+
+const uint8_t* TVTData::DataRecord(int32_t recNo) const {
+  const int64_t at = DataRecordOffset(recNo, SampleSize);
+  if (recNo < 1 || recNo > RecordCount || at + DataRecordSize() > DataSection.Size())
+    throw EFileError(Format("Record %d is outside the table", recNo));
+  return DataSection.Memory() + at;
+}
+
+TTileInfoRecord TVTData::InfoRecordAt(int64_t infoOffset) const {
+  TTileInfoRecord r;
+  if (infoOffset < SectionTagSize ||
+      !DecodeInfoRecord(InfoSection.Memory(), size_t(InfoSection.Size()), infoOffset, r))
+    throw EFileError("Info record is outside its section");
+  return r;
+}
+
+bool TVTData::ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const {
+  out.clear();
+  if (blobOffset < SectionTagSize) return false;
+  const int64_t size = ThumbSection.Size();
+  if (blobOffset > size - 4) return false;
+  int32_t len = 0;
+  ThumbSection.ReadAt(blobOffset, &len, 4);
+  if (len <= 0 || len > size - blobOffset - 4) return false;
+  out.resize(size_t(len));
+  ThumbSection.ReadAt(blobOffset + 4, out.data(), out.size());
+  return true;
+}
+
+int32_t TVTData::AppendInfoRecord(const TTileInfoRecord& r) {
+  const int64_t at = InfoSection.Size();
+  const std::vector<uint8_t> bytes = EncodeInfoRecord(r);
+  if (at + int64_t(bytes.size()) > std::numeric_limits<int32_t>::max())
+    throw EOutOfResources("The info section is full");
+  InfoSection.WriteAt(at, bytes.data(), bytes.size());
+  return int32_t(at);
+}
+
+int32_t TVTData::AppendThumbBlob(const uint8_t* jpeg, size_t size) {
+  const int64_t at = ThumbSection.Size();
+  if (at + 4 + int64_t(size) > std::numeric_limits<int32_t>::max())
+    throw EOutOfResources("The thumbnail section is full");
+  const int32_t len = int32_t(size);
+  ThumbSection.WriteAt(at, &len, 4);
+  if (size) ThumbSection.WriteAt(at + 4, jpeg, size);
+  return int32_t(at);
+}

@@ -1,0 +1,228 @@
+// TVTData: one table of tile records, serving as tile library, project plan
+// and project mosaic. The three sections of a library image are held in
+// memory (info and data) and in a temporary file (thumbnails); a cursor loads
+// one record at a time into the Cur* fields, optionally through a sort index.
+//
+// Record numbers are 1-based. "Physical" numbers count records in the data
+// section; "visible" numbers count entries of the sort index when one is
+// active. MoveTo/GoToRecord/SeekRecord take visible numbers, MoveToPhysical
+// and SeekPhysical physical ones; the record accessors below always take
+// physical numbers.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "imaging/Resample.h"
+#include "platform/Bitmap24.h"
+#include "platform/Errors.h"
+#include "platform/Types.h"
+#include "tiledb/LibraryImage.h"
+#include "tiledb/PixelCodec.h"
+#include "tiledb/Streams.h"
+
+class TVTData;
+
+// Progress and build events; the handler reads FProgress / FBuildCount.
+using TNotifyEvent = std::function<void(TVTData& sender)>;
+
+// A library image or project file that fails its checks. The messages are
+// "Wrong file format. Not vitrane base" and "Wrong file format. Not vitrane VTP file".
+class EWrongFormat : public EVitrane {
+  using EVitrane::EVitrane;
+};
+
+inline constexpr const char* WrongBaseMessage = "Wrong file format. Not vitrane base";
+inline constexpr const char* WrongProjectMessage = "Wrong file format. Not vitrane VTP file";
+
+// What OpenFile loads: a .vt2 library, or the plan or mosaic image of a .vtp.
+enum TOpenKind : int { okLibrary = 0, okPlan = 1, okMosaic = 2 };
+
+// Key sizes of the sort index.
+inline constexpr int32_t FloatKeySize = 8;
+inline constexpr int32_t NameKeySize = 120;
+
+// The source picture a project was cut from.
+struct TSourceInfo {
+  std::string SourcePath;
+  TRect SourceRect;
+};
+
+class TVTData {
+ public:
+  TVTData();
+  ~TVTData();
+  TVTData(const TVTData&) = delete;
+  TVTData& operator=(const TVTData&) = delete;
+
+  // ---- Properties ---------------------------------------------------------
+  const std::string& BaseName() const { return FBaseName; }
+  // Opens a library file (OpenFile kind 0).
+  void SetBaseName(const std::string& fileName);
+  bool TableIsOpen() const { return !FBaseName.empty(); }
+  // The current record is marked deleted (flag 251 or more).
+  bool PicDeleted() const { return CurFlag >= FlagDeletedMin; }
+  // The kind the open table was loaded as (okLibrary when built or closed).
+  TOpenKind OpenKind() const { return FOpenKind; }
+
+  std::string ColorSystemName;  // of the open file's ColorSystem, set on open
+  bool ThumbsInMemory = false;  // kept for the settings; thumbnails stay in their temporary file
+  bool ShowThumbs = false;      // DisplayBitmap shows the thumbnail instead of the sample picture
+
+  TNotifyEvent OnProgress;            // every 100 records of a bulk rewrite
+  TNotifyEvent OnCreateBaseProgress;  // before each picture of a build
+
+  // ---- Header values of the open image ------------------------------------
+  int32_t RecordCount = 0;
+  uint8_t SampleDepth = 0;
+  uint8_t ColorSystem = 0;
+  uint8_t ResampleFilter = 0;
+  int32_t OriginalCount = 0;
+  std::array<uint8_t, 4> FlipKinds{};
+  int32_t XScale = 0, YScale = 0, XRes = 0, YRes = 0;
+  int32_t SampleSize = 0;  // N = XRes * YRes * 3
+
+  // Project header values (plan and mosaic tables).
+  int32_t Columns = 0, Rows = 0;
+  std::string LibraryPath, SourcePath;
+  TRect SourceRect;
+  int32_t Extra1 = 0, Extra2 = 0;
+
+  // ---- Cursor ---------------------------------------------------------------
+  int32_t VisibleCount = 0;
+  int32_t IndexKeySize = 0;  // 0 no index, 8 float64 keys, 120 name keys
+  int32_t CurRecNo = 0;      // physical, 1-based; 0 for an empty current record
+  int32_t CurIndexPos = 0;   // 0-based position in the sort index
+  uint8_t CurFlag = 0;
+  std::string CurPath;
+  int32_t CurLink = 0;
+  int32_t CurPicWidth = 1, CurPicHeight = 1;
+  TRect CurCropRect{0, 0, 1, 1};
+  std::vector<uint8_t> CurSamples;
+  std::vector<uint8_t> CurThumbJpeg;  // JPEG bytes of the current thumbnail, empty when none
+  Bitmap24 SampleBitmap;              // XRes x YRes
+  Bitmap24 DisplayBitmap;
+  Bitmap24 LastCutOut;
+  uint8_t Modified = 0;
+
+  // ---- Build parameters and control ----------------------------------------
+  int32_t FXScale = 0, FYScale = 0;
+  int32_t FXRes = 0, FYRes = 0;
+  int32_t FThumbW = 0;
+  int32_t FThumbQ = 50;
+  int32_t FMargin = 0;
+  uint8_t FFilter = 0;
+  uint8_t FSampleDepth = 0;
+  uint8_t FColorSystem = 0;
+  uint8_t FCropAnchor = 4;
+  std::string FExtList;
+  std::string FRootDir;
+  bool FRecurse = false;
+  bool FFastJpeg = false;
+  bool FStopBuild = false;
+  int32_t FBuildCount = 0;
+  int32_t FProgress = 0;
+
+  // ---- Sections -------------------------------------------------------------
+  // The ".txt", ".dat" and ".tmb" sections of the open image, tags included.
+  TMemoryStream InfoSection;
+  TMemoryStream DataSection;
+  TFileStream ThumbSection;
+  // Entries of an int32 data-record offset followed by an IndexKeySize key.
+  TMemoryStream SortIndex;
+  // The sections a build writes (temporary files, tags included).
+  TFileStream WorkInfo, WorkData, WorkThumbs;
+
+  // ---- Opening, closing, saving -----------------------------------------------
+  // Loads one image: a library file (kind 0) or a project's plan (1) or mosaic
+  // (2). False when the file does not exist. A file that fails any check
+  // raises EWrongFormat and the table keeps its previous contents whole.
+  bool OpenFile(const std::string& fileName, int kind);
+  void CloseTable();
+  void ClearTable() { CloseTable(); }
+  // Writes the open table as a library file (beside it, then renamed over).
+  // Returns false without a message when the file cannot be written.
+  bool WriteTableFile(const std::string& fileName);
+  // WriteTableFile(BaseName) and, when it succeeded, Modified := 0. Refuses
+  // (EFileError) on a project's plan or mosaic, whose BaseName is the project.
+  void Save();
+  // Writes a new library file from the build parameters and the work files,
+  // which are deleted. False without a message when it cannot be written.
+  bool WriteBaseFile(const std::string& fileName);
+  // The same two images into a stream at its position (raising on failure).
+  void WriteTableImage(TStream& out) const;
+  void WriteBaseImage(TStream& out) const;
+  // Three new temporary work files, each starting with its tag; false when
+  // any cannot be made.
+  bool CreateWorkFiles();
+  // Closes and removes whatever work files exist.
+  void DeleteWorkFiles();
+
+  // ---- Cursor movement --------------------------------------------------------
+  // Positions on visible record n and loads it, or clears the current record
+  // when the table is empty (or the index entry is empty).
+  void MoveTo(int32_t n);
+  void GoToRecord(int32_t n) { MoveTo(n); }
+  void MoveToPhysical(int32_t n);
+  bool SeekRecord(int32_t n);
+  bool SeekPhysical(int32_t n);
+  bool SeekIndexed(int32_t n);
+  // Loads the record at the data-section position into the Cur* fields.
+  void ReadCurrent();
+  void ClearCurrent();
+
+  // ---- Record access (physical numbers 1..RecordCount) ------------------------
+  // Bytes per data record (N + 5).
+  int32_t DataRecordSize() const { return SampleSize + DataRecordPrefix; }
+  // The data record of recNo in DataSection; raises EFileError out of range.
+  uint8_t* DataRecord(int32_t recNo);
+  const uint8_t* DataRecord(int32_t recNo) const;
+  const uint8_t* RecordSamples(int32_t recNo) const { return DataRecord(recNo) + drSamples; }
+  uint8_t RecordFlag(int32_t recNo) const { return DataRecord(recNo)[drFlag]; }
+  void SetRecordFlag(int32_t recNo, uint8_t flag) { DataRecord(recNo)[drFlag] = flag; }
+  int32_t RecordInfoOffset(int32_t recNo) const { return GetI32(DataRecord(recNo) + drInfoRecOffset); }
+  // The info record at an offset of InfoSection, or of record recNo; raises
+  // EFileError when it does not lie inside the section.
+  TTileInfoRecord InfoRecordAt(int64_t infoOffset) const;
+  TTileInfoRecord RecordInfo(int32_t recNo) const { return InfoRecordAt(RecordInfoOffset(recNo)); }
+  // The JPEG bytes of the blob at an offset of ThumbSection; false (and out
+  // empty) for offset 0, a blob of length 0 or one outside the section.
+  bool ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const;
+  // Appends an info record or a thumbnail blob; returns its offset.
+  int32_t AppendInfoRecord(const TTileInfoRecord& r);
+  int32_t AppendThumbBlob(const uint8_t* jpeg, size_t size);
+  // Header values as a header (offsets zero).
+  TLibraryHeader TableHeader() const;
+
+  // ---- Library building ------------------------------------------------------
+
+  // ---- Project file and plan -------------------------------------------------
+
+  // ---- Tile matching ---------------------------------------------------------
+
+  // ---- Sort orders and cell updates -------------------------------------------
+
+  // ---- Library maintenance -----------------------------------------------------
+
+ private:
+  struct TLoadedImage;
+  TLoadedImage ParseImage(const std::vector<uint8_t>& file, int kind) const;
+  void CommitImage(TLoadedImage&& img, const std::string& fileName, int kind);
+  TLibraryHeader BuildHeader() const;
+  void ShowSampleBitmap();
+
+  std::string FBaseName;
+  TOpenKind FOpenKind = okLibrary;
+
+  // ---- Library building (private) -----------------------------------------------
+
+  // ---- Project file and plan (private) ----------------------------------------
+
+  // ---- Tile matching (private) ---------------------------------------------------
+
+  // ---- Sort orders and cell updates (private) ---------------------------------
+
+  // ---- Library maintenance (private) -------------------------------------------
+};
