@@ -92,7 +92,8 @@ struct THit {
   uint64_t Distance = UINT64_MAX;
   int32_t Record = -1;
   bool Better(const THit& o) const {
-    return o.Record >= 0 && (Record < 0 || o.Distance < Distance || (o.Distance == Distance && o.Record < Record));
+    return o.Record >= 0 &&
+           (Record < 0 || o.Distance < Distance || (o.Distance == Distance && o.Record < Record));
   }
 };
 
@@ -104,7 +105,9 @@ struct TScan {
   const float* Sums[3];  // per record, the sum of each byte lane i mod 3
   float TargetSums[3];
   double GroupSize;  // bytes per lane; 0 turns the lower bound off
-  const uint32_t* Use;
+  const uint8_t* Flags;
+  size_t FlagStride;
+  const uint32_t* Counts;
   uint32_t Limit;
   const uint32_t* Stamps;
   uint32_t Stamp;
@@ -153,32 +156,32 @@ __attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, in
 // for a record that would win.
 #define VT_DEFINE_SCAN(Name, Kernel, Mask, Attr)                                                          \
   Attr THit Name(const TScan& s, int64_t from, int64_t to) {                                              \
-    THit best;                                                                                           \
-    float threshold = INFINITY;                                                                          \
-    int64_t pos = 0;                                                                                     \
-    for (int r = 0; r < s.RangeCount && pos < to; ++r) {                                                 \
+    THit best;                                                                                            \
+    float threshold = INFINITY;                                                                           \
+    int64_t pos = 0;                                                                                      \
+    for (int r = 0; r < s.RangeCount && pos < to; ++r) {                                                  \
       const TMatchEngine::TRange& rg = s.Ranges[r];                                                       \
-      const int64_t len = int64_t(rg.End) - rg.First;                                                    \
-      const int32_t lo = int32_t(rg.First + (std::max(from, pos) - pos));                                \
-      const int32_t hi = int32_t(rg.First + (std::min(to, pos + len) - pos));                            \
-      for (int32_t base = lo; base < hi; base += 8) {                                                    \
-        unsigned mask = Mask(s, base, threshold);                                                        \
-        if (hi - base < 8) mask &= (1u << (hi - base)) - 1;                                              \
-        while (mask) {                                                                                   \
-          const int32_t i = base + __builtin_ctz(mask);                                                  \
-          mask &= mask - 1;                                                                              \
-          if (s.Use[i] > s.Limit) continue;                                                              \
+      const int64_t len = int64_t(rg.End) - rg.First;                                                     \
+      const int32_t lo = int32_t(rg.First + (std::max(from, pos) - pos));                                 \
+      const int32_t hi = int32_t(rg.First + (std::min(to, pos + len) - pos));                             \
+      for (int32_t base = lo; base < hi; base += 8) {                                                     \
+        unsigned mask = Mask(s, base, threshold);                                                         \
+        if (hi - base < 8) mask &= (1u << (hi - base)) - 1;                                               \
+        while (mask) {                                                                                    \
+          const int32_t i = base + __builtin_ctz(mask);                                                   \
+          mask &= mask - 1;                                                                               \
+          if (UseCount(s.Flags[size_t(i) * s.FlagStride], s.Counts[i]) > s.Limit) continue;               \
           const uint64_t d = Kernel(s.Samples + size_t(i) * s.Stride, s.Target, s.Stride, best.Distance); \
-          if (d < best.Distance && s.Stamps[i - rg.IdentityBase] != s.Stamp) {                           \
-            best.Distance = d;                                                                           \
-            best.Record = i;                                                                             \
-            threshold = PruneThreshold(s, d);                                                            \
-          }                                                                                              \
-        }                                                                                                \
-      }                                                                                                  \
-      pos += len;                                                                                        \
-    }                                                                                                    \
-    return best;                                                                                         \
+          if (d < best.Distance && s.Stamps[i - rg.IdentityBase] != s.Stamp) {                            \
+            best.Distance = d;                                                                            \
+            best.Record = i;                                                                              \
+            threshold = PruneThreshold(s, d);                                                             \
+          }                                                                                               \
+        }                                                                                                 \
+      }                                                                                                   \
+      pos += len;                                                                                         \
+    }                                                                                                     \
+    return best;                                                                                          \
   }
 
 VT_DEFINE_SCAN(ScanSse2, DistSse2, BoundMaskSse2, )
@@ -335,7 +338,6 @@ void TMatchEngine::Reset(int sampleSize, int count) {
   if (FSamples) ::operator delete[](FSamples, kAlign);
   FSamples = nullptr;
   FCount = FCapacity = 0;
-  FUse.clear();
   for (auto& v : FSums) v.clear();
   FN = sampleSize;
   // The float bound stays exact only while a lane sum fits in 24 bits.
@@ -362,7 +364,6 @@ void TMatchEngine::Resize(int count) {
     FCapacity = cap;
   }
   if (count > FCount) std::memset(FSamples + size_t(FCount) * FStride, 0, size_t(count - FCount) * FStride);
-  FUse.resize(size_t(count), 0);
   for (auto& v : FSums) {
     v.resize(size_t(count) + 8, 0.0f);
     std::fill(v.begin() + count, v.end(), 0.0f);
@@ -377,11 +378,6 @@ void TMatchEngine::SetSamples(int rec, const uint8_t* samples) {
   uint32_t sums[3] = {0, 0, 0};
   for (int i = 0; i < FN; ++i) sums[i % 3] += samples[i];
   for (int c = 0; c < 3; ++c) FSums[c][size_t(rec)] = float(sums[c]);
-}
-
-void TMatchEngine::ResetUse() {
-  for (uint32_t& u : FUse)
-    if (u != kUseDeleted) u = 0;
 }
 
 void TMatchEngine::LoadTarget(const uint8_t* target) {
@@ -459,7 +455,9 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
                    {FSums[0].data(), FSums[1].data(), FSums[2].data()},
                    {FTargetSums[0], FTargetSums[1], FTargetSums[2]},
                    FGroupSize,
-                   FUse.data(),
+                   a.Flags,
+                   a.FlagStride,
+                   a.Counts,
                    Limit(a),
                    FStamps.data(),
                    FStamp,
@@ -470,7 +468,8 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
   const int level = KernelLevel();
   THit best;
   const int threads = WantedThreads();
-  const int64_t minimum = gThreadWish.load(std::memory_order_relaxed) > 0 ? kParallelMinAsked : kParallelMinAuto;
+  const int64_t minimum =
+      gThreadWish.load(std::memory_order_relaxed) > 0 ? kParallelMinAsked : kParallelMinAuto;
   if (threads > 1 && total >= minimum) {
     TMatchPool& pool = TMatchPool::Instance();
     pool.Grow(threads);
@@ -496,10 +495,8 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
 
   if (a.Repeat >= 0) {
     auto raise = [&](int32_t r) {
-      uint32_t& u = FUse[size_t(r)];
-      if (u == kUseDeleted) return;
-      if (u < kUseMax) ++u;
-      result.Touched[result.TouchedCount++] = r;
+      if (RaiseUseCount(a.Flags[size_t(r) * a.FlagStride], a.Counts[r]))
+        result.Touched[result.TouchedCount++] = r;
     };
     if (!a.Flipped) {
       raise(rec);
@@ -524,7 +521,7 @@ void TMatchEngine::ListCandidates(const TPickArgs& a, std::vector<TMatchCandidat
   const int level = KernelLevel();
   for (const TRange& rg : FRanges)
     for (int32_t i = rg.First; i < rg.End; ++i) {
-      if (a.SkipDeleted && FUse[size_t(i)] == kUseDeleted) continue;
+      if (a.SkipDeleted && a.Flags[size_t(i) * a.FlagStride] >= kFlagDeletedMin) continue;
       if (FStamps[size_t(i - rg.IdentityBase)] == FStamp) continue;
       out.push_back({FullDistance(Samples(i), FTarget, FStride, level), i});
     }

@@ -12,10 +12,31 @@
 #include <memory>
 #include <vector>
 
-// Use count of a record marked deleted; a pick never raises it, and a live
-// record's count saturates just below it.
-constexpr uint32_t kUseDeleted = 0xFFFFFFFFu;
-constexpr uint32_t kUseMax = 0xFFFFFFFEu;
+// Use counts. The flag byte of a data record holds the delete mark (251 and
+// above) or the count up to 250; the exact count of a live record, which can
+// pass 250 when Repeat allows it, is kept beside it in a 32-bit array, so a
+// count neither wraps nor turns into a delete mark. The flag byte is the
+// truth below 250, so marks and counts edited in the table stay in step.
+constexpr uint32_t kUseDeleted = 0xFFFFFFFFu;  // what UseCount gives for a deleted record
+constexpr uint32_t kUseMax = 0xFFFFFFFEu;      // a live count saturates here
+constexpr uint8_t kFlagCountMax = 250;
+constexpr uint8_t kFlagDeletedMin = 251;
+
+inline uint32_t UseCount(uint8_t flag, uint32_t wideCount) {
+  if (flag >= kFlagDeletedMin) return kUseDeleted;
+  if (flag < kFlagCountMax) return flag;
+  return wideCount > kFlagCountMax ? wideCount : kFlagCountMax;
+}
+// Raises a live record's count by one, in both places; a deleted record keeps
+// its mark. Returns false for a deleted record.
+inline bool RaiseUseCount(uint8_t& flag, uint32_t& wideCount) {
+  uint32_t c = UseCount(flag, wideCount);
+  if (c == kUseDeleted) return false;
+  if (c < kUseMax) ++c;
+  wideCount = c;
+  flag = uint8_t(c < kFlagCountMax ? c : kFlagCountMax);
+  return true;
+}
 
 // What one choice needs to know besides the library's records.
 struct TPickArgs {
@@ -30,6 +51,11 @@ struct TPickArgs {
   uint32_t FlipSet = 1;     // byte 0 originals, byte k the flip kind k
   int32_t OriginalCount = 0;
   uint8_t FlipKinds[4] = {0, 0, 0, 0};
+  // Record i's flag byte is Flags[i * FlagStride] (the table's data section);
+  // Counts[i] its wide use count.
+  uint8_t* Flags = nullptr;
+  size_t FlagStride = 1;
+  uint32_t* Counts = nullptr;
 };
 
 struct TPickResult {
@@ -58,9 +84,9 @@ class TMatchEngine {
   TMatchEngine(const TMatchEngine&) = delete;
   TMatchEngine& operator=(const TMatchEngine&) = delete;
 
-  // Room for count records of sampleSize bytes: samples zero, counts 0.
+  // Room for count records of sampleSize bytes, samples zero.
   void Reset(int sampleSize, int count);
-  // Keeps the first records; new ones start zero with count 0.
+  // Keeps the first records; new ones start zero.
   void Resize(int count);
   int Count() const { return FCount; }
   int SampleSize() const { return FN; }
@@ -68,10 +94,6 @@ class TMatchEngine {
 
   void SetSamples(int rec, const uint8_t* samples);
   const uint8_t* Samples(int rec) const { return FSamples + size_t(rec) * FStride; }
-  uint32_t Use(int rec) const { return FUse[size_t(rec)]; }
-  void SetUse(int rec, uint32_t use) { FUse[size_t(rec)] = use; }
-  // Clears every count, keeping the deleted marks.
-  void ResetUse();
 
   // Exact squared distance between a record and an unpadded vector.
   uint64_t Distance(int rec, const uint8_t* target);
@@ -82,7 +104,7 @@ class TMatchEngine {
   // counts of the winner and of its copies in the other allowed blocks.
   TPickResult Pick(const TPickArgs& a);
   // Every record of the allowed blocks whose identity is outside the window,
-  // in visit order, counts not tested (except the deleted test when asked).
+  // in visit order; counts are not tested, deleted records only when asked.
   void ListCandidates(const TPickArgs& a, std::vector<TMatchCandidate>& out);
 
   struct TRange {
@@ -101,7 +123,6 @@ class TMatchEngine {
   int FCapacity = 0;
   size_t FStride = 0;
   uint8_t* FSamples = nullptr;  // FCapacity * FStride bytes, 64-byte aligned
-  std::vector<uint32_t> FUse;
   // Per record, the sums of the bytes at positions i mod 3 = 0, 1, 2, as
   // floats (exact integers), with room for eight-wide reads past the end.
   std::vector<float> FSums[3];

@@ -74,12 +74,26 @@ int PlainPick(TModel& m, std::vector<int32_t>& grid, const TPickArgs& a) {
   return win;
 }
 
+// The engine's side of the counts: flag bytes spaced as in a data section,
+// and the wide counts.
+struct TCounts {
+  static constexpr size_t kStride = 7;
+  std::vector<uint8_t> Flags;
+  std::vector<uint32_t> Wide;
+  explicit TCounts(const TModel& m) : Flags(size_t(m.Count()) * kStride, 0xAA), Wide(size_t(m.Count()), 0) {
+    for (int i = 0; i < m.Count(); ++i) {
+      const uint32_t u = m.Use[size_t(i)];
+      Flags[size_t(i) * kStride] =
+          u == kUseDeleted ? uint8_t(251 + i % 5) : uint8_t(std::min<uint32_t>(u, 250));
+      Wide[size_t(i)] = u == kUseDeleted ? 0 : u;
+    }
+  }
+  uint32_t Use(int i) const { return UseCount(Flags[size_t(i) * kStride], Wide[size_t(i)]); }
+};
+
 void Load(TMatchEngine& e, const TModel& m) {
   e.Reset(m.N, m.Count());
-  for (int i = 0; i < m.Count(); ++i) {
-    e.SetSamples(i, m.Samples[i].data());
-    e.SetUse(i, m.Use[i]);
-  }
+  for (int i = 0; i < m.Count(); ++i) e.SetSamples(i, m.Samples[i].data());
 }
 
 // Values from a narrow range and repeated records make equal distances common.
@@ -100,7 +114,8 @@ TModel RandomLibrary(std::mt19937& rng, int n, int originals, int blocks, int le
       for (auto& b : s) b = uint8_t(val(rng) * 255 / std::max(1, levels - 1));
     }
     m.Samples.push_back(std::move(s));
-    m.Use.push_back(rng() % 23 == 0 ? kUseDeleted : 0);
+    const uint32_t r = rng() % 40;
+    m.Use.push_back(r == 0 ? kUseDeleted : r == 1 ? 248 + rng() % 6 : r < 5 ? r : 0);
   }
   return m;
 }
@@ -115,6 +130,7 @@ struct TRun {
 void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int maxPicks) {
   TMatchEngine e;
   Load(e, m);
+  TCounts counts(m);
   std::vector<int32_t> grid(size_t(cols * rows));
   const int32_t odd[] = {0, -1, 1000000000, m.Count() + 1, m.Count() + 7, m.M + 1, 1};
   for (auto& g : grid) g = rng() % 3 == 0 ? odd[rng() % 7] : -1;
@@ -123,8 +139,8 @@ void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int ma
   a.Cols = cols;
   a.Rows = rows;
   a.Distance = int(rng() % 4);
-  const int repeats[] = {-1, 0, 1, 2, 5};
-  a.Repeat = repeats[rng() % 5];
+  const int repeats[] = {-1, 0, 1, 2, 5, 249, 250, 252, -1};
+  a.Repeat = repeats[rng() % 9];
   a.Flipped = rng() % 6 != 0;
   a.FlipSet = 0;
   for (int b = 0; b < 4; ++b)
@@ -132,6 +148,9 @@ void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int ma
   if (rng() % 4 == 0) a.FlipSet = 0x01010101u;
   a.SkipDeleted = rng() % 4 != 0;
   a.OriginalCount = m.M;
+  a.Flags = counts.Flags.data();
+  a.FlagStride = TCounts::kStride;
+  a.Counts = counts.Wide.data();
   std::copy(m.Kinds, m.Kinds + 4, a.FlipKinds);
   std::vector<uint8_t> target(size_t(m.N));
   std::uniform_int_distribution<int> val(0, 3);
@@ -151,7 +170,7 @@ void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int ma
     const TPickResult got = e.Pick(a);
     ASSERT_EQ(got.Record, want) << "pick " << p << " repeat " << a.Repeat << " d " << a.Distance;
     ASSERT_EQ(fastGrid, grid);
-    for (int i = 0; i < m.Count(); ++i) ASSERT_EQ(e.Use(i), m.Use[size_t(i)]) << "record " << i;
+    for (int i = 0; i < m.Count(); ++i) ASSERT_EQ(counts.Use(i), m.Use[size_t(i)]) << "record " << i;
     if (got.Record >= 0) {
       ASSERT_EQ(double(got.Distance), PlainDistance(m.Samples[size_t(got.Record)], target.data()));
     } else {
@@ -245,21 +264,34 @@ TEST(MatchEngine, OddGridEntriesNeverIndexOutOfBounds) {
   a.Col = 1;
   a.Distance = 5;
   a.OriginalCount = 2;
+  TCounts counts(m);
+  a.Flags = counts.Flags.data();
+  a.FlagStride = TCounts::kStride;
+  a.Counts = counts.Wide.data();
   const TPickResult r = e.Pick(a);
   EXPECT_EQ(r.Record, 0);
   EXPECT_EQ(grid[4], 1);
 }
 
-TEST(MatchEngine, CountsSaturateAndSkipDeleted) {
-  TMatchEngine e;
-  e.Reset(3, 3);
-  e.SetUse(0, kUseDeleted);
-  e.SetUse(1, kUseMax);
-  e.SetUse(2, 300);
-  e.ResetUse();
-  EXPECT_EQ(e.Use(0), kUseDeleted);
-  EXPECT_EQ(e.Use(1), 0u);
-  EXPECT_EQ(e.Use(2), 0u);
+TEST(MatchEngine, CountsPast250NeitherWrapNorReadAsDeleted) {
+  uint8_t flag = 249;
+  uint32_t wide = 249;
+  for (int k = 0; k < 10; ++k) ASSERT_TRUE(RaiseUseCount(flag, wide));
+  EXPECT_EQ(flag, 250);
+  EXPECT_EQ(UseCount(flag, wide), 259u);
+  // A flag stored as 250 by a file, with no wide count yet, counts 250.
+  EXPECT_EQ(UseCount(250, 0), 250u);
+  // The flag byte rules below 250: a count cleared in the table is cleared.
+  EXPECT_EQ(UseCount(0, 300), 0u);
+  uint8_t deleted = 255;
+  uint32_t w = 7;
+  EXPECT_FALSE(RaiseUseCount(deleted, w));
+  EXPECT_EQ(deleted, 255);
+  EXPECT_EQ(UseCount(251, 0), kUseDeleted);
+  uint8_t top = 250;
+  uint32_t max = kUseMax;
+  ASSERT_TRUE(RaiseUseCount(top, max));
+  EXPECT_EQ(max, kUseMax);
 }
 
 }  // namespace
