@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "tiledb/MatchEngine.h"
+#include "tiledb/PixelCodec.h"
+#include "tiledb/VTData.h"
+
 const char* const kRunOutOfTilesMessage =
     "Vitrane run out of tiles:\rThere is not enough tiles to complete the mosaic.\rPlease change Distance or "
     "Repeat values\ror add more tiles in the library";
@@ -27,4 +31,156 @@ bool TileInWindow(int32_t identity, int row, int col, int d, int cols, int rows,
       if (idx >= 0 && uint64_t(idx) < grid.size() && grid[size_t(idx)] == identity) return false;
     }
   return true;
+}
+
+// ---- The table's side of tile choice -----------------------------------------
+
+struct TVTData::TMatchState {
+  TMatchEngine Engine;
+  std::vector<uint32_t> Counts;  // wide use counts, one per record
+  bool Loaded = false;
+  // The data section the engine was loaded from.
+  const uint8_t* Data = nullptr;
+  int64_t DataSize = -1;
+  int32_t Records = -1, SampleSize = -1;
+  std::vector<uint8_t> Target;
+  std::vector<TMatchCandidate> Candidates;
+};
+
+TVTData::TMatchHolder::~TMatchHolder() {
+  delete State;
+}
+
+void TVTData::MatchDataChanged() {
+  if (FMatch.State) FMatch.State->Loaded = false;
+}
+
+// Reloads the engine when the data section is another one than it was loaded
+// from (a file opened, records added or cut) or when a change was announced.
+// A section replaced behind the matcher's back belongs to another library, so
+// its wide counts start again from the flag bytes.
+TVTData::TMatchState& TVTData::Matcher() {
+  if (!FMatch.State) FMatch.State = new TMatchState;
+  TMatchState& m = *FMatch.State;
+  const uint8_t* data = DataSection.Memory();
+  const int64_t size = DataSection.Size();
+  if (m.Loaded && data == m.Data && size == m.DataSize && RecordCount == m.Records &&
+      SampleSize == m.SampleSize)
+    return m;
+  // Only records that lie wholly inside the section take part (a closed table
+  // keeps its header values but has no records).
+  const int64_t recSize = int64_t(SampleSize) + DataRecordPrefix;
+  int64_t usable = 0;
+  if (SampleSize > 0 && size >= SectionTagSize)
+    usable = std::min<int64_t>(std::max(RecordCount, 0), (size - SectionTagSize) / recSize);
+  const bool foreign = m.Loaded;
+  m.Engine.Reset(std::max(SampleSize, 0), int(usable));
+  for (int32_t i = 0; i < usable; ++i)
+    m.Engine.SetSamples(i, data + SectionTagSize + i * recSize + DataRecordPrefix);
+  if (foreign) m.Counts.assign(size_t(usable), 0);
+  m.Counts.resize(size_t(usable), 0);
+  m.Loaded = true;
+  m.Data = data;
+  m.DataSize = size;
+  m.Records = RecordCount;
+  m.SampleSize = SampleSize;
+  return m;
+}
+
+uint32_t TVTData::RecordUseCount(int32_t recNo) const {
+  const uint8_t flag = RecordFlag(recNo);
+  const TMatchState* m = FMatch.State;
+  const uint32_t wide =
+      m && recNo >= 1 && size_t(recNo) <= m->Counts.size() ? m->Counts[size_t(recNo - 1)] : 0;
+  return UseCount(flag, wide);
+}
+
+namespace {
+
+// The arguments of one choice for the cell on which `cells` stands. The
+// cell's samples are put into the library's colour system; a cell table with
+// another sample grid cannot be compared, and is refused rather than read
+// past its end.
+TPickArgs CellArgs(const TVTData& lib, const TVTData& cells, std::vector<uint8_t>& target,
+                   const std::vector<int32_t>& grid, TVTData::TFlipSet flips, int32_t d, int32_t cols,
+                   int32_t rows, int32_t col, int32_t row) {
+  if (lib.SampleSize <= 0 || cells.CurSamples.size() != size_t(lib.SampleSize))
+    throw EVitrane("The cells' sample grid does not match the library's");
+  target.resize(size_t(lib.SampleSize));
+  PrepareTargetSamples(cells.CurSamples.data(), target.data(), target.size(), lib.ColorSystem,
+                       cells.ColorSystem);
+  TPickArgs a;
+  a.Target = target.data();
+  a.Grid = grid.data();
+  a.GridSize = grid.size();
+  a.Cols = cols;
+  a.Rows = rows;
+  a.Col = col;
+  a.Row = row;
+  a.Distance = d;
+  a.FlipSet = flips;
+  a.OriginalCount = lib.OriginalCount;
+  std::copy(lib.FlipKinds.begin(), lib.FlipKinds.end(), a.FlipKinds);
+  return a;
+}
+
+}  // namespace
+
+void TVTData::PickTileCommon(TVTData& cells, std::vector<int32_t>& grid, bool flipped, TFlipSet flips,
+                             int32_t repeat, int32_t d, int32_t cols, int32_t rows, int32_t col,
+                             int32_t row) {
+  TMatchState& m = Matcher();
+  TPickArgs a = CellArgs(*this, cells, m.Target, grid, flips, d, cols, rows, col, row);
+  if (m.Engine.Count() == 0) throw ERunOutOfTiles(kRunOutOfTilesMessage);
+  a.Repeat = repeat;
+  a.SkipDeleted = true;
+  a.Flipped = flipped;
+  a.Flags = DataSection.Memory() + SectionTagSize + drFlag;
+  a.FlagStride = size_t(DataRecordSize());
+  a.Counts = m.Counts.data();
+  const TPickResult r = m.Engine.Pick(a);
+  if (r.Record < 0) throw ERunOutOfTiles(kRunOutOfTilesMessage);
+  PlaceIdentity(a, grid.data(), r.Identity);
+  // The winner is the record that was measured; its info record's
+  // SamplesOffset names the same record in every consistent library.
+  MoveToPhysical(r.Record + 1);
+}
+
+void TVTData::PickTileFlipped(TVTData& cells, std::vector<int32_t>& grid, TFlipSet flips, int32_t repeat,
+                              int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row) {
+  PickTileCommon(cells, grid, true, flips, repeat, d, cols, rows, col, row);
+}
+
+void TVTData::PickTile(TVTData& cells, std::vector<int32_t>& grid, int32_t repeat, int32_t d, int32_t cols,
+                       int32_t rows, int32_t col, int32_t row) {
+  PickTileCommon(cells, grid, false, 0, repeat, d, cols, rows, col, row);
+}
+
+void TVTData::FindBestMatches(TVTData& cells, const std::vector<int32_t>& grid, TFlipSet flips, int32_t count,
+                              int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row) {
+  TMatchState& m = Matcher();
+  TPickArgs a = CellArgs(*this, cells, m.Target, grid, flips, d, cols, rows, col, row);
+  a.SkipDeleted = false;
+  std::vector<TMatchCandidate>& c = m.Candidates;
+  m.Engine.ListCandidates(a, c);
+  // Nearest first; equal distances keep the visit order, which is record order.
+  auto nearer = [](const TMatchCandidate& x, const TMatchCandidate& y) {
+    return x.Distance < y.Distance || (x.Distance == y.Distance && x.Record < y.Record);
+  };
+  const size_t wanted = count > 0 ? size_t(count) : c.size();
+  const size_t kept = std::min(wanted, c.size());
+  std::partial_sort(c.begin(), c.begin() + ptrdiff_t(kept), c.end(), nearer);
+
+  SortIndex.Clear();
+  IndexKeySize = FloatKeySize;
+  std::vector<uint8_t> entries(wanted * size_t(4 + FloatKeySize), 0);
+  for (size_t k = 0; k < kept; ++k) {
+    uint8_t* e = entries.data() + k * size_t(4 + FloatKeySize);
+    PutI32(e, int32_t(DataRecordOffset(c[k].Record + 1, SampleSize)));
+    PutF64(e + 4, double(c[k].Distance));
+  }
+  SortIndex.WriteBytes(entries);
+  VisibleCount = int32_t(wanted);
+  CurIndexPos = 0;
+  MoveTo(1);
 }

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/Errors.h"
+
 // Allowed flip kinds packed in four bytes: byte 0 the original tiles, byte k
 // (1..3) the copies of TFlipKind k; non-zero means allowed.
 using TFlipSet = uint32_t;
 
 // The text of the error a build meets when no tile is allowed for a cell.
 extern const char* const kRunOutOfTilesMessage;
+class ERunOutOfTiles : public EVitrane {
+  using EVitrane::EVitrane;
+};
 
 // Sum of (a[i] - b[i])^2 over n bytes, exact (an integer below 2^53 for any
 // vector the program keeps), no weights and no colour transform.

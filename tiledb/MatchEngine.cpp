@@ -317,6 +317,12 @@ bool BlockAllowed(const TPickArgs& a, int k) {
 
 }  // namespace
 
+void PlaceIdentity(const TPickArgs& a, int32_t* grid, int32_t identity) {
+  if (!grid || a.Col < 0 || a.Row < 0 || a.Col >= a.Cols || a.Row >= a.Rows) return;
+  const int64_t idx = int64_t(a.Row) * a.Cols + a.Col;
+  if (uint64_t(idx) < a.GridSize) grid[idx] = identity;
+}
+
 void SetMatchKernel(int level) {
   gKernelWish.store(level, std::memory_order_relaxed);
 }
@@ -487,11 +493,6 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
   result.Record = rec;
   result.Distance = best.Distance;
   result.Identity = a.Flipped ? int32_t(rec % m + 1) : rec + 1;
-
-  if (a.Grid && a.Col >= 0 && a.Row >= 0 && a.Col < a.Cols && a.Row < a.Rows) {
-    const int64_t idx = int64_t(a.Row) * a.Cols + a.Col;
-    if (uint64_t(idx) < a.GridSize) a.Grid[idx] = result.Identity;
-  }
 
   if (a.Repeat >= 0) {
     auto raise = [&](int32_t r) {

@@ -41,7 +41,7 @@ inline bool RaiseUseCount(uint8_t& flag, uint32_t& wideCount) {
 // What one choice needs to know besides the library's records.
 struct TPickArgs {
   const uint8_t* Target = nullptr;  // the cell's vector, SampleSize bytes, already in the library's colours
-  int32_t* Grid = nullptr;          // placement grid, GridSize entries, row-major
+  const int32_t* Grid = nullptr;    // placement grid, GridSize entries, row-major
   size_t GridSize = 0;
   int32_t Cols = 0, Rows = 0, Col = 0, Row = 0;
   int32_t Distance = 0;     // half-size of the no-repeat window
@@ -71,6 +71,10 @@ struct TMatchCandidate {
   int32_t Record;
 };
 
+// Writes the identity into the cell (Col, Row) of the grid the arguments
+// describe, when that cell lies inside it.
+void PlaceIdentity(const TPickArgs& a, int32_t* grid, int32_t identity);
+
 // 0 automatic, 1 SSE2 only, 2 AVX2 (ignored when the processor lacks it).
 void SetMatchKernel(int level);
 int ActiveMatchKernel();
@@ -99,9 +103,9 @@ class TMatchEngine {
   uint64_t Distance(int rec, const uint8_t* target);
 
   // The choice of one cell: the smallest distance among the records of the
-  // allowed blocks that pass the count and window tests. On success writes the
-  // winner's identity into the placement grid and, when Repeat >= 0, raises the
-  // counts of the winner and of its copies in the other allowed blocks.
+  // allowed blocks that pass the count and window tests. On success, when
+  // Repeat >= 0, raises the counts of the winner and of its copies in the
+  // other allowed blocks; the caller places the identity (PlaceIdentity).
   TPickResult Pick(const TPickArgs& a);
   // Every record of the allowed blocks whose identity is outside the window,
   // in visit order; counts are not tested, deleted records only when asked.

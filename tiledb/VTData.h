@@ -201,6 +201,31 @@ class TVTData {
   // ---- Project file and plan -------------------------------------------------
 
   // ---- Tile matching ---------------------------------------------------------
+  // (tiledb/Match.h has SampleDistance, TileInWindow and ERunOutOfTiles.)
+  // Allowed flip kinds: byte 0 the originals, byte k the copies of kind k.
+  using TFlipSet = uint32_t;
+  // The choice of the cell on which `cells` is positioned: the nearest record
+  // allowed by the flip set, the Repeat limit (negative: none) and the
+  // Distance window; the winner becomes the current record, its identity goes
+  // into the placement grid (row-major, cols x rows) and, when repeat >= 0,
+  // its use count rises with those of its copies in the other allowed blocks.
+  // A record marked deleted is never chosen. Raises ERunOutOfTiles when no
+  // record qualifies, changing nothing.
+  void PickTileFlipped(TVTData& cells, std::vector<int32_t>& grid, TFlipSet flips, int32_t repeat, int32_t d,
+                       int32_t cols, int32_t rows, int32_t col, int32_t row);
+  // The same over all records in file order, identity record number, no blocks.
+  void PickTile(TVTData& cells, std::vector<int32_t>& grid, int32_t repeat, int32_t d, int32_t cols, int32_t rows,
+                int32_t col, int32_t row);
+  // A sort index of the allowed records outside the window, nearest first
+  // (count > 0: exactly count positions, empty past the last candidate), and
+  // the cursor on its first entry. Use counts are not tested; deleted records
+  // are listed.
+  void FindBestMatches(TVTData& cells, const std::vector<int32_t>& grid, TFlipSet flips, int32_t count, int32_t d,
+                       int32_t cols, int32_t rows, int32_t col, int32_t row);
+  // Use count of a record (1-based); 0xFFFFFFFF for one marked deleted.
+  uint32_t RecordUseCount(int32_t recNo) const;
+  // Records' samples were changed in place: the matcher reloads them.
+  void MatchDataChanged();
 
   // ---- Sort orders and cell updates -------------------------------------------
 
@@ -221,6 +246,19 @@ class TVTData {
   // ---- Project file and plan (private) ----------------------------------------
 
   // ---- Tile matching (private) ---------------------------------------------------
+  // The matcher's copy of the samples and the wide use count of each record
+  // beside its flag byte (tiledb/Match.cpp); kept in step with the data section.
+  struct TMatchState;
+  struct TMatchHolder {
+    TMatchState* State = nullptr;
+    TMatchHolder() = default;
+    TMatchHolder(const TMatchHolder&) = delete;
+    TMatchHolder& operator=(const TMatchHolder&) = delete;
+    ~TMatchHolder();
+  } FMatch;
+  TMatchState& Matcher();
+  void PickTileCommon(TVTData& cells, std::vector<int32_t>& grid, bool flipped, TFlipSet flips, int32_t repeat,
+                      int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row);
 
   // ---- Sort orders and cell updates (private) ---------------------------------
 

@@ -168,6 +168,7 @@ void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int ma
     a.Grid = fastGrid.data();
     a.GridSize = fastGrid.size();
     const TPickResult got = e.Pick(a);
+    if (got.Record >= 0) PlaceIdentity(a, fastGrid.data(), got.Identity);
     ASSERT_EQ(got.Record, want) << "pick " << p << " repeat " << a.Repeat << " d " << a.Distance;
     ASSERT_EQ(fastGrid, grid);
     for (int i = 0; i < m.Count(); ++i) ASSERT_EQ(counts.Use(i), m.Use[size_t(i)]) << "record " << i;
@@ -270,6 +271,7 @@ TEST(MatchEngine, OddGridEntriesNeverIndexOutOfBounds) {
   a.Counts = counts.Wide.data();
   const TPickResult r = e.Pick(a);
   EXPECT_EQ(r.Record, 0);
+  PlaceIdentity(a, grid.data(), r.Identity);
   EXPECT_EQ(grid[4], 1);
 }
 
