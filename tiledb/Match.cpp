@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tiledb/MatchEngine.h"
+#include "tiledb/MatchState.h"
 #include "tiledb/PixelCodec.h"
 #include "tiledb/VTData.h"
 
@@ -34,18 +35,6 @@ bool TileInWindow(int32_t identity, int row, int col, int d, int cols, int rows,
 }
 
 // ---- The table's side of tile choice -----------------------------------------
-
-struct TVTData::TMatchState {
-  TMatchEngine Engine;
-  std::vector<uint32_t> Counts;  // wide use counts, one per record
-  bool Loaded = false;
-  // The data section the engine was loaded from.
-  const uint8_t* Data = nullptr;
-  int64_t DataSize = -1;
-  int32_t Records = -1, SampleSize = -1;
-  std::vector<uint8_t> Target;
-  std::vector<TMatchCandidate> Candidates;
-};
 
 TVTData::TMatchHolder::~TMatchHolder() {
   delete State;

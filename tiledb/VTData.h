@@ -230,6 +230,35 @@ class TVTData {
   // ---- Sort orders and cell updates -------------------------------------------
 
   // ---- Library maintenance -----------------------------------------------------
+  enum TFlipKind : int { fkHorizontal = 1, fkRotate180 = 2, fkVertical = 3 };
+  // What CheckBaseFile finds: not a library (missing or wrong magic), fits,
+  // another tile aspect, another sampling (which wins over the aspect).
+  enum TLibraryCheck : int { lcNotLibrary = -1, lcCompatible = 0, lcOtherAspect = 1, lcOtherSampling = 2 };
+  // Header summary of a library; Name empty when it is none (or none is open).
+  struct TBaseInfo {
+    std::string Name;
+    int32_t RecordCount = 0;
+    int32_t XScale = 0, YScale = 0, XRes = 0, YRes = 0;
+  };
+  // Appends a block of copies of all originals in that orientation (in
+  // memory); nothing when the kind is present or three blocks exist. A stop
+  // or failure removes everything the call added and says so.
+  void AddFlipped(int kind);
+  // Removes every flipped block (in memory) and clears FlipKinds.
+  void RemoveFlipped();
+  // When count < RecordCount, cuts the table back to its originals.
+  void TruncateRecords(int32_t count);
+  // Writes a new library file of the originals with samples made anew from
+  // the thumbnails on an xres x yres grid in the colour system; the table in
+  // memory stays as it is.
+  void ResampleBase(const std::string& fileName, int32_t xres, int32_t yres, uint8_t colorSystem);
+  // Rewrites the info and thumbnail sections keeping only what records use.
+  void Compact();
+  // Clears every use count; delete marks stay.
+  void ResetUsage();
+  TLibraryCheck CheckBaseFile(const std::string& fileName) const;
+  void ReadBaseInfo(const std::string& fileName, TBaseInfo& info) const;
+  void GetBaseInfo(TBaseInfo& info) const;
 
  private:
   struct TLoadedImage;
@@ -263,4 +292,6 @@ class TVTData {
   // ---- Sort orders and cell updates (private) ---------------------------------
 
   // ---- Library maintenance (private) -------------------------------------------
+  // Drops the sort index after records were added or cut.
+  void DropIndexAfterResize();
 };
