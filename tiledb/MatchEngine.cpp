@@ -4,13 +4,13 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <new>
-#include <thread>
+#include <numeric>
 
 #include "platform/Errors.h"
 
@@ -20,15 +20,11 @@ namespace {
 // bytes; rows of samples are padded with zeros to a multiple of it.
 constexpr size_t kBlock = 64;
 constexpr std::align_val_t kAlign{64};
-// Below this many visited records a pick is not worth waking other threads:
-// with the lower bound a record costs well under a nanosecond, less than a
-// wake-up of a sleeping thread would. A thread count asked for explicitly
-// splits much smaller scans, so that tests reach the split.
-constexpr int64_t kParallelMinAuto = int64_t(1) << 18;
-constexpr int64_t kParallelMinAsked = 4096;
+// Spare entries after the sorted arrays, so that eight-wide reads never
+// leave them.
+constexpr int kSpare = 8;
 
 std::atomic<int> gKernelWish{0};
-std::atomic<int> gThreadWish{0};
 
 bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
@@ -91,48 +87,53 @@ __attribute__((target("avx2"))) inline uint64_t DistAvx2(const uint8_t* a, const
 struct THit {
   uint64_t Distance = UINT64_MAX;
   int32_t Record = -1;
-  bool Better(const THit& o) const {
-    return o.Record >= 0 &&
-           (Record < 0 || o.Distance < Distance || (o.Distance == Distance && o.Record < Record));
-  }
 };
 
-// One scan: the records of a slice of the visit order, in that order.
+// What one choice compares against.
 struct TScan {
   const uint8_t* Samples;
   size_t Stride;
   const uint8_t* Target;
-  const float* Sums[3];  // per record, the sum of each byte lane i mod 3
-  float TargetSums[3];
-  double GroupSize;  // bytes per lane; 0 turns the lower bound off
+  int64_t TargetKey;    // sum of all the target's bytes
+  float TargetSums[3];  // sums of its byte lanes i mod 3
+  int64_t SampleSize;
+  double GroupSize;  // bytes per lane; 0 turns the lane bound off
   const uint8_t* Flags;
   size_t FlagStride;
   const uint32_t* Counts;
   uint32_t Limit;
   const uint32_t* Stamps;
   uint32_t Stamp;
-  const TMatchEngine::TRange* Ranges;
-  int RangeCount;
 };
 
-// By Cauchy-Schwarz, (sum of a lane's differences)^2 <= lane size * (sum of
-// its squared differences), so sum over lanes of (Sa - Sb)^2 / size is a lower
-// bound of the distance. A record whose bound already reaches the best so far
-// cannot win. The bound is computed in float, eight records at a time, and
-// only trusted with a margin far above float's rounding; every record it lets
-// through gets its exact integer distance, so the result stays exact.
+// Two lower bounds of a distance, both from Cauchy-Schwarz: (sum of n
+// differences)^2 <= n * (sum of their squares). Over all N bytes it gives
+// d >= (Sa - Sb)^2 / N, exact in integers: records ordered by their byte sum
+// are visited outwards from the target's sum, and a direction ends at the
+// first record whose sum is too far away. Over the three byte lanes it gives
+// d >= sum of (Sa_c - Sb_c)^2 / (N / 3), computed in float eight records at a
+// time and trusted only with a margin far above float's rounding. A record is
+// passed over only when its bound exceeds the best so far, so an equal
+// distance with an earlier record is always measured; every record let
+// through gets its exact integer distance.
+inline bool BandExceeded(const TScan& s, int32_t key, uint64_t best) {
+  if (best == UINT64_MAX) return false;
+  const int64_t dk = int64_t(key) - s.TargetKey;
+  return (unsigned __int128)(dk * dk) > (unsigned __int128)(s.SampleSize) * best;
+}
+
 inline float PruneThreshold(const TScan& s, uint64_t best) {
   if (s.GroupSize <= 0 || best == UINT64_MAX) return INFINITY;
   return float(s.GroupSize * double(best) * (1.0 + 1.0 / 4096));
 }
 
-inline unsigned BoundMaskSse2(const TScan& s, int32_t i, float threshold) {
+inline unsigned BoundMaskSse2(const TScan& s, const float* const* sums, int32_t p, float threshold) {
   const __m128 thr = _mm_set1_ps(threshold);
   unsigned mask = 0;
   for (int h = 0; h < 2; ++h) {
     __m128 lb = _mm_setzero_ps();
     for (int c = 0; c < 3; ++c) {
-      const __m128 d = _mm_sub_ps(_mm_loadu_ps(s.Sums[c] + i + 4 * h), _mm_set1_ps(s.TargetSums[c]));
+      const __m128 d = _mm_sub_ps(_mm_loadu_ps(sums[c] + p + 4 * h), _mm_set1_ps(s.TargetSums[c]));
       lb = _mm_add_ps(lb, _mm_mul_ps(d, d));
     }
     mask |= unsigned(_mm_movemask_ps(_mm_cmplt_ps(lb, thr))) << (4 * h);
@@ -140,57 +141,70 @@ inline unsigned BoundMaskSse2(const TScan& s, int32_t i, float threshold) {
   return mask;
 }
 
-__attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, int32_t i, float threshold) {
+__attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, const float* const* sums,
+                                                              int32_t p, float threshold) {
   __m256 lb = _mm256_setzero_ps();
   for (int c = 0; c < 3; ++c) {
-    const __m256 d = _mm256_sub_ps(_mm256_loadu_ps(s.Sums[c] + i), _mm256_set1_ps(s.TargetSums[c]));
+    const __m256 d = _mm256_sub_ps(_mm256_loadu_ps(sums[c] + p), _mm256_set1_ps(s.TargetSums[c]));
     lb = _mm256_add_ps(lb, _mm256_mul_ps(d, d));
   }
   return unsigned(_mm256_movemask_ps(_mm256_cmp_ps(lb, _mm256_set1_ps(threshold), _CMP_LT_OQ)));
 }
 
-// The scan loop, once per kernel; the kernels are inlined into their own
-// copy. Records are looked at eight at a time through the lower bound, then
-// one by one in order. A record beats the best only with a strictly smaller
-// sum, so the earliest of equal records stays; the window is looked at only
-// for a record that would win.
-#define VT_DEFINE_SCAN(Name, Kernel, Mask, Attr)                                                          \
-  Attr THit Name(const TScan& s, int64_t from, int64_t to) {                                              \
-    THit best;                                                                                            \
-    float threshold = INFINITY;                                                                           \
-    int64_t pos = 0;                                                                                      \
-    for (int r = 0; r < s.RangeCount && pos < to; ++r) {                                                  \
-      const TMatchEngine::TRange& rg = s.Ranges[r];                                                       \
-      const int64_t len = int64_t(rg.End) - rg.First;                                                     \
-      const int32_t lo = int32_t(rg.First + (std::max(from, pos) - pos));                                 \
-      const int32_t hi = int32_t(rg.First + (std::min(to, pos + len) - pos));                             \
-      for (int32_t base = lo; base < hi; base += 8) {                                                     \
-        unsigned mask = Mask(s, base, threshold);                                                         \
-        if (hi - base < 8) mask &= (1u << (hi - base)) - 1;                                               \
-        while (mask) {                                                                                    \
-          const int32_t i = base + __builtin_ctz(mask);                                                   \
-          mask &= mask - 1;                                                                               \
-          if (UseCount(s.Flags[size_t(i) * s.FlagStride], s.Counts[i]) > s.Limit) continue;               \
-          const uint64_t d = Kernel(s.Samples + size_t(i) * s.Stride, s.Target, s.Stride, best.Distance); \
-          if (d < best.Distance && s.Stamps[i - rg.IdentityBase] != s.Stamp) {                            \
-            best.Distance = d;                                                                            \
-            best.Record = i;                                                                              \
-            threshold = PruneThreshold(s, d);                                                             \
-          }                                                                                               \
-        }                                                                                                 \
-      }                                                                                                   \
-      pos += len;                                                                                         \
-    }                                                                                                     \
-    return best;                                                                                          \
+// The scan of one block of records, once per kernel so that each kernel is
+// inlined into its own copy. Visit: up to eight sorted entries from p through
+// the lane bound, then one by one; the smaller distance wins, the earlier
+// record on equal distances, and the window is looked at only for a record
+// that would win.
+#define VT_DEFINE_SCAN(Name, Kernel, Mask, Attr)                                                      \
+  Attr inline void Name##Visit(const TScan& s, const TMatchEngine::TSorted& so, int32_t identityBase, \
+                               int32_t p, int32_t count, THit& best, float& threshold) {              \
+    const float* sums[3] = {so.Sums[0].data(), so.Sums[1].data(), so.Sums[2].data()};                 \
+    unsigned mask = Mask(s, sums, p, threshold);                                                      \
+    if (count < 8) mask &= (1u << count) - 1;                                                         \
+    while (mask) {                                                                                    \
+      const int32_t r = so.Records[size_t(p + __builtin_ctz(mask))];                                  \
+      mask &= mask - 1;                                                                               \
+      if (UseCount(s.Flags[size_t(r) * s.FlagStride], s.Counts[r]) > s.Limit) continue;               \
+      const uint64_t bound = best.Distance == UINT64_MAX ? UINT64_MAX : best.Distance + 1;            \
+      const uint64_t d = Kernel(s.Samples + size_t(r) * s.Stride, s.Target, s.Stride, bound);         \
+      if (d > best.Distance || (d == best.Distance && r > best.Record)) continue;                     \
+      if (s.Stamps[r - identityBase] == s.Stamp) continue;                                            \
+      best.Distance = d;                                                                              \
+      best.Record = r;                                                                                \
+      threshold = PruneThreshold(s, d);                                                               \
+    }                                                                                                 \
+  }                                                                                                   \
+  Attr void Name(const TScan& s, const TMatchEngine::TSorted& so, int32_t identityBase, THit& best) { \
+    const int32_t n = int32_t(so.Records.size()) - kSpare;                                            \
+    const int32_t* key = so.Keys.data();                                                              \
+    int32_t up = int32_t(std::lower_bound(key, key + n, s.TargetKey) - key);                          \
+    int32_t down = up;                                                                                \
+    float threshold = PruneThreshold(s, best.Distance);                                               \
+    while (up < n || down > 0) {                                                                      \
+      if (up < n) {                                                                                   \
+        if (BandExceeded(s, key[up], best.Distance)) {                                                \
+          up = n;                                                                                     \
+        } else {                                                                                      \
+          Name##Visit(s, so, identityBase, up, std::min(8, n - up), best, threshold);                 \
+          up += 8;                                                                                    \
+        }                                                                                             \
+      }                                                                                               \
+      if (down > 0) {                                                                                 \
+        if (BandExceeded(s, key[down - 1], best.Distance)) {                                          \
+          down = 0;                                                                                   \
+        } else {                                                                                      \
+          const int32_t from = std::max(0, down - 8);                                                 \
+          Name##Visit(s, so, identityBase, from, down - from, best, threshold);                       \
+          down = from;                                                                                \
+        }                                                                                             \
+      }                                                                                               \
+    }                                                                                                 \
   }
 
 VT_DEFINE_SCAN(ScanSse2, DistSse2, BoundMaskSse2, )
 VT_DEFINE_SCAN(ScanAvx2, DistAvx2, BoundMaskAvx2, __attribute__((target("avx2"))))
 #undef VT_DEFINE_SCAN
-
-THit RunScan(const TScan& s, int64_t from, int64_t to, int level) {
-  return level >= 2 ? ScanAvx2(s, from, to) : ScanSse2(s, from, to);
-}
 
 __attribute__((target("avx2"))) uint64_t FullAvx2(const uint8_t* a, const uint8_t* b, size_t stride) {
   return DistAvx2(a, b, stride, UINT64_MAX);
@@ -198,115 +212,6 @@ __attribute__((target("avx2"))) uint64_t FullAvx2(const uint8_t* a, const uint8_
 
 uint64_t FullDistance(const uint8_t* a, const uint8_t* b, size_t stride, int level) {
   return level >= 2 ? FullAvx2(a, b, stride) : DistSse2(a, b, stride, UINT64_MAX);
-}
-
-// Worker threads shared by every engine. A job is split into parts; the
-// calling thread runs part 0 itself and waits for the others.
-class TMatchPool {
- public:
-  using TJob = void (*)(void* ctx, int part);
-
-  static TMatchPool& Instance() {
-    static TMatchPool pool;
-    return pool;
-  }
-
-  int Size() {
-    std::lock_guard<std::mutex> lock(FRunMutex);
-    return int(FThreads.size()) + 1;
-  }
-
-  // Starts workers up to count - 1 (never stops any).
-  void Grow(int count) {
-    std::lock_guard<std::mutex> lock(FRunMutex);
-    while (int(FThreads.size()) + 1 < count) {
-      const int index = int(FThreads.size()) + 1;
-      FThreads.emplace_back([this, index] { Work(index); });
-    }
-  }
-
-  void Run(int parts, TJob job, void* ctx) {
-    std::lock_guard<std::mutex> run(FRunMutex);
-    parts = std::min(parts, int(FThreads.size()) + 1);
-    {
-      std::lock_guard<std::mutex> lock(FMutex);
-      FJob = job;
-      FCtx = ctx;
-      FParts = parts;
-      FPending = parts - 1;
-      ++FGeneration;
-    }
-    FWake.notify_all();
-    job(ctx, 0);
-    std::unique_lock<std::mutex> lock(FMutex);
-    FDone.wait(lock, [this] { return FPending == 0; });
-  }
-
-  ~TMatchPool() {
-    {
-      std::lock_guard<std::mutex> lock(FMutex);
-      FQuit = true;
-    }
-    FWake.notify_all();
-    for (auto& t : FThreads) t.join();
-  }
-
- private:
-  void Work(int index) {
-    uint64_t seen = 0;
-    for (;;) {
-      TJob job;
-      void* ctx;
-      {
-        std::unique_lock<std::mutex> lock(FMutex);
-        FWake.wait(lock, [&] { return FQuit || FGeneration != seen; });
-        if (FQuit) return;
-        seen = FGeneration;
-        if (index >= FParts) continue;
-        job = FJob;
-        ctx = FCtx;
-      }
-      job(ctx, index);
-      bool last;
-      {
-        std::lock_guard<std::mutex> lock(FMutex);
-        last = --FPending == 0;
-      }
-      if (last) FDone.notify_one();
-    }
-  }
-
-  std::mutex FRunMutex;  // one job at a time
-  std::mutex FMutex;
-  std::condition_variable FWake, FDone;
-  std::vector<std::thread> FThreads;
-  TJob FJob = nullptr;
-  void* FCtx = nullptr;
-  int FParts = 0;
-  int FPending = 0;
-  uint64_t FGeneration = 0;
-  bool FQuit = false;
-};
-
-int WantedThreads() {
-  const int wish = gThreadWish.load(std::memory_order_relaxed);
-  if (wish > 0) return std::min(wish, 64);
-  const int hw = int(std::thread::hardware_concurrency());
-  return std::clamp(hw, 1, 8);
-}
-
-struct TParallelScan {
-  const TScan* Scan;
-  int64_t Total;
-  int Parts;
-  int Level;
-  THit Hits[64];
-};
-
-void ScanPart(void* ctx, int part) {
-  auto* p = static_cast<TParallelScan*>(ctx);
-  const int64_t from = p->Total * part / p->Parts, to = p->Total * (part + 1) / p->Parts;
-  p->Hits[part] = RunScan(*p->Scan, from, to, p->Level);
 }
 
 bool BlockAllowed(const TPickArgs& a, int k) {
@@ -329,9 +234,6 @@ void SetMatchKernel(int level) {
 int ActiveMatchKernel() {
   return KernelLevel();
 }
-void SetMatchThreads(int count) {
-  gThreadWish.store(count, std::memory_order_relaxed);
-}
 
 TMatchEngine::TMatchEngine() = default;
 
@@ -344,7 +246,7 @@ void TMatchEngine::Reset(int sampleSize, int count) {
   if (FSamples) ::operator delete[](FSamples, kAlign);
   FSamples = nullptr;
   FCount = FCapacity = 0;
-  for (auto& v : FSums) v.clear();
+  FSorted.clear();
   FN = sampleSize;
   // The float bound stays exact only while a lane sum fits in 24 bits.
   FGroupSize = sampleSize % 3 == 0 && sampleSize / 3 <= 65000 ? sampleSize / 3 : 0;
@@ -370,10 +272,7 @@ void TMatchEngine::Resize(int count) {
     FCapacity = cap;
   }
   if (count > FCount) std::memset(FSamples + size_t(FCount) * FStride, 0, size_t(count - FCount) * FStride);
-  for (auto& v : FSums) {
-    v.resize(size_t(count) + 8, 0.0f);
-    std::fill(v.begin() + count, v.end(), 0.0f);
-  }
+  FSorted.clear();
   FCount = count;
 }
 
@@ -381,9 +280,45 @@ void TMatchEngine::SetSamples(int rec, const uint8_t* samples) {
   uint8_t* row = FSamples + size_t(rec) * FStride;
   std::memcpy(row, samples, size_t(FN));
   std::memset(row + FN, 0, FStride - size_t(FN));
-  uint32_t sums[3] = {0, 0, 0};
-  for (int i = 0; i < FN; ++i) sums[i % 3] += samples[i];
-  for (int c = 0; c < 3; ++c) FSums[c][size_t(rec)] = float(sums[c]);
+  FSorted.clear();
+}
+
+// The records of a range in the order of their byte sums (equal sums by
+// record), with the lane sums beside; made once per range and kept until
+// samples change.
+const TMatchEngine::TSorted& TMatchEngine::SortedFor(const TRange& rg) {
+  for (const TSorted& so : FSorted)
+    if (so.First == rg.First && so.End == rg.End) return so;
+  TSorted so;
+  so.First = rg.First;
+  so.End = rg.End;
+  const size_t n = size_t(rg.End - rg.First);
+  std::vector<int32_t> keys(n);
+  std::vector<std::array<uint32_t, 3>> lanes(n);
+  for (size_t k = 0; k < n; ++k) {
+    const uint8_t* row = Samples(rg.First + int32_t(k));
+    std::array<uint32_t, 3> sum{0, 0, 0};
+    for (int i = 0; i < FN; ++i) sum[size_t(i % 3)] += row[i];
+    lanes[k] = sum;
+    keys[k] = int32_t(std::min<uint64_t>(uint64_t(sum[0]) + sum[1] + sum[2], INT32_MAX));
+  }
+  std::vector<int32_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](int32_t x, int32_t y) {
+    return keys[size_t(x)] < keys[size_t(y)] || (keys[size_t(x)] == keys[size_t(y)] && x < y);
+  });
+  so.Keys.resize(n + kSpare, INT32_MAX);
+  so.Records.resize(n + kSpare, rg.First);
+  for (auto& v : so.Sums) v.assign(n + kSpare, 0.0f);
+  for (size_t k = 0; k < n; ++k) {
+    const size_t o = size_t(order[k]);
+    so.Keys[k] = keys[o];
+    so.Records[k] = rg.First + int32_t(o);
+    for (int c = 0; c < 3; ++c) so.Sums[c][k] = float(lanes[o][size_t(c)]);
+  }
+  if (FSorted.size() >= 8) FSorted.clear();
+  FSorted.push_back(std::move(so));
+  return FSorted.back();
 }
 
 void TMatchEngine::LoadTarget(const uint8_t* target) {
@@ -392,6 +327,7 @@ void TMatchEngine::LoadTarget(const uint8_t* target) {
   uint32_t sums[3] = {0, 0, 0};
   for (int i = 0; i < FN; ++i) sums[i % 3] += target[i];
   for (int c = 0; c < 3; ++c) FTargetSums[c] = float(sums[c]);
+  FTargetKey = int64_t(sums[0]) + sums[1] + sums[2];
 }
 
 uint64_t TMatchEngine::Distance(int rec, const uint8_t* target) {
@@ -455,36 +391,18 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
   LoadTarget(a.Target);
   StampWindow(a);
 
-  const TScan scan{FSamples,
-                   FStride,
-                   FTarget,
-                   {FSums[0].data(), FSums[1].data(), FSums[2].data()},
-                   {FTargetSums[0], FTargetSums[1], FTargetSums[2]},
-                   FGroupSize,
-                   a.Flags,
-                   a.FlagStride,
-                   a.Counts,
-                   Limit(a),
-                   FStamps.data(),
-                   FStamp,
-                   FRanges.data(),
-                   int(FRanges.size())};
-  int64_t total = 0;
-  for (const TRange& r : FRanges) total += int64_t(r.End) - r.First;
+  const TScan scan{
+      FSamples, FStride,        FTarget, FTargetKey,   {FTargetSums[0], FTargetSums[1], FTargetSums[2]},
+      FN,       FGroupSize,     a.Flags, a.FlagStride, a.Counts,
+      Limit(a), FStamps.data(), FStamp};
   const int level = KernelLevel();
   THit best;
-  const int threads = WantedThreads();
-  const int64_t minimum =
-      gThreadWish.load(std::memory_order_relaxed) > 0 ? kParallelMinAsked : kParallelMinAuto;
-  if (threads > 1 && total >= minimum) {
-    TMatchPool& pool = TMatchPool::Instance();
-    pool.Grow(threads);
-    TParallelScan job{&scan, total, std::min(threads, pool.Size()), level, {}};
-    pool.Run(job.Parts, ScanPart, &job);
-    for (int p = 0; p < job.Parts; ++p)
-      if (best.Better(job.Hits[p])) best = job.Hits[p];
-  } else {
-    best = RunScan(scan, 0, total, level);
+  for (const TRange& rg : FRanges) {
+    const TSorted& so = SortedFor(rg);
+    if (level >= 2)
+      ScanAvx2(scan, so, rg.IdentityBase, best);
+    else
+      ScanSse2(scan, so, rg.IdentityBase, best);
   }
   if (best.Record < 0) return result;
 

@@ -9,7 +9,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 // Use counts. The flag byte of a data record holds the delete mark (251 and
@@ -78,8 +77,6 @@ void PlaceIdentity(const TPickArgs& a, int32_t* grid, int32_t identity);
 // 0 automatic, 1 SSE2 only, 2 AVX2 (ignored when the processor lacks it).
 void SetMatchKernel(int level);
 int ActiveMatchKernel();
-// 0 automatic (the processor count, at most 8), 1 no worker threads.
-void SetMatchThreads(int count);
 
 class TMatchEngine {
  public:
@@ -115,21 +112,29 @@ class TMatchEngine {
     int32_t First, End;    // records First .. End-1
     int32_t IdentityBase;  // identity = record - IdentityBase
   };
+  // A range's records ordered by the sum of their bytes, with the sums of
+  // the three byte lanes (i mod 3) beside, and eight spare entries at the end.
+  struct TSorted {
+    int32_t First = 0, End = 0;
+    std::vector<int32_t> Keys;
+    std::vector<int32_t> Records;
+    std::vector<float> Sums[3];
+  };
 
  private:
   void BuildRanges(const TPickArgs& a, std::vector<TRange>& out) const;
   void LoadTarget(const uint8_t* target);
   void StampWindow(const TPickArgs& a);
   uint32_t Limit(const TPickArgs& a) const;
+  const TSorted& SortedFor(const TRange& rg);
 
   int FN = 0;
   int FCount = 0;
   int FCapacity = 0;
   size_t FStride = 0;
   uint8_t* FSamples = nullptr;  // FCapacity * FStride bytes, 64-byte aligned
-  // Per record, the sums of the bytes at positions i mod 3 = 0, 1, 2, as
-  // floats (exact integers), with room for eight-wide reads past the end.
-  std::vector<float> FSums[3];
+  std::vector<TSorted> FSorted;
+  int64_t FTargetKey = 0;
   float FTargetSums[3] = {0, 0, 0};
   double FGroupSize = 0;
   std::vector<uint8_t> FTargetStore;
