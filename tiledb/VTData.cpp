@@ -9,15 +9,6 @@
 #include "platform/Rounding.h"
 #include "tiledb/ProjectFile.h"
 
-// One validated image, held apart from the table until it is committed, so
-// that a file failing any check leaves the table as it was.
-struct TVTData::TLoadedImage {
-  TLibraryHeader Header;
-  std::vector<uint8_t> Info, Data;
-  TFileStream Thumbs;
-  TProjectHeader Project;
-};
-
 TVTData::TVTData() {
   // The thumbnail section lives in a temporary file whatever ThumbsInMemory
   // says: the choice is made before that property can have been set.
@@ -238,6 +229,7 @@ void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStre
 // complete, so a failure never damages the user's old file.
 template <typename Fn>
 bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
+  if (fileName.empty()) return false;
   const std::string tmp = fileName + ".tmp";
   try {
     TFileStream f = TFileStream::Create(tmp);

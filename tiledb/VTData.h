@@ -21,6 +21,7 @@
 #include "platform/Types.h"
 #include "tiledb/LibraryImage.h"
 #include "tiledb/PixelCodec.h"
+#include "tiledb/ProjectFile.h"
 #include "tiledb/Streams.h"
 
 class TVTData;
@@ -199,6 +200,20 @@ class TVTData {
   // ---- Library building ------------------------------------------------------
 
   // ---- Project file and plan -------------------------------------------------
+  // Cuts the source picture (already cropped) into rows x columns cells of
+  // this library's sample grid and writes a new project file whose mosaic is
+  // a copy of the plan. Refuses sizes beyond the format before writing.
+  void CreatePlan(const std::string& fileName, const Bitmap24& source, const TSourceInfo& info, int32_t rows,
+                  int32_t columns);
+  // Opens a project into this (plan) table and the mosaic table, both or
+  // neither. False when the file does not exist.
+  bool OpenProject(const std::string& fileName, TVTData& mosaic);
+  // Writes this plan and the mosaic as a project (long header form), beside
+  // the file and then renamed over it. Raises EFileError on failure.
+  void SaveProject(const std::string& fileName, const TVTData& mosaic, const TVTData& library) const;
+  // The detail of a cell's samples (B, G, R triples) over pairs consecutive
+  // pixel pairs: the rounded mean absolute step per channel, summed.
+  static double CellDetail(const uint8_t* samples, int32_t pairs);
 
   // ---- Tile matching ---------------------------------------------------------
   // (tiledb/Match.h has SampleDistance, TileInWindow and ERunOutOfTiles.)
@@ -228,6 +243,43 @@ class TVTData {
   void MatchDataChanged();
 
   // ---- Sort orders and cell updates -------------------------------------------
+  // Each sort builds the index from scratch over every record, keeps the
+  // section positions, sets VisibleCount and moves to position 1.
+  void SortByName();                                        // file name, ordinal byte order
+  void SortByDetail();                                      // Detail, most detailed first
+  void SortRandom();                                        // random order, seeded from the clock
+  void SortRandom(uint32_t seed);                           // the same, reproducible
+  void SortByBitmap(const Bitmap24& bitmap);                // nearest to the picture first
+  void SortBySamples(const std::vector<uint8_t>& samples);  // nearest first
+  void ClearIndex();
+  // Stable orderings of the entries now in SortIndex. SortKeysBest keeps
+  // exactly count entries, those past the entries present with offset 0
+  // (empty slots already in the index take no part).
+  void SortKeysAscending();
+  void SortKeysDescending();
+  void SortKeysBest(int32_t count);
+  void SortNameKeys();
+  // The name key of a path: the file name, blank-padded or cut to 120 bytes.
+  static std::string NameKey(const std::string& path);
+  // Links of all records (mode >= 0) or all -1 (mode < 0).
+  void GetAllLinks(std::vector<int32_t>& links, int32_t mode) const;
+  // One entry per cell of a cols x rows grid: the cell's Link when it lies
+  // inside (or, with inside false, outside) the rectangle of 1-based cells
+  // first..last, else -1; all -1 when firstCol < 0.
+  void GetCellLinks(std::vector<int32_t>& links, bool inside, int32_t firstCol, int32_t firstRow,
+                    int32_t lastCol, int32_t lastRow, int32_t cols, int32_t rows) const;
+  // Cell updates take physical record numbers and leave the cursor alone.
+  // Record n takes the source's current record (its original's number as
+  // link when toOriginal); false, changing nothing, when the grids differ, n
+  // is outside the table or the source has no current record.
+  bool SetRecordFrom(int32_t n, const TVTData& source, bool toOriginal);
+  // Record n takes the bitmap as its tile with the given link and geometry.
+  bool SetRecordBitmap(int32_t n, const Bitmap24& bitmap, int32_t link, int32_t picWidth, int32_t picHeight,
+                       int32_t cropLeft, int32_t cropTop, int32_t cropRight, int32_t cropBottom,
+                       const std::string& path);
+  // Record n becomes a copy of the source's current record with link 0 (the
+  // samples are copied as they are).
+  bool CopyRecordFrom(int32_t n, const TVTData& source);
 
   // ---- Library maintenance -----------------------------------------------------
   enum TFlipKind : int { fkHorizontal = 1, fkRotate180 = 2, fkVertical = 3 };
@@ -261,7 +313,14 @@ class TVTData {
   void GetBaseInfo(TBaseInfo& info) const;
 
  private:
-  struct TLoadedImage;
+  // One validated image, held apart from the table until it is committed, so
+  // that a file failing any check leaves the table as it was.
+  struct TLoadedImage {
+    TLibraryHeader Header;
+    std::vector<uint8_t> Info, Data;
+    TFileStream Thumbs;
+    TProjectHeader Project;
+  };
   TLoadedImage ParseImage(const std::vector<uint8_t>& file, int kind) const;
   void CommitImage(TLoadedImage&& img, const std::string& fileName, int kind);
   TLibraryHeader BuildHeader() const;
@@ -273,6 +332,7 @@ class TVTData {
   // ---- Library building (private) -----------------------------------------------
 
   // ---- Project file and plan (private) ----------------------------------------
+  static void CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mosaic);
 
   // ---- Tile matching (private) ---------------------------------------------------
   // The matcher's copy of the samples and the wide use count of each record
@@ -290,6 +350,11 @@ class TVTData {
                       int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row);
 
   // ---- Sort orders and cell updates (private) ---------------------------------
+  struct TCellRecord;
+  bool ReplaceRecord(int32_t n, const TCellRecord& rec);
+  void FinishSort();
+  template <typename KeyFn>
+  void BuildFloatIndex(KeyFn&& key);
 
   // ---- Library maintenance (private) -------------------------------------------
   // Drops the sort index after records were added or cut.

@@ -30,6 +30,9 @@ struct LibrarySpec {
   int XScale = 4, YScale = 3;
   uint8_t Filter = 1;
   int Quality = 75;
+  std::vector<std::string> Paths{};  // overrides the default paths, record by record
+  std::vector<double> Details{};     // Detail values, record by record
+  std::vector<int> Seeds{};          // Pattern seeds of the samples, record by record
 };
 
 // Writes a library file through the table's own work files, the way a build
@@ -46,7 +49,7 @@ inline void MakeLibrary(const std::string& fileName, const LibrarySpec& s = {}) 
   t.FFilter = s.Filter;
   if (!t.CreateWorkFiles()) throw EFileError("Cannot create the work files");
   for (int i = 0; i < s.Count; ++i) {
-    const Bitmap24 samples = Pattern(s.XRes, s.YRes, i + 1);
+    const Bitmap24 samples = Pattern(s.XRes, s.YRes, size_t(i) < s.Seeds.size() ? s.Seeds[size_t(i)] : i + 1);
     const int64_t dataAt = t.WorkData.Size();
     const int64_t infoAt = t.WorkInfo.Size();
     t.WorkData.SeekEnd();
@@ -68,7 +71,8 @@ inline void MakeLibrary(const std::string& fileName, const LibrarySpec& s = {}) 
     r.ThumbBlobOffset = blob;
     r.Geometry = {uint16_t(400),   uint16_t(300 + i), uint16_t(i),
                   uint16_t(2 * i), uint16_t(400 - i), uint16_t(300 - 2 * i)};
-    r.Path = "/pics/pic" + std::to_string(i) + ".jpg";
+    r.Path = size_t(i) < s.Paths.size() ? s.Paths[size_t(i)] : "/pics/pic" + std::to_string(i) + ".jpg";
+    if (size_t(i) < s.Details.size()) r.Detail = s.Details[size_t(i)];
     t.WorkInfo.SeekEnd();
     t.WorkInfo.WriteBytes(EncodeInfoRecord(r));
     ++t.FBuildCount;

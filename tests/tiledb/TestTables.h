@@ -38,6 +38,13 @@ class TempDir {
   std::string FPath;
 };
 
+inline int32_t I32(const std::vector<uint8_t>& b, size_t at) {
+  return GetI32(b.data() + at);
+}
+inline uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
+  return GetU16(b.data() + at);
+}
+
 inline std::vector<uint8_t> Bytes(const std::string& fileName) {
   return ReadWholeFile(fileName);
 }

@@ -11,13 +11,6 @@ using namespace vttest;
 
 namespace {
 
-int32_t I32(const std::vector<uint8_t>& b, size_t at) {
-  return GetI32(b.data() + at);
-}
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
-  return GetU16(b.data() + at);
-}
-
 TEST(VTDataFormat, ThreePictureLibraryLayout) {
   TempDir dir;
   MakeLibrary(dir / "a.vt2", {.Count = 3, .ColorSystem = csYCC, .Filter = 5});
@@ -113,6 +106,28 @@ TEST(VTDataFormat, FailedWriteKeepsOldFileAndModified) {
   EXPECT_EQ(t.Modified, 1);
   EXPECT_EQ(Bytes(dir / "a.vt2"), before);
   EXPECT_FALSE(t.WriteTableFile(dir / "nofolder/x.vt2"));
+  // A closed table has nothing to save and writes nowhere.
+  t.CloseTable();
+  EXPECT_NO_THROW(t.Save());
+  EXPECT_FALSE(t.WriteTableFile(""));
+  EXPECT_FALSE(FileExists(".tmp"));
+}
+
+TEST(VTDataFormat, WorkFilesStartWithTagsAndGoAfterWriting) {
+  TempDir dir;
+  TVTData t;
+  t.FXRes = t.FYRes = 2;
+  ASSERT_TRUE(t.CreateWorkFiles());
+  EXPECT_EQ(t.WorkInfo.ReadAll(), (std::vector<uint8_t>{'.', 't', 'x', 't'}));
+  EXPECT_EQ(t.WorkData.ReadAll(), (std::vector<uint8_t>{'.', 'd', 'a', 't'}));
+  EXPECT_EQ(t.WorkThumbs.ReadAll(), (std::vector<uint8_t>{'.', 't', 'm', 'b'}));
+  const std::string names[3] = {t.WorkInfo.FileName(), t.WorkData.FileName(), t.WorkThumbs.FileName()};
+  ASSERT_TRUE(t.WriteBaseFile(dir / "empty.vt2"));
+  for (const auto& n : names) EXPECT_FALSE(FileExists(n));
+  EXPECT_EQ(Bytes(dir / "empty.vt2").size(), 79u + 12u);
+  // Without work files nothing is written.
+  EXPECT_FALSE(t.WriteBaseFile(dir / "none.vt2"));
+  EXPECT_FALSE(FileExists(dir / "none.vt2"));
 }
 
 TEST(VTDataOpen, MissingFileChangesNothing) {
