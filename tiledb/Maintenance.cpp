@@ -76,13 +76,6 @@ bool ProbeHeader(const std::string& fileName, TLibraryHeader& h) {
 
 }  // namespace
 
-void TVTData::DropIndexAfterResize() {
-  SortIndex.Clear();
-  IndexKeySize = 0;
-  CurIndexPos = 0;
-  VisibleCount = RecordCount;
-}
-
 void TVTData::AddFlipped(int kind) {
   if (!TableIsOpen() || kind < fkHorizontal || kind > fkVertical) return;
   if (std::find(FlipKinds.begin() + 1, FlipKinds.end(), kind) != FlipKinds.end()) return;
@@ -148,7 +141,7 @@ void TVTData::AddFlipped(int kind) {
   InfoSection.Position = infoPos;
   DataSection.Position = dataPos;
   ThumbSection.Position = thumbPos;
-  DropIndexAfterResize();
+  ClearIndex();
   Modified = 1;
   if (!done)
     MessageBox("Flipped tiles was not added to the library.", "Procedure stopped", MB_OK | MB_ICONWARNING);
@@ -168,7 +161,7 @@ void TVTData::TruncateRecords(int32_t count) {
   m.Counts.resize(size_t(originals), 0);
   m.Loaded = false;
   Compact();
-  DropIndexAfterResize();
+  ClearIndex();
   Modified = 1;
 }
 

@@ -45,24 +45,26 @@ void TVTData::MatchDataChanged() {
 }
 
 // Reloads the engine when the data section is another one than it was loaded
-// from (a file opened, records added or cut) or when a change was announced.
-// A section replaced behind the matcher's back belongs to another library, so
-// its wide counts start again from the flag bytes.
+// from (a file opened, records added or cut), when the info section grew (a
+// cell update rewrites a record's samples in place and appends its info
+// record) or when a change was announced. A data section replaced behind the
+// matcher's back belongs to another library, so its wide counts start again
+// from the flag bytes.
 TVTData::TMatchState& TVTData::Matcher() {
   if (!FMatch.State) FMatch.State = new TMatchState;
   TMatchState& m = *FMatch.State;
   const uint8_t* data = DataSection.Memory();
-  const int64_t size = DataSection.Size();
-  if (m.Loaded && data == m.Data && size == m.DataSize && RecordCount == m.Records &&
-      SampleSize == m.SampleSize)
-    return m;
+  const int64_t size = DataSection.Size(), infoSize = InfoSection.Size();
+  const bool sameData =
+      data == m.Data && size == m.DataSize && RecordCount == m.Records && SampleSize == m.SampleSize;
+  if (m.Loaded && sameData && infoSize == m.InfoSize) return m;
   // Only records that lie wholly inside the section take part (a closed table
   // keeps its header values but has no records).
   const int64_t recSize = int64_t(SampleSize) + DataRecordPrefix;
   int64_t usable = 0;
   if (SampleSize > 0 && size >= SectionTagSize)
     usable = std::min<int64_t>(std::max(RecordCount, 0), (size - SectionTagSize) / recSize);
-  const bool foreign = m.Loaded;
+  const bool foreign = m.Loaded && !sameData;
   m.Engine.Reset(std::max(SampleSize, 0), int(usable));
   for (int32_t i = 0; i < usable; ++i)
     m.Engine.SetSamples(i, data + SectionTagSize + i * recSize + DataRecordPrefix);
@@ -71,6 +73,7 @@ TVTData::TMatchState& TVTData::Matcher() {
   m.Loaded = true;
   m.Data = data;
   m.DataSize = size;
+  m.InfoSize = infoSize;
   m.Records = RecordCount;
   m.SampleSize = SampleSize;
   return m;
@@ -152,24 +155,24 @@ void TVTData::FindBestMatches(TVTData& cells, const std::vector<int32_t>& grid, 
   a.SkipDeleted = false;
   std::vector<TMatchCandidate>& c = m.Candidates;
   m.Engine.ListCandidates(a, c);
-  // Nearest first; equal distances keep the visit order, which is record order.
-  auto nearer = [](const TMatchCandidate& x, const TMatchCandidate& y) {
-    return x.Distance < y.Distance || (x.Distance == y.Distance && x.Record < y.Record);
-  };
-  const size_t wanted = count > 0 ? size_t(count) : c.size();
-  const size_t kept = std::min(wanted, c.size());
-  std::partial_sort(c.begin(), c.begin() + ptrdiff_t(kept), c.end(), nearer);
-
-  SortIndex.Clear();
-  IndexKeySize = FloatKeySize;
-  std::vector<uint8_t> entries(wanted * size_t(4 + FloatKeySize), 0);
-  for (size_t k = 0; k < kept; ++k) {
+  // The entries in visit order, then the table's own key sorts, which keep
+  // equal distances in that order.
+  std::vector<uint8_t> entries(c.size() * size_t(4 + FloatKeySize));
+  for (size_t k = 0; k < c.size(); ++k) {
     uint8_t* e = entries.data() + k * size_t(4 + FloatKeySize);
     PutI32(e, int32_t(DataRecordOffset(c[k].Record + 1, SampleSize)));
     PutF64(e + 4, double(c[k].Distance));
   }
+  SortIndex.Clear();
   SortIndex.WriteBytes(entries);
-  VisibleCount = int32_t(wanted);
+  IndexKeySize = FloatKeySize;
+  if (count > 0) {
+    SortKeysBest(count);
+    VisibleCount = count;
+  } else {
+    SortKeysAscending();
+    VisibleCount = int32_t(c.size());
+  }
   CurIndexPos = 0;
   MoveTo(1);
 }

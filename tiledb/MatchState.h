@@ -13,9 +13,9 @@ struct TVTData::TMatchState {
   TMatchEngine Engine;
   std::vector<uint32_t> Counts;  // wide use counts, one per record
   bool Loaded = false;
-  // The data section the engine was loaded from.
+  // The sections the engine was loaded from.
   const uint8_t* Data = nullptr;
-  int64_t DataSize = -1;
+  int64_t DataSize = -1, InfoSize = -1;
   int32_t Records = -1, SampleSize = -1;
   std::vector<uint8_t> Target;
   std::vector<TMatchCandidate> Candidates;

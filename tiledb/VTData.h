@@ -357,6 +357,4 @@ class TVTData {
   void BuildFloatIndex(KeyFn&& key);
 
   // ---- Library maintenance (private) -------------------------------------------
-  // Drops the sort index after records were added or cut.
-  void DropIndexAfterResize();
 };

@@ -222,3 +222,19 @@ TEST_F(MatchTable, AReopenedLibraryStartsFromItsFlagBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MatchTable, ACellUpdateOnTheLibraryIsSeenByTheMatcher) {
+  Open({0, 100, 200});
+  cols = rows = 1;
+  grid = {-1};
+  EXPECT_EQ(Pick(195, kAll, -1, 0, 0, 0), 3);
+  // Record 1 takes record 3's tile; its samples change in place.
+  lib.MoveToPhysical(3);
+  ASSERT_TRUE(lib.SetRecordFrom(1, lib, false));
+  grid = {-1};
+  EXPECT_EQ(Pick(195, kAll, -1, 0, 0, 0), 1);
+}
+
+}  // namespace
