@@ -116,10 +116,10 @@ struct TScan {
 // passed over only when its bound exceeds the best so far, so an equal
 // distance with an earlier record is always measured; every record let
 // through gets its exact integer distance.
-inline bool BandExceeded(const TScan& s, int32_t key, uint64_t best) {
+inline bool BandExceeded(const TScan& s, int64_t key, uint64_t best) {
   if (best == UINT64_MAX) return false;
-  const int64_t dk = int64_t(key) - s.TargetKey;
-  return (unsigned __int128)(dk * dk) > (unsigned __int128)(s.SampleSize) * best;
+  const int64_t dk = key - s.TargetKey;
+  return (unsigned __int128)((__int128)dk * dk) > (unsigned __int128)(s.SampleSize) * best;
 }
 
 inline float PruneThreshold(const TScan& s, uint64_t best) {
@@ -177,7 +177,7 @@ __attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, co
   }                                                                                                   \
   Attr void Name(const TScan& s, const TMatchEngine::TSorted& so, int32_t identityBase, THit& best) { \
     const int32_t n = int32_t(so.Records.size()) - kSpare;                                            \
-    const int32_t* key = so.Keys.data();                                                              \
+    const int64_t* key = so.Keys.data();                                                              \
     int32_t up = int32_t(std::lower_bound(key, key + n, s.TargetKey) - key);                          \
     int32_t down = up;                                                                                \
     float threshold = PruneThreshold(s, best.Distance);                                               \
@@ -293,21 +293,21 @@ const TMatchEngine::TSorted& TMatchEngine::SortedFor(const TRange& rg) {
   so.First = rg.First;
   so.End = rg.End;
   const size_t n = size_t(rg.End - rg.First);
-  std::vector<int32_t> keys(n);
-  std::vector<std::array<uint32_t, 3>> lanes(n);
+  std::vector<int64_t> keys(n);
+  std::vector<std::array<uint64_t, 3>> lanes(n);
   for (size_t k = 0; k < n; ++k) {
     const uint8_t* row = Samples(rg.First + int32_t(k));
-    std::array<uint32_t, 3> sum{0, 0, 0};
+    std::array<uint64_t, 3> sum{0, 0, 0};
     for (int i = 0; i < FN; ++i) sum[size_t(i % 3)] += row[i];
     lanes[k] = sum;
-    keys[k] = int32_t(std::min<uint64_t>(uint64_t(sum[0]) + sum[1] + sum[2], INT32_MAX));
+    keys[k] = int64_t(sum[0]) + sum[1] + sum[2];
   }
   std::vector<int32_t> order(n);
   std::iota(order.begin(), order.end(), 0);
   std::sort(order.begin(), order.end(), [&](int32_t x, int32_t y) {
     return keys[size_t(x)] < keys[size_t(y)] || (keys[size_t(x)] == keys[size_t(y)] && x < y);
   });
-  so.Keys.resize(n + kSpare, INT32_MAX);
+  so.Keys.resize(n + kSpare, INT64_MAX);
   so.Records.resize(n + kSpare, rg.First);
   for (auto& v : so.Sums) v.assign(n + kSpare, 0.0f);
   for (size_t k = 0; k < n; ++k) {
@@ -324,7 +324,7 @@ const TMatchEngine::TSorted& TMatchEngine::SortedFor(const TRange& rg) {
 void TMatchEngine::LoadTarget(const uint8_t* target) {
   std::memcpy(FTarget, target, size_t(FN));
   std::memset(FTarget + FN, 0, FStride - size_t(FN));
-  uint32_t sums[3] = {0, 0, 0};
+  uint64_t sums[3] = {0, 0, 0};
   for (int i = 0; i < FN; ++i) sums[i % 3] += target[i];
   for (int c = 0; c < 3; ++c) FTargetSums[c] = float(sums[c]);
   FTargetKey = int64_t(sums[0]) + sums[1] + sums[2];

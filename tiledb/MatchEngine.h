@@ -1,11 +1,12 @@
 // The tile matcher's engine: every sample vector of a library in one
 // contiguous, zero-padded array, exact integer squared distances computed with
 // SIMD (SSE2 always, AVX2 where the processor has it), a sum abandoned as soon
-// as it cannot beat the best so far, an O(1) Distance-window test through a
-// stamp per tile identity, and an optional split of the record range across
-// threads. The winner is always the record with the smallest distance among
-// those allowed, the earliest record winning ties, so the result never depends
-// on the kernel or on the number of threads.
+// as it cannot beat the best so far, records visited outwards from the
+// target's byte sum and filtered by lower bounds that no nearer record can
+// fail, and an O(1) Distance-window test through a stamp per tile identity.
+// The winner is always the record with the smallest distance among those
+// allowed, the earlier record winning ties, so the result never depends on
+// the kernel or on the order of the visit.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -116,7 +117,7 @@ class TMatchEngine {
   // the three byte lanes (i mod 3) beside, and eight spare entries at the end.
   struct TSorted {
     int32_t First = 0, End = 0;
-    std::vector<int32_t> Keys;
+    std::vector<int64_t> Keys;
     std::vector<int32_t> Records;
     std::vector<float> Sums[3];
   };
