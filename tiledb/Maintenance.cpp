@@ -78,6 +78,9 @@ bool ProbeHeader(const std::string& fileName, TLibraryHeader& h) {
 
 void TVTData::AddFlipped(int kind) {
   if (!TableIsOpen() || kind < fkHorizontal || kind > fkVertical) return;
+  // The samples are turned as a grid of XRes x YRes pixels, which must be
+  // exactly what each record holds.
+  if (SampleSize <= 0 || int64_t(XRes) * YRes * 3 != SampleSize) return;
   if (std::find(FlipKinds.begin() + 1, FlipKinds.end(), kind) != FlipKinds.end()) return;
   const auto slot = std::find(FlipKinds.begin() + 1, FlipKinds.end(), 0);
   if (slot == FlipKinds.end()) return;
@@ -223,7 +226,8 @@ void TVTData::ResampleBase(const std::string& fileName, int32_t xres, int32_t yr
   if (colorSystem < csYCC || colorSystem > csY)
     throw EVitrane(Format("Unknown colour system %d", colorSystem));
   if (!TableIsOpen()) throw EVitrane("No library is open");
-  const bool sameSampling = xres == XRes && yres == YRes && colorSystem == ColorSystem;
+  const bool sameSampling =
+      xres == XRes && yres == YRes && colorSystem == ColorSystem && int64_t(xres) * yres * 3 == SampleSize;
   const int32_t originals = Originals(*this);
   FBuildCount = 0;
   Bitmap24 sample(xres, yres);
