@@ -130,8 +130,18 @@ void TVTData::PickTileCommon(TVTData& cells, std::vector<int32_t>& grid, bool fl
   a.Flags = DataSection.Memory() + SectionTagSize + drFlag;
   a.FlagStride = size_t(DataRecordSize());
   a.Counts = m.Counts.data();
-  const TPickResult r = m.Engine.Pick(a);
+  TPickResult r = m.Engine.Pick(a);
+  // A winner whose copy no longer matches the data section means samples
+  // were changed behind the matcher's back: reload and choose again.
+  if (r.Record >= 0 && !std::equal(RecordSamples(r.Record + 1), RecordSamples(r.Record + 1) + SampleSize,
+                                   m.Engine.Samples(r.Record))) {
+    MatchDataChanged();
+    TMatchState& fresh = Matcher();
+    a.Counts = fresh.Counts.data();
+    r = fresh.Engine.Pick(a);
+  }
   if (r.Record < 0) throw ERunOutOfTiles(kRunOutOfTilesMessage);
+  m.Engine.RaiseCounts(a, r);
   PlaceIdentity(a, grid.data(), r.Identity);
   // The winner is the record that was measured; its info record's
   // SamplesOffset names the same record in every consistent library.
@@ -150,6 +160,9 @@ void TVTData::PickTile(TVTData& cells, std::vector<int32_t>& grid, int32_t repea
 
 void TVTData::FindBestMatches(TVTData& cells, const std::vector<int32_t>& grid, TFlipSet flips, int32_t count,
                               int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row) {
+  // Every distance is computed here anyway, so the samples are reloaded
+  // first: a list never rests on a copy that might be out of date.
+  MatchDataChanged();
   TMatchState& m = Matcher();
   TPickArgs a = CellArgs(*this, cells, m.Target, grid, flips, d, cols, rows, col, row);
   a.SkipDeleted = false;

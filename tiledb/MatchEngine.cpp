@@ -412,23 +412,26 @@ TPickResult TMatchEngine::Pick(const TPickArgs& a) {
   result.Distance = best.Distance;
   result.Identity = a.Flipped ? int32_t(rec % m + 1) : rec + 1;
 
-  if (a.Repeat >= 0) {
-    auto raise = [&](int32_t r) {
-      if (RaiseUseCount(a.Flags[size_t(r) * a.FlagStride], a.Counts[r]))
-        result.Touched[result.TouchedCount++] = r;
-    };
-    if (!a.Flipped) {
-      raise(rec);
-    } else {
-      const int64_t j = rec % m;
-      for (int k = 0; k < 4; ++k) {
-        const int64_t r = k * m + j;
-        if (r >= FCount) break;
-        if (BlockAllowed(a, k)) raise(int32_t(r));
-      }
-    }
-  }
   return result;
+}
+
+void TMatchEngine::RaiseCounts(const TPickArgs& a, TPickResult& result) const {
+  if (a.Repeat < 0 || result.Record < 0) return;
+  auto raise = [&](int32_t r) {
+    if (RaiseUseCount(a.Flags[size_t(r) * a.FlagStride], a.Counts[r]))
+      result.Touched[result.TouchedCount++] = r;
+  };
+  if (!a.Flipped) {
+    raise(result.Record);
+    return;
+  }
+  const int64_t m = a.OriginalCount > 0 ? a.OriginalCount : FCount;
+  const int64_t j = result.Record % m;
+  for (int k = 0; k < 4; ++k) {
+    const int64_t r = k * m + j;
+    if (r >= FCount) break;
+    if (BlockAllowed(a, k)) raise(int32_t(r));
+  }
 }
 
 void TMatchEngine::ListCandidates(const TPickArgs& a, std::vector<TMatchCandidate>& out) {

@@ -101,10 +101,13 @@ class TMatchEngine {
   uint64_t Distance(int rec, const uint8_t* target);
 
   // The choice of one cell: the smallest distance among the records of the
-  // allowed blocks that pass the count and window tests. On success, when
-  // Repeat >= 0, raises the counts of the winner and of its copies in the
-  // other allowed blocks; the caller places the identity (PlaceIdentity).
+  // allowed blocks that pass the count and window tests. Changes nothing; the
+  // caller then raises the counts (RaiseCounts) and places the identity
+  // (PlaceIdentity).
   TPickResult Pick(const TPickArgs& a);
+  // When Repeat >= 0, raises the counts of the winner and of its copies in
+  // the other allowed blocks.
+  void RaiseCounts(const TPickArgs& a, TPickResult& result) const;
   // Every record of the allowed blocks whose identity is outside the window,
   // in visit order; counts are not tested, deleted records only when asked.
   void ListCandidates(const TPickArgs& a, std::vector<TMatchCandidate>& out);

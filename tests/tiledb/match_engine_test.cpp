@@ -167,7 +167,8 @@ void RunBuild(std::mt19937& rng, TModel m, TRun& run, int cols, int rows, int ma
     const int want = PlainPick(m, grid, a);
     a.Grid = fastGrid.data();
     a.GridSize = fastGrid.size();
-    const TPickResult got = e.Pick(a);
+    TPickResult got = e.Pick(a);
+    e.RaiseCounts(a, got);
     if (got.Record >= 0) PlaceIdentity(a, fastGrid.data(), got.Identity);
     ASSERT_EQ(got.Record, want) << "pick " << p << " repeat " << a.Repeat << " d " << a.Distance;
     ASSERT_EQ(fastGrid, grid);

@@ -238,3 +238,17 @@ TEST_F(MatchTable, ACellUpdateOnTheLibraryIsSeenByTheMatcher) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MatchTable, SamplesChangedInPlaceAreNoticedThroughTheWinner) {
+  Open({0, 100});
+  cols = rows = 1;
+  grid = {-1};
+  EXPECT_EQ(Pick(0, kAll, -1, 0, 0, 0), 1);
+  std::fill_n(lib.DataRecord(1) + drSamples, kN, uint8_t(200));
+  grid = {-1};
+  EXPECT_EQ(Pick(0, kAll, -1, 0, 0, 0), 2);
+}
+
+}  // namespace
