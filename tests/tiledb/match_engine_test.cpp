@@ -192,7 +192,7 @@ TEST_P(MatchEngineProperty, SmallLibrariesAgreeWithThePlainScan) {
   std::mt19937 rng(1234 + GetParam());
   TRun run;
   const int sizes[] = {3, 12, 27, 64, 108, 129};
-  while (run.Picks < 6000) {
+  while (run.Picks < 10000) {
     const int n = sizes[rng() % 6];
     const int originals = 1 + int(rng() % 40);
     const int blocks = int(rng() % 4);

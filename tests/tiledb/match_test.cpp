@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 #include "MatchFixtures.h"
 #include "TestTables.h"
 #include "tiledb/MatchEngine.h"
@@ -249,6 +252,77 @@ TEST_F(MatchTable, SamplesChangedInPlaceAreNoticedThroughTheWinner) {
   std::fill_n(lib.DataRecord(1) + drSamples, kN, uint8_t(200));
   grid = {-1};
   EXPECT_EQ(Pick(0, kAll, -1, 0, 0, 0), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The table's choice against a plain scan over its own records, with flipped
+// blocks made by the table, deleted records and counts kept in step.
+TEST_F(MatchTable, BuildsAgreeWithAPlainScanOverTheRecords) {
+  std::mt19937 rng(5);
+  std::vector<TTile> tiles;
+  for (int i = 0; i < 60; ++i) {
+    TTile t{std::vector<uint8_t>(kN)};
+    for (auto& b : t.Samples) b = uint8_t((rng() % 3) * 100);
+    t.Flag = rng() % 10 == 0 ? 255 : 0;
+    t.Thumb = false;
+    tiles.push_back(t);
+  }
+  vtmatch::WriteLibrary(dir / "rand.vt2", 2, 2, csRGB, tiles);
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_TRUE(lib.OpenFile(dir / "rand.vt2", okLibrary));
+    lib.AddFlipped(TVTData::fkVertical);
+    if (round % 2) lib.AddFlipped(TVTData::fkHorizontal);
+    const int m = lib.OriginalCount, count = lib.RecordCount;
+    const uint32_t flips = round < 3 ? kAll : (round == 3 ? 0x01000001u : 0x00000100u);
+    const int repeat = round % 3 == 0 ? -1 : int(rng() % 3);
+    const int d = int(rng() % 3);
+    cols = 12;
+    rows = 10;
+    grid.assign(size_t(cols * rows), -1);
+    std::vector<int32_t> plainGrid = grid;
+    std::vector<uint32_t> use(size_t(count), 0);
+    lib.ResetUsage();
+    auto allowed = [&](int i) {
+      const int k = i / m;
+      if (k == 0) return (flips & 0xFF) != 0;
+      const int kind = lib.FlipKinds[size_t(k)];
+      return ((flips >> (8 * kind)) & 0xFF) != 0;
+    };
+    for (int cell = 0; cell < cols * rows; ++cell) {
+      std::vector<uint8_t> target(kN);
+      for (auto& b : target) b = uint8_t((rng() % 4) * 70);
+      double best = INFINITY;
+      int win = -1;
+      for (int i = 0; i < count; ++i) {
+        if (!allowed(i) || lib.RecordFlag(i + 1) >= 251) continue;
+        if (repeat >= 0 && use[size_t(i)] > uint32_t(repeat)) continue;
+        const double dist = SampleDistance(lib.RecordSamples(i + 1), target.data(), kN);
+        if (dist < best && TileInWindow(i % m + 1, cell / cols, cell % cols, d, cols, rows, plainGrid)) {
+          best = dist;
+          win = i;
+        }
+      }
+      SetCell(plan, target);
+      if (win < 0) {
+        EXPECT_THROW(lib.PickTileFlipped(plan, grid, flips, repeat, d, cols, rows, cell % cols, cell / cols),
+                     ERunOutOfTiles);
+        continue;
+      }
+      plainGrid[size_t(cell)] = win % m + 1;
+      if (repeat >= 0) {
+        for (int k = 0; k * m < count; ++k)
+          if (allowed(k * m + win % m)) ++use[size_t(k * m + win % m)];
+      }
+      lib.PickTileFlipped(plan, grid, flips, repeat, d, cols, rows, cell % cols, cell / cols);
+      ASSERT_EQ(lib.CurRecNo, win + 1) << "round " << round << " cell " << cell;
+      ASSERT_EQ(grid, plainGrid);
+    }
+    for (int i = 0; i < count; ++i)
+      if (lib.RecordFlag(i + 1) < 251) EXPECT_EQ(lib.RecordUseCount(i + 1), use[size_t(i)]);
+  }
 }
 
 }  // namespace
