@@ -320,8 +320,11 @@ TEST_F(MatchTable, BuildsAgreeWithAPlainScanOverTheRecords) {
       ASSERT_EQ(lib.CurRecNo, win + 1) << "round " << round << " cell " << cell;
       ASSERT_EQ(grid, plainGrid);
     }
-    for (int i = 0; i < count; ++i)
-      if (lib.RecordFlag(i + 1) < 251) EXPECT_EQ(lib.RecordUseCount(i + 1), use[size_t(i)]);
+    for (int i = 0; i < count; ++i) {
+      if (lib.RecordFlag(i + 1) < 251) {
+        EXPECT_EQ(lib.RecordUseCount(i + 1), use[size_t(i)]);
+      }
+    }
   }
 }
 
