@@ -116,15 +116,33 @@ struct TScan {
 // passed over only when its bound exceeds the best so far, so an equal
 // distance with an earlier record is always measured; every record let
 // through gets its exact integer distance.
-inline bool BandExceeded(const TScan& s, int64_t key, uint64_t best) {
-  if (best == UINT64_MAX) return false;
-  const int64_t dk = key - s.TargetKey;
-  return (unsigned __int128)((__int128)dk * dk) > (unsigned __int128)(s.SampleSize) * best;
+// What the best distance so far rules out: records whose byte sum lies
+// farther than Reach from the target's (|dk| > floor(sqrt(N * best)) is the
+// same as dk^2 > N * best for integers), and lane bounds at or above
+// Threshold.
+struct TPrune {
+  int64_t Reach = INT64_MAX;
+  float Threshold = INFINITY;
+};
+
+int64_t FloorSqrt(unsigned __int128 x) {
+  uint64_t r = uint64_t(std::sqrt(static_cast<long double>(x)));
+  while (r > 0 && (unsigned __int128)r * r > x) --r;
+  while ((unsigned __int128)(r + 1) * (r + 1) <= x) ++r;
+  return int64_t(r);
 }
 
-inline float PruneThreshold(const TScan& s, uint64_t best) {
-  if (s.GroupSize <= 0 || best == UINT64_MAX) return INFINITY;
-  return float(s.GroupSize * double(best) * (1.0 + 1.0 / 4096));
+inline TPrune PruneFor(const TScan& s, uint64_t best) {
+  TPrune p;
+  if (best == UINT64_MAX) return p;
+  p.Reach = FloorSqrt((unsigned __int128)(s.SampleSize) * best);
+  if (s.GroupSize > 0) p.Threshold = float(s.GroupSize * double(best) * (1.0 + 1.0 / 4096));
+  return p;
+}
+
+inline bool BandExceeded(const TScan& s, int64_t key, const TPrune& prune) {
+  const int64_t dk = key - s.TargetKey;
+  return dk > prune.Reach || dk < -prune.Reach;
 }
 
 inline unsigned BoundMaskSse2(const TScan& s, const float* const* sums, int32_t p, float threshold) {
@@ -158,9 +176,9 @@ __attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, co
 // that would win.
 #define VT_DEFINE_SCAN(Name, Kernel, Mask, Attr)                                                      \
   Attr inline void Name##Visit(const TScan& s, const TMatchEngine::TSorted& so, int32_t identityBase, \
-                               int32_t p, int32_t count, THit& best, float& threshold) {              \
+                               int32_t p, int32_t count, THit& best, TPrune& prune) {                 \
     const float* sums[3] = {so.Sums[0].data(), so.Sums[1].data(), so.Sums[2].data()};                 \
-    unsigned mask = Mask(s, sums, p, threshold);                                                      \
+    unsigned mask = Mask(s, sums, p, prune.Threshold);                                                \
     if (count < 8) mask &= (1u << count) - 1;                                                         \
     while (mask) {                                                                                    \
       const int32_t r = so.Records[size_t(p + __builtin_ctz(mask))];                                  \
@@ -172,7 +190,7 @@ __attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, co
       if (s.Stamps[r - identityBase] == s.Stamp) continue;                                            \
       best.Distance = d;                                                                              \
       best.Record = r;                                                                                \
-      threshold = PruneThreshold(s, d);                                                               \
+      prune = PruneFor(s, d);                                                                         \
     }                                                                                                 \
   }                                                                                                   \
   Attr void Name(const TScan& s, const TMatchEngine::TSorted& so, int32_t identityBase, THit& best) { \
@@ -180,22 +198,22 @@ __attribute__((target("avx2"))) inline unsigned BoundMaskAvx2(const TScan& s, co
     const int64_t* key = so.Keys.data();                                                              \
     int32_t up = int32_t(std::lower_bound(key, key + n, s.TargetKey) - key);                          \
     int32_t down = up;                                                                                \
-    float threshold = PruneThreshold(s, best.Distance);                                               \
+    TPrune prune = PruneFor(s, best.Distance);                                                        \
     while (up < n || down > 0) {                                                                      \
       if (up < n) {                                                                                   \
-        if (BandExceeded(s, key[up], best.Distance)) {                                                \
+        if (BandExceeded(s, key[up], prune)) {                                                        \
           up = n;                                                                                     \
         } else {                                                                                      \
-          Name##Visit(s, so, identityBase, up, std::min(8, n - up), best, threshold);                 \
+          Name##Visit(s, so, identityBase, up, std::min(8, n - up), best, prune);                     \
           up += 8;                                                                                    \
         }                                                                                             \
       }                                                                                               \
       if (down > 0) {                                                                                 \
-        if (BandExceeded(s, key[down - 1], best.Distance)) {                                          \
+        if (BandExceeded(s, key[down - 1], prune)) {                                                  \
           down = 0;                                                                                   \
         } else {                                                                                      \
           const int32_t from = std::max(0, down - 8);                                                 \
-          Name##Visit(s, so, identityBase, from, down - from, best, threshold);                       \
+          Name##Visit(s, so, identityBase, from, down - from, best, prune);                           \
           down = from;                                                                                \
         }                                                                                             \
       }                                                                                               \
