@@ -133,7 +133,11 @@ void TVTData::AddFlipped(int kind) {
     *slot = uint8_t(kind);
     // Each copy starts with its original's use count, delete mark included.
     m.Counts.resize(size_t(oldCount), 0);
-    for (int32_t i = 0; i < originals; ++i) m.Counts.push_back(m.Counts[size_t(i)]);
+    m.Counts.reserve(size_t(oldCount) + size_t(originals));
+    for (int32_t i = 0; i < originals; ++i) {
+      const uint32_t c = m.Counts[size_t(i)];
+      m.Counts.push_back(c);
+    }
   } else {
     InfoSection.SetSize(infoSize);
     DataSection.SetSize(dataSize);
