@@ -1,6 +1,6 @@
 // The fast matcher against a plain scan written straight from the rules: on
 // random libraries, flip blocks, Repeat and Distance values, with many ties,
-// for both kernels and several thread counts, every pick must agree.
+// for both kernels, every pick must agree, counts and placement grid included.
 #include <gtest/gtest.h>
 
 #include <random>
