@@ -238,6 +238,31 @@ class TVTData {
   static double CellDetail(const uint8_t* samples, int32_t pairs);
 
   // ---- Tile matching ---------------------------------------------------------
+  // (tiledb/Match.h has SampleDistance, TileInWindow and ERunOutOfTiles.)
+  // Allowed flip kinds: byte 0 the originals, byte k the copies of kind k.
+  using TFlipSet = uint32_t;
+  // The choice of the cell on which `cells` is positioned: the nearest record
+  // allowed by the flip set, the Repeat limit (negative: none) and the
+  // Distance window; the winner becomes the current record, its identity goes
+  // into the placement grid (row-major, cols x rows) and, when repeat >= 0,
+  // its use count rises with those of its copies in the other allowed blocks.
+  // A record marked deleted is never chosen. Raises ERunOutOfTiles when no
+  // record qualifies, changing nothing.
+  void PickTileFlipped(TVTData& cells, std::vector<int32_t>& grid, TFlipSet flips, int32_t repeat, int32_t d,
+                       int32_t cols, int32_t rows, int32_t col, int32_t row);
+  // The same over all records in file order, identity record number, no blocks.
+  void PickTile(TVTData& cells, std::vector<int32_t>& grid, int32_t repeat, int32_t d, int32_t cols, int32_t rows,
+                int32_t col, int32_t row);
+  // A sort index of the allowed records outside the window, nearest first
+  // (count > 0: exactly count positions, empty past the last candidate), and
+  // the cursor on its first entry. Use counts are not tested; deleted records
+  // are listed.
+  void FindBestMatches(TVTData& cells, const std::vector<int32_t>& grid, TFlipSet flips, int32_t count, int32_t d,
+                       int32_t cols, int32_t rows, int32_t col, int32_t row);
+  // Use count of a record (1-based); 0xFFFFFFFF for one marked deleted.
+  uint32_t RecordUseCount(int32_t recNo) const;
+  // Records' samples were changed in place: the matcher reloads them.
+  void MatchDataChanged();
 
   // ---- Sort orders and cell updates -------------------------------------------
   // Each sort builds the index from scratch over every record, keeps the
@@ -279,6 +304,35 @@ class TVTData {
   bool CopyRecordFrom(int32_t n, const TVTData& source);
 
   // ---- Library maintenance -----------------------------------------------------
+  enum TFlipKind : int { fkHorizontal = 1, fkRotate180 = 2, fkVertical = 3 };
+  // What CheckBaseFile finds: not a library (missing or wrong magic), fits,
+  // another tile aspect, another sampling (which wins over the aspect).
+  enum TLibraryCheck : int { lcNotLibrary = -1, lcCompatible = 0, lcOtherAspect = 1, lcOtherSampling = 2 };
+  // Header summary of a library; Name empty when it is none (or none is open).
+  struct TBaseInfo {
+    std::string Name;
+    int32_t RecordCount = 0;
+    int32_t XScale = 0, YScale = 0, XRes = 0, YRes = 0;
+  };
+  // Appends a block of copies of all originals in that orientation (in
+  // memory); nothing when the kind is present or three blocks exist. A stop
+  // or failure removes everything the call added and says so.
+  void AddFlipped(int kind);
+  // Removes every flipped block (in memory) and clears FlipKinds.
+  void RemoveFlipped();
+  // When count < RecordCount, cuts the table back to its originals.
+  void TruncateRecords(int32_t count);
+  // Writes a new library file of the originals with samples made anew from
+  // the thumbnails on an xres x yres grid in the colour system; the table in
+  // memory stays as it is.
+  void ResampleBase(const std::string& fileName, int32_t xres, int32_t yres, uint8_t colorSystem);
+  // Rewrites the info and thumbnail sections keeping only what records use.
+  void Compact();
+  // Clears every use count; delete marks stay.
+  void ResetUsage();
+  TLibraryCheck CheckBaseFile(const std::string& fileName) const;
+  void ReadBaseInfo(const std::string& fileName, TBaseInfo& info) const;
+  void GetBaseInfo(TBaseInfo& info) const;
 
  private:
   // One validated image, held apart from the table until it is committed, so
@@ -310,6 +364,19 @@ class TVTData {
   static void CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mosaic);
 
   // ---- Tile matching (private) ---------------------------------------------------
+  // The matcher's copy of the samples and the wide use count of each record
+  // beside its flag byte (tiledb/Match.cpp); kept in step with the data section.
+  struct TMatchState;
+  struct TMatchHolder {
+    TMatchState* State = nullptr;
+    TMatchHolder() = default;
+    TMatchHolder(const TMatchHolder&) = delete;
+    TMatchHolder& operator=(const TMatchHolder&) = delete;
+    ~TMatchHolder();
+  } FMatch;
+  TMatchState& Matcher();
+  void PickTileCommon(TVTData& cells, std::vector<int32_t>& grid, bool flipped, TFlipSet flips, int32_t repeat,
+                      int32_t d, int32_t cols, int32_t rows, int32_t col, int32_t row);
 
   // ---- Sort orders and cell updates (private) ---------------------------------
   struct TCellRecord;
