@@ -16,15 +16,25 @@
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
-  std::ifstream f(fileName, std::ios::binary);
-  if (!f) throw EFileError(Format("Cannot open file \"%s\". No such file or directory", fileName.c_str()));
-  f.seekg(0, std::ios::end);
-  const std::streamoff len = f.tellg();
-  if (len < 0) throw EFileError(Format("Cannot read file \"%s\"", fileName.c_str()));
-  f.seekg(0, std::ios::beg);
-  std::vector<uint8_t> data(static_cast<size_t>(len));
-  if (len > 0 && !f.read(reinterpret_cast<char*>(data.data()), len))
-    throw EFileError(Format("Cannot read file \"%s\"", fileName.c_str()));
+  // A folder opens like a file here but has no content to speak of; its
+  // reported size must never decide an allocation.
+  std::error_code ec;
+  if (fs::is_directory(fs::u8path(fileName), ec))
+    throw EFileError(Format("Cannot open file \"%s\". Is a directory", fileName.c_str()));
+  std::FILE* f = std::fopen(fileName.c_str(), "rb");
+  if (f == nullptr) {
+    const int e = errno;
+    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+  }
+  // Read to the end rather than trusting a size taken beforehand: the file
+  // may be a pipe, or change while it is read.
+  std::vector<uint8_t> data;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) throw EFileError(Format("Cannot read file \"%s\"", fileName.c_str()));
   return data;
 }
 
@@ -68,9 +78,13 @@ int64_t FileSize(const std::string& fileName) {
   return ec ? -1 : int64_t(n);
 }
 
-bool DeleteFile(const std::string& fileName) { return std::remove(fileName.c_str()) == 0; }
+bool DeleteFile(const std::string& fileName) {
+  return std::remove(fileName.c_str()) == 0;
+}
 
-static size_t LastDelimiter(const std::string& path) { return path.find_last_of("/\\"); }
+static size_t LastDelimiter(const std::string& path) {
+  return path.find_last_of("/\\");
+}
 
 std::string ExtractFileName(const std::string& path) {
   const size_t p = LastDelimiter(path);

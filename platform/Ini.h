@@ -6,20 +6,27 @@
 #include <cstdint>
 #include <string>
 
-// The full path of vt002.ini, set once at start-up (see SetupSettingsFileName).
+// The full path of vt002.ini, set once at start-up (from DefaultSettingsFileName).
 extern std::string SettingsFileName;
 // vt002.ini in the program's folder when that folder is writable, otherwise in
-// $XDG_CONFIG_HOME/vitrane/ (default ~/.config/vitrane/), created on demand.
+// $XDG_CONFIG_HOME/vitrane/ (default ~/.config/vitrane/), created on demand;
+// an installed program would otherwise silently lose every setting.
 std::string DefaultSettingsFileName();
+// The same choice from given places (configHome is $XDG_CONFIG_HOME, used only
+// when it is an absolute path; home is $HOME).
+std::string DefaultSettingsFileName(const std::string& programFolder, const std::string& configHome,
+                                    const std::string& home);
 
 // The value routines swallow every failure: readers return the default,
 // writers do nothing.
 void IniWriteBool(const std::string& path, const std::string& section, const std::string& key, bool value);
 bool IniReadBool(const std::string& path, const std::string& section, const std::string& key, bool def);
-int32_t IniReadInteger(const std::string& path, const std::string& section, const std::string& key, int32_t def);
-void IniWriteInteger(const std::string& path, const std::string& section, const std::string& key, int32_t value);
-void IniReadString(const std::string& path, const std::string& section, const std::string& key, std::string& value,
-                   const std::string& def);
+int32_t IniReadInteger(const std::string& path, const std::string& section, const std::string& key,
+                       int32_t def);
+void IniWriteInteger(const std::string& path, const std::string& section, const std::string& key,
+                     int32_t value);
+void IniReadString(const std::string& path, const std::string& section, const std::string& key,
+                   std::string& value, const std::string& def);
 void IniWriteString(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& value);
 

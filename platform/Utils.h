@@ -30,8 +30,18 @@ void OrientationName(int left, int top, int right, int bottom, std::string& name
 // "1,023.00 Bytes", "1.50 KB", ... (always "," and "." whatever the locale).
 std::string FormatByteSize(int64_t count);
 
-inline int ClampByte(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-inline int ClampRange(int v, int min, int max) { return v > max ? max : (v < min ? min : v); }
+inline int ClampByte(int v) {
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+inline int ClampRange(int v, int min, int max) {
+  return v > max ? max : (v < min ? min : v);
+}
+
+// The class library's text-to-integer conversion (decimal, or hexadecimal
+// after "$" or "0x"): StrToInt raises EConvertError
+// "'%s' is not a valid integer value"; StrToIntDef returns def instead.
+int32_t StrToInt(const std::string& text);
+int32_t StrToIntDef(const std::string& text, int32_t def);
 
 // Window bounds text "left,top,right,bottom".
 std::string FormatBoundsText(const TRect& bounds);
@@ -40,3 +50,19 @@ std::string FormatBoundsText(const TRect& bounds);
 // rectangle; raises EConvertError "'%s' is not a valid integer value" for a
 // field that is not an integer.
 bool ParseBoundsText(const std::string& text, TRect& bounds);
+// Applies a bounds text to a window's bounds: a fixed-size (dialog-style)
+// window keeps its width and height and only moves. Returns false and leaves
+// bounds alone for any text ParseBoundsText refuses, including one with a
+// field that is not a number, so one bad settings line cannot stop start-up.
+bool ApplyBoundsText(const std::string& text, bool fixedSize, TRect& bounds);
+
+// The Qt-free halves of saving and restoring a window's bounds in the
+// settings file. SaveBoundsValue writes the text with TIniFile; when the file
+// cannot be written it shows "Unable to write to %s" through the message-box
+// hook rather than raising, because it runs while windows are destroyed.
+// LoadBoundsValue reads the text (default empty) and applies it as
+// ApplyBoundsText does; true when bounds changed.
+void SaveBoundsValue(const std::string& path, const std::string& section, const std::string& key,
+                     const TRect& bounds);
+bool LoadBoundsValue(const std::string& path, const std::string& section, const std::string& key,
+                     bool fixedSize, TRect& bounds);
