@@ -1,0 +1,222 @@
+#include "imaging/Adjust.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/Rounding.h"
+#include "platform/Utils.h"
+
+namespace {
+
+// Byte offsets within a 24-bit pixel (blue, green, red) of the selected
+// channels; false when the selector selects nothing.
+struct Channels {
+  int Offsets[3];
+  int Count = 0;
+};
+
+bool SelectChannels(int channel, Channels& ch) {
+  switch (channel) {
+    case 0:
+      ch = {{0, 1, 2}, 3};
+      return true;
+    case 1:
+      ch = {{2}, 1};
+      return true;
+    case 2:
+      ch = {{1}, 1};
+      return true;
+    case 3:
+      ch = {{0}, 1};
+      return true;
+    default:
+      return false;
+  }
+}
+
+inline uint8_t Clamp64(int64_t v) {
+  return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+void ApplyTable(Bitmap24& picture, const uint8_t (&table)[256], const Channels& ch) {
+  for (int y = 0; y < picture.Height(); ++y) {
+    uint8_t* p = picture.ScanLine(y);
+    for (int x = 0; x < picture.Width(); ++x, p += 3)
+      for (int i = 0; i < ch.Count; ++i) p[ch.Offsets[i]] = table[p[ch.Offsets[i]]];
+  }
+}
+
+}  // namespace
+
+void AdjustContrast(Bitmap24& picture, int amount, int channel) {
+  Channels ch;
+  if (!SelectChannels(channel, ch)) return;
+  uint8_t t[256];
+  for (int v = 0; v < 256; ++v) {
+    const int64_t delta = int64_t(std::abs(128 - v)) * amount / 256;
+    t[v] = Clamp64(v < 127 ? v - delta : v + delta);
+  }
+  ApplyTable(picture, t, ch);
+}
+
+void AdjustBrightness(Bitmap24& picture, int amount, int channel) {
+  Channels ch;
+  if (!SelectChannels(channel, ch)) return;
+  uint8_t t[256];
+  for (int v = 0; v < 256; ++v)
+    t[v] = Clamp64(amount >= 0 ? v + int64_t(amount) * (255 - v) / 256
+                               : v - int64_t(v) * -int64_t(amount) / 256);
+  ApplyTable(picture, t, ch);
+}
+
+void AdjustSaturation(Bitmap24& picture, int amount, int channel) {
+  Channels ch;
+  if (!SelectChannels(channel, ch)) return;
+  const int s = std::clamp(amount, 0, 510);
+  int S[256], G[766];
+  for (int v = 0; v < 256; ++v) S[v] = (v * s) >> 8;
+  // Signed: above 256 the grey part goes below 0.
+  for (int t = 0; t < 766; ++t) G[t] = t / 3 - S[t / 3];
+  for (int y = 0; y < picture.Height(); ++y) {
+    uint8_t* p = picture.ScanLine(y);
+    for (int x = 0; x < picture.Width(); ++x, p += 3) {
+      const int d = G[p[0] + p[1] + p[2]];
+      for (int i = 0; i < ch.Count; ++i) {
+        uint8_t& c = p[ch.Offsets[i]];
+        c = uint8_t(ClampByte(d + S[c]));
+      }
+    }
+  }
+}
+
+void AdjustBlurSharp(Bitmap24& picture, int distance, int channel) {
+  Channels ch;
+  if (!SelectChannels(channel, ch)) return;
+  const int w = picture.Width(), h = picture.Height();
+  if (w <= 0 || h <= 0) return;
+  // Beyond the picture's size every neighbour clamps to an edge anyway.
+  const int d = int(std::min<int64_t>(std::abs(int64_t(distance)), std::max(w, h)));
+  if (d == 0) return;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* rows[3] = {picture.ScanLine(ClampRange(y - d, 0, h - 1)), picture.ScanLine(y),
+                        picture.ScanLine(ClampRange(y + d, 0, h - 1))};
+    for (int x = 0; x < w; ++x) {
+      const size_t cols[3] = {size_t(ClampRange(x - d, 0, w - 1)) * 3, size_t(x) * 3,
+                              size_t(ClampRange(x + d, 0, w - 1)) * 3};
+      uint8_t* centre = rows[1] + cols[1];
+      for (int i = 0; i < ch.Count; ++i) {
+        const int o = ch.Offsets[i];
+        int n = -centre[o];
+        for (const uint8_t* r : rows)
+          for (size_t c : cols) n += r[c + size_t(o)];
+        centre[o] = uint8_t(ClampByte((256 * centre[o] - 16 * n) / 128));
+      }
+    }
+  }
+}
+
+void DifferenceBitmap(const Bitmap24& a, const Bitmap24& b, Bitmap24& c) {
+  const int w = std::min({a.Width(), b.Width(), c.Width()});
+  const int h = std::min({a.Height(), b.Height(), c.Height()});
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* pa = a.ScanLine(y);
+    const uint8_t* pb = b.ScanLine(y);
+    uint8_t* pc = c.ScanLine(y);
+    for (int x = 0; x < w; ++x, pa += 3, pb += 3, pc += 3) {
+      const int g = (std::abs(pb[0] - pa[0]) + std::abs(pb[1] - pa[1]) + std::abs(pb[2] - pa[2])) / 3;
+      pc[0] = pc[1] = pc[2] = uint8_t(g);
+    }
+  }
+}
+
+void MixBitmaps(const Bitmap24& a, const Bitmap24& b, uint8_t blueWeight, uint8_t greenWeight,
+                uint8_t redWeight, Bitmap24& c) {
+  const int w = std::min({a.Width(), b.Width(), c.Width()});
+  const int h = std::min({a.Height(), b.Height(), c.Height()});
+  const int weights[3] = {blueWeight, greenWeight, redWeight};
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* pa = a.ScanLine(y);
+    const uint8_t* pb = b.ScanLine(y);
+    uint8_t* pc = c.ScanLine(y);
+    for (int i = 0; i < w * 3; ++i) {
+      const int B = pb[i];
+      // >> on a negative value floors, as the formula asks.
+      pc[i] = uint8_t(B - (((B - pa[i]) * weights[i % 3]) >> 8));
+    }
+  }
+}
+
+void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divisor) {
+  if (divisor == 0 || bitmap.Empty()) return;
+  const int w = bitmap.Width(), h = bitmap.Height();
+  const size_t count = size_t(w) * size_t(h);
+  std::vector<TColor32> out(bitmap.Bits(), bitmap.Bits() + count);
+  for (int y = 1; y + 1 < h; ++y) {
+    const TColor32* rows[3] = {bitmap.ScanLine(y - 1), bitmap.ScanLine(y), bitmap.ScanLine(y + 1)};
+    TColor32* dst = out.data() + size_t(y) * size_t(w);
+    for (int x = 1; x + 1 < w; ++x) {
+      int64_t r = 0, g = 0, b = 0;
+      for (int i = 0; i < 9; ++i) {
+        const TColor32 p = rows[i / 3][x - 1 + i % 3];
+        r += int64_t(weights[i]) * RedComponent(p);
+        g += int64_t(weights[i]) * GreenComponent(p);
+        b += int64_t(weights[i]) * BlueComponent(p);
+      }
+      dst[x] = Color32(Clamp64(r / divisor), Clamp64(g / divisor), Clamp64(b / divisor), 255);
+    }
+  }
+  std::copy(out.begin(), out.end(), bitmap.Bits());
+  bitmap.Changed();
+}
+
+TColor32 ColorRMS(const TBitmap32& bitmap) {
+  if (bitmap.Empty()) return Color32(0, 0, 0, 255);
+  const int w = bitmap.Width(), h = bitmap.Height();
+  double r = 0, g = 0, b = 0;
+  for (int y = 0; y < h; ++y) {
+    const TColor32* p = bitmap.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const double pr = RedComponent(p[x]), pg = GreenComponent(p[x]), pb = BlueComponent(p[x]);
+      r += pr * pr;
+      g += pg * pg;
+      b += pb * pb;
+    }
+  }
+  // The divisor is (height - 1) * (width - 1) as the tile statistics have
+  // always used; it would be 0 for a single row or column.
+  auto rms = [&](double sum) {
+    const double mean =
+        (w > 1 && h > 1) ? sum / double(h - 1) / double(w - 1) : sum / (double(w) * double(h));
+    return Clamp64(RoundHalfEven(std::sqrt(mean)));
+  };
+  return Color32(rms(r), rms(g), rms(b), 255);
+}
+
+void ShiftColors(TBitmap32& bitmap, int red, int green, int blue) {
+  if (!bitmap.Empty()) {
+    TColor32 tr[256], tg[256], tb[256];
+    for (int v = 0; v < 256; ++v) {
+      tr[v] = TColor32(Clamp64(int64_t(v) + red)) << 16;
+      tg[v] = TColor32(Clamp64(int64_t(v) + green)) << 8;
+      tb[v] = Clamp64(int64_t(v) + blue);
+    }
+    TColor32* p = bitmap.Bits();
+    const size_t n = size_t(bitmap.Width()) * size_t(bitmap.Height());
+    for (size_t i = 0; i < n; ++i)
+      p[i] = 0xFF000000u | tr[RedComponent(p[i])] | tg[GreenComponent(p[i])] | tb[BlueComponent(p[i])];
+  }
+  bitmap.Changed();
+}
+
+void MatchTileColor(const TBitmap32& a, TBitmap32& b, int percentage) {
+  const TColor32 ca = ColorRMS(a), cb = ColorRMS(b);
+  const double p = percentage;
+  // Red divides before it multiplies, green and blue the other way round;
+  // in floating point the two orders can round differently, and both stay.
+  const int dr = int(RoundHalfEven(double(RedComponent(ca) - RedComponent(cb)) / 100.0 * p));
+  const int dg = int(RoundHalfEven(p * double(GreenComponent(ca) - GreenComponent(cb)) / 100.0));
+  const int db = int(RoundHalfEven(p * double(BlueComponent(ca) - BlueComponent(cb)) / 100.0));
+  ShiftColors(b, dr, dg, db);
+}
