@@ -14,44 +14,12 @@ bool IsBlank(char c) {
 }  // namespace
 
 bool TryStrToInt(const std::string& s, int32_t& value) {
-  size_t i = 0;
-  while (i < s.size() && IsBlank(s[i])) ++i;
-  bool neg = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && s[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
+  try {
+    value = StrToInt(s);
+    return true;
+  } catch (const EConvertError&) {
+    return false;
   }
-  if (i >= s.size()) return false;
-  int64_t v = 0;
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
-      d = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-    else
-      return false;
-    v = v * base + d;
-    if (v > int64_t(1) << 32) return false;
-  }
-  if (neg) v = -v;
-  // Hexadecimal may spell a negative number by its bits, as the class library allows.
-  if (base == 16 && !neg && v <= 0xFFFFFFFFLL && v > INT32_MAX) v -= int64_t(1) << 32;
-  if (v < INT32_MIN || v > INT32_MAX) return false;
-  value = int32_t(v);
-  return true;
-}
-
-int32_t StrToInt(const std::string& s) {
-  int32_t v;
-  if (!TryStrToInt(s, v)) throw EConvertError(Format("'%s' is not a valid integer value", s.c_str()));
-  return v;
 }
 
 bool TryStrToFloat(const std::string& s, double& value) {

@@ -1,14 +1,13 @@
 // Number <-> text as the spin edits and dialogs use them: the class library's
-// StrToInt, StrToFloat and fixed-point FloatToStrF, with "." as the decimal
-// separator whatever the locale.
+// StrToFloat and fixed-point FloatToStrF, with "." as the decimal separator
+// whatever the locale (StrToInt is the platform's).
 #pragma once
 #include <cstdint>
 #include <string>
 
-// Decimal with optional leading blanks and sign, or hexadecimal after "$" or
-// "0x"; the value must fit 32 bits. Raises EConvertError
-// "'%s' is not a valid integer value".
-int32_t StrToInt(const std::string& s);
+#include "platform/Utils.h"
+
+// StrToInt without the exception.
 bool TryStrToInt(const std::string& s, int32_t& value);
 
 // Blanks around, optional sign, digits with an optional "." and exponent.

@@ -1,7 +1,6 @@
 #include "platform/qt/FormUtils.h"
 
 #include "imaging/Resample.h"
-#include "platform/Ini.h"
 #include "platform/Utils.h"
 
 TRect FormBounds(const QWidget* form) {
@@ -16,20 +15,18 @@ bool IsDialogStyle(const QWidget* form) {
 
 void SetFormBounds(QWidget* form, const TRect& bounds) {
   form->move(bounds.Left, bounds.Top);
-  if (!IsDialogStyle(form)) form->resize(bounds.Width(), bounds.Height());
+  form->resize(bounds.Width(), bounds.Height());
 }
 
 void SaveFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     const QWidget* form) {
-  TIniFile(path).WriteString(section, key, FormatBoundsText(FormBounds(form)));
+  SaveBoundsValue(path, section, key, FormBounds(form));
 }
 
 void LoadFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     QWidget* form) {
-  std::string text;
-  IniReadString(path, section, key, text, "");
-  TRect bounds;
-  if (ParseBoundsText(text, bounds)) SetFormBounds(form, bounds);
+  TRect bounds = FormBounds(form);  // a dialog-style window keeps this size
+  if (LoadBoundsValue(path, section, key, IsDialogStyle(form), bounds)) SetFormBounds(form, bounds);
 }
 
 TRect GroupBoxPictureArea(const QGroupBox* box) {

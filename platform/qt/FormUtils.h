@@ -13,15 +13,15 @@ TRect FormBounds(const QWidget* form);
 // A fixed-size window (minimum size = maximum size): the dialog border style,
 // which keeps its size when bounds are restored.
 bool IsDialogStyle(const QWidget* form);
-// Moves (and, unless dialog-style, sizes) the window to the bounds.
+// Moves and sizes the window to the bounds.
 void SetFormBounds(QWidget* form, const TRect& bounds);
 
-// Writes the bounds text under section/key; raises EFileError "Unable to
-// write to %s" when the settings file cannot be written.
+// Writes the bounds text under section/key (a settings file that cannot be
+// written is reported in a message box: this runs while windows close).
 void SaveFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     const QWidget* form);
-// Applies a stored bounds text; an empty, short or reversed one changes
-// nothing, a field that is not a number raises EConvertError.
+// Applies a stored bounds text; an empty, short, reversed or unreadable one
+// changes nothing; a dialog-style window only moves.
 void LoadFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     QWidget* form);
 

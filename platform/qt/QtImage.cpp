@@ -8,6 +8,12 @@ QImage Bitmap24View(const Bitmap24& bitmap) {
                 QImage::Format_BGR888);
 }
 
+QImage Bitmap32View(const TBitmap32& bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return QImage();
+  return QImage(reinterpret_cast<const uchar*>(bitmap.Bits()), bitmap.Width(), bitmap.Height(),
+                qsizetype(bitmap.Width()) * 4, QImage::Format_RGB32);
+}
+
 Bitmap24 QImageToBitmap24(const QImage& image) {
   Bitmap24 out;
   if (image.isNull()) return out;
