@@ -14,6 +14,31 @@ int Round(double v) {
 }
 }  // namespace
 
+TCellShapeLayout CellShapeLayout(TShapeType shape, int width, int height, int p, int cellX, int cellY) {
+  TCellShapeLayout L;
+  L.X = L.Y = p / 2;
+  L.W = width - p + (p == 0 ? 0 : 1);
+  L.H = height - p + (p == 0 ? 0 : 1);
+  L.S = std::min(L.W, L.H);
+  if (shape == stSquare || shape == stRoundSquare || shape == stCircle) {
+    L.X += (L.W - L.S) / 2;
+    L.Y += (L.H - L.S) / 2;
+    L.W = L.H = L.S;
+  }
+  if (shape != stRectangle && shape != stSquare) return L;
+  for (int i = 1; i < cellY; ++i) L.Rows.push_back(RD(int64_t(L.H) * i, cellY));
+  for (int i = 1; i < cellX; ++i) L.Cols.push_back(RD(int64_t(L.W) * i, cellX));
+  const int X = L.X, Y = L.Y, w = L.W, h = L.H;
+  // round(X + w / 2 -+ 3.5) as exact halves.
+  const int mx0 = RD(2 * int64_t(X) + w - 7, 2), mx1 = RD(2 * int64_t(X) + w + 7, 2);
+  const int my0 = RD(2 * int64_t(Y) + h - 7, 2), my1 = RD(2 * int64_t(Y) + h + 7, 2);
+  L.Handles = {TRect(X, Y, X + 7, Y + 7),         TRect(X + w - 7, Y, X + w, Y + 7),
+               TRect(X, Y + h - 7, X + 7, Y + h), TRect(X + w - 7, Y + h - 7, X + w, Y + h),
+               TRect(mx0, Y, mx1, Y + 7),         TRect(mx0, Y + h - 7, mx1, Y + h),
+               TRect(X, my0, X + 7, my1),         TRect(X + w - 7, my0, X + w, my1)};
+  return L;
+}
+
 TDragZone FrameZone(int x, int y, int w, int h) {
   const bool left = x >= 0 && x<4, right = x> w - 4 && x < w;
   const bool top = y >= 0 && y<4, bottom = y> h - 4 && y < h;

@@ -4,10 +4,26 @@
 // during a drag, the arrow keys, and the read-out of the cropped picture.
 // Every ratio of integers is rounded exactly, halves to even.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "platform/Bitmap24.h"
 #include "platform/Types.h"
+
+// The cell-grid frame's outline: shape kinds and where a frame of
+// width x height draws its rectangle, cell lines and grab handles.
+enum TShapeType : uint8_t { stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle };
+struct TCellShapeLayout {
+  int X = 0, Y = 0, W = 0, H = 0;  // the outline rectangle (X, Y)-(X + W, Y + H)
+  int S = 0;                       // min(W, H) before squaring: the round kinds' corner is S / 4
+  std::vector<int> Rows;           // offsets from Y of the horizontal cell lines
+  std::vector<int> Cols;           // offsets from X of the vertical cell lines
+  std::array<TRect, 8> Handles;    // corners, then top, bottom, left, right middles
+};
+// Cell lines sit at round(h / cellY * i), halves to even; 0 and 1 cells draw
+// no inner lines, and the round kinds none at all.
+TCellShapeLayout CellShapeLayout(TShapeType shape, int width, int height, int penWidth, int cellX, int cellY);
 
 // How drags keep the frame's proportions.
 enum TScaleStyle : uint8_t { ssNoScale, ssCornerScale, ssFullScale };
