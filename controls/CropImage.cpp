@@ -264,7 +264,9 @@ void TCropImage::FrameMouse(QEvent* event) {
     case QEvent::MouseMove:
       if (!FDragging) {
         HoverCursor(inFrame, shift);
-      } else if (!shift) {
+      } else if (shift) {
+        CropShape->setCursor(Qt::CrossCursor);
+      } else {
         const TRect f = DragFrame(FDrag, FScaleStyle, FrameBounds(), ConfinePoint(at, FDragClip), ScaleW,
                                   ScaleH, PictureBounds(), Rules);
         SetFrameBounds(f);

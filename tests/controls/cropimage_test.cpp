@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <filesystem>
 #include <QTest>
 
+#include "platform/Bmp.h"
+#include "platform/Files.h"
 #include "qt/TestApp.h"
 
 namespace {
@@ -143,6 +146,39 @@ TEST_F(CropTest, ReadOutIsTheCropOfThePicture) {
   view.GetCroppedBitmap(out, 0.5, 0.5);
   EXPECT_EQ(out.Width(), 100);
   EXPECT_EQ(out.Height(), 50);
+}
+
+TEST_F(CropTest, PressesAndMovesOnThePictureArePassedOnHeldInThePicture) {
+  view.SetCropRect(TRect(0, 0, 10, 10));
+  std::vector<QPoint> downs, moves;
+  QObject::connect(&view, &TCropImage::OnMouseDown,
+                   [&](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) { downs.push_back({x, y}); });
+  QObject::connect(&view, &TCropImage::OnMouseMove,
+                   [&](Qt::KeyboardModifiers, int x, int y) { moves.push_back({x, y}); });
+  TImage* pic = view.CropPicture;
+  QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(300, 150));
+  QTest::mouseMove(pic, QPoint(50, 20));  // left of and above the press: held at it
+  QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(50, 20));
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(downs[0], QPoint(300, 150));  // picture coordinates
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves.back(), QPoint(300, 200));  // panel coordinates
+}
+
+TEST_F(CropTest, PictureFileNameLoadsAFileAndIgnoresAMissingOne) {
+  const char* base = std::getenv("VT_TEST_TMP");
+  const std::string dir = std::string(base ? base : "/tmp") + "/";
+  std::filesystem::create_directories(dir);
+  const std::string name = dir + "cropview_source.bmp";
+  WriteBMPFile(Gradient(50, 100), name);
+  view.SetPictureFileName(name);
+  EXPECT_EQ(view.PictureFileName(), name);
+  EXPECT_EQ(view.Picture().Width(), 50);
+  EXPECT_EQ(view.PictureBounds(), TRect(125, 0, 275, 300));
+  view.SetPictureFileName(dir + "missing.bmp");
+  EXPECT_EQ(view.PictureFileName(), name);
+  EXPECT_EQ(view.Picture().Width(), 50);
+  DeleteFile(name);
 }
 
 // Renders the view with a cell grid and checks that frame and grid lines are
