@@ -26,16 +26,31 @@ TDragOutline::TDragOutline(QWidget* parent) : QWidget(parent) {
   hide();
 }
 
+namespace {
+// The four one-pixel edges of r: all that an outline change repaints.
+QRegion Border(const QRect& r) {
+  if (r.isEmpty()) return QRegion();
+  QRegion g(r.left(), r.top(), r.width(), 1);
+  g += QRect(r.left(), r.bottom(), r.width(), 1);
+  g += QRect(r.left(), r.top(), 1, r.height());
+  g += QRect(r.right(), r.top(), 1, r.height());
+  return g;
+}
+}  // namespace
+
 void TDragOutline::SetOutline(const QRect& r) {
+  const QRect old = FRect;
   FRect = r;
   if (r.isEmpty()) {
     hide();
     return;
   }
-  setGeometry(parentWidget()->rect());
-  raise();
-  show();
-  update();
+  if (!isVisible()) {
+    setGeometry(parentWidget()->rect());
+    raise();
+    show();
+  }
+  update(Border(old) + Border(r));
 }
 
 void TDragOutline::paintEvent(QPaintEvent*) {

@@ -102,6 +102,17 @@ TKWCustomSpinEdit::TKWCustomSpinEdit(TKWSpinButton* button, const QString& text,
   connect(FButton, &TKWSpinButton::OnUpClick, this, [this] { StepUp(); });
   connect(FButton, &TKWSpinButton::OnDownClick, this, [this] { StepDown(); });
   connect(this, &QLineEdit::textChanged, this, &TKWCustomSpinEdit::OnChange);
+  ApplyMinHeight();
+}
+
+void TKWCustomSpinEdit::ApplyMinHeight() {
+  const int h = fontMetrics().height();
+  setMinimumHeight(4 + h + std::min(h, QFontMetrics(QApplication::font()).height()) / 4);
+}
+
+void TKWCustomSpinEdit::changeEvent(QEvent* e) {
+  QLineEdit::changeEvent(e);
+  if (e->type() == QEvent::FontChange) ApplyMinHeight();
 }
 
 bool TKWCustomSpinEdit::IsAcceptedKey(char16_t key) const {

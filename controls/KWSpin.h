@@ -115,8 +115,11 @@ class TKWCustomSpinEdit : public QLineEdit {
   void focusOutEvent(QFocusEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
+  // Four border widths, the character height and a quarter of it.
+  void ApplyMinHeight();
   bool MayPasteOrCut() const { return EditorEnabled && !isReadOnly(); }
   TKWSpinButton* FButton;
 };

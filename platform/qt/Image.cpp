@@ -8,11 +8,16 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::SetPicture(const Bitmap24& picture) {
   FPicture = picture;
-  update();
+  PictureChanged();
 }
 
 void TImage::SetPicture(Bitmap24&& picture) {
   FPicture = std::move(picture);
+  PictureChanged();
+}
+
+void TImage::PictureChanged() {
+  FScaled = QImage();
   update();
 }
 
@@ -26,8 +31,9 @@ void TImage::paintEvent(QPaintEvent*) {
   if (FPicture.Empty()) return;
   QPainter p(this);
   const QImage img = Bitmap24View(FPicture);
-  if (FStretch)
-    p.drawImage(rect(), img);
-  else
+  if (FStretch) {
+    if (FScaled.size() != size()) FScaled = img.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    p.drawImage(0, 0, FScaled);
+  } else
     p.drawImage(0, 0, img);
 }

@@ -16,7 +16,7 @@ class TImage : public QWidget {
   const Bitmap24& Picture() const { return FPicture; }
   void SetPicture(const Bitmap24& picture);
   void SetPicture(Bitmap24&& picture);
-  void PictureChanged() { update(); }
+  void PictureChanged();
 
   bool Stretch() const { return FStretch; }
   void SetStretch(bool v);
@@ -27,4 +27,7 @@ class TImage : public QWidget {
  private:
   Bitmap24 FPicture;
   bool FStretch = false;
+  // The stretched picture at the control's size, made once per size or
+  // picture, so that repaints during a drag stay cheap on large pictures.
+  QImage FScaled;
 };
