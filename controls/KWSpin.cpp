@@ -179,6 +179,9 @@ void TKWCustomSpinEdit::focusInEvent(QFocusEvent* e) {
 
 void TKWCustomSpinEdit::focusOutEvent(QFocusEvent* e) {
   QLineEdit::focusOutEvent(e);
+  // Another window or a popup (the box's own context menu) taking the focus
+  // is not leaving the box: the focus comes back to it.
+  if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason) return;
   emit OnExit();
   try {
     ExitCommit();

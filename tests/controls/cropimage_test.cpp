@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <filesystem>
 #include <QTest>
+#include <filesystem>
 
 #include "platform/Bmp.h"
 #include "platform/Files.h"
@@ -152,9 +152,12 @@ TEST_F(CropTest, PressesAndMovesOnThePictureArePassedOnHeldInThePicture) {
   view.SetCropRect(TRect(0, 0, 10, 10));
   std::vector<QPoint> downs, moves;
   QObject::connect(&view, &TCropImage::OnMouseDown,
-                   [&](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) { downs.push_back({x, y}); });
-  QObject::connect(&view, &TCropImage::OnMouseMove,
-                   [&](Qt::KeyboardModifiers, int x, int y) { moves.push_back({x, y}); });
+                   [&](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+                     downs.push_back({x, y});
+                   });
+  QObject::connect(&view, &TCropImage::OnMouseMove, [&](Qt::KeyboardModifiers, int x, int y) {
+    moves.push_back({x, y});
+  });
   TImage* pic = view.CropPicture;
   QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(300, 150));
   QTest::mouseMove(pic, QPoint(50, 20));  // left of and above the press: held at it

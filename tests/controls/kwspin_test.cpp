@@ -150,6 +150,22 @@ TEST_F(SpinTest, LeavingCommitsTheTypedNumber) {
   EXPECT_EQ(s->CommittedValue(), 0);
 }
 
+TEST_F(SpinTest, AFocusLossToAPopupOrAnotherWindowCommitsNothing) {
+  auto* s = Make<TKWSpinEdit>();
+  s->SetValue(5);
+  changes = 0;
+  s->setText("9");
+  for (Qt::FocusReason r : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+    QFocusEvent out(QEvent::FocusOut, r);
+    QApplication::sendEvent(s, &out);
+  }
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(s->CommittedValue(), 5);
+  QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(s, &tab);
+  EXPECT_EQ(s->CommittedValue(), 9);
+}
+
 TEST_F(SpinTest, LeavingWithALoneMinusShowsTheErrorAndKeepsTextAndValue) {
   auto* s = Make<TKWSpinEdit>();
   s->SetValue(8);
