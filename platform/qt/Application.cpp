@@ -1,9 +1,12 @@
 #include "platform/qt/Application.h"
 
+#include <QKeyEvent>
 #include <QTimer>
+#include <QWidget>
 #include <new>
 
 #include "platform/Hooks.h"
+#include "platform/qt/Desktop.h"
 #include "platform/qt/QtHooks.h"
 
 TApplication* Application = nullptr;
@@ -20,6 +23,14 @@ TApplication::~TApplication() {
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
+        receiver->isWidgetType()) {
+      const int context = HelpContextOf(static_cast<QWidget*>(receiver));
+      if (context > 0) {
+        ShowHelpContext(context);
+        return true;
+      }
+    }
     return QApplication::notify(receiver, event);
   } catch (...) {
     HandleException(std::current_exception());

@@ -2,7 +2,8 @@
 // file and exception dispatch. Qt gives up when an exception leaves an event
 // handler, while the program's windows rely on the old behaviour: the message
 // is shown in a box and the program goes on. So every event delivery runs
-// inside a handler that catches and reports.
+// inside a handler that catches and reports. F1 shows the help of the
+// focused control's help context (SetHelpContext).
 #pragma once
 #include <QApplication>
 #include <exception>

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QUrl>
+#include <QWidget>
 
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -61,4 +62,16 @@ void ShowHelpContext(int) {
 
 void ShowHelpContents() {
   ShowHelpContext(0);
+}
+
+void SetHelpContext(QWidget* widget, int context) {
+  widget->setProperty("vtHelpContext", context);
+}
+
+int HelpContextOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    const int c = w->property("vtHelpContext").toInt();
+    if (c > 0) return c;
+  }
+  return 0;
 }

@@ -6,6 +6,8 @@
 
 #include "platform/Bitmap24.h"
 
+class QWidget;
+
 bool ClipboardHasPicture();
 // The clipboard's picture as a 24-bit bitmap; false (out untouched) when it holds none.
 bool ClipboardGetPicture(Bitmap24& out);
@@ -25,3 +27,8 @@ std::string HelpFileName();
 // The context number picks the topic where a viewer can use it.
 void ShowHelpContext(int context);
 void ShowHelpContents();
+
+// A window's or control's help context: F1 in it (or in a child without one
+// of its own) shows that help; 0 means none.
+void SetHelpContext(QWidget* widget, int context);
+int HelpContextOf(const QWidget* widget);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -184,6 +185,16 @@ TEST(Desktop, HelpOpensTheHelpFileOrSaysItIsMissing) {
   std::ofstream(tmp.path + "VITRANE.HLP") << "help";
   ShowHelpContents();
   EXPECT_EQ(opened, std::vector<std::string>{tmp.path + "VITRANE.HLP"});
+  // F1 in a control shows the help of the nearest help context.
+  QWidget window;
+  SetHelpContext(&window, 18);
+  QWidget* child = new QWidget(&window);
+  EXPECT_EQ(HelpContextOf(child), 18);
+  QTest::keyClick(child, Qt::Key_F1);
+  EXPECT_EQ(opened.size(), 2u);
+  QWidget plain;
+  QTest::keyClick(&plain, Qt::Key_F1);
+  EXPECT_EQ(opened.size(), 2u);
   Application->HelpFile.clear();
   EXPECT_EQ(HelpFileName(), ProgramFolder() + "VITRANE.HLP");
   SetShellOpenHook(nullptr);
