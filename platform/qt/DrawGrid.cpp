@@ -333,9 +333,30 @@ void TDrawGrid::MoveAnchor(int col, int row) {
   viewport()->update();
 }
 
+int TDrawGrid::SizingLine(bool columns, QPoint p) const {
+  if (!(Options & (columns ? goColSizing : goRowSizing))) return -1;
+  // Only across the fixed rows (columns): the titles.
+  const int across = columns ? p.y() : p.x();
+  const int fixedEnd =
+      columns ? (FFixedRows > 0 ? Edge(false, FFixedRows - 1) + FRowHeights[size_t(FFixedRows - 1)] : 0)
+              : (FFixedCols > 0 ? Edge(true, FFixedCols - 1) + FColWidths[size_t(FFixedCols - 1)] : 0);
+  if (across < 0 || across >= fixedEnd) return -1;
+  const std::vector<int>& sizes = columns ? FColWidths : FRowHeights;
+  const int along = columns ? p.x() : p.y();
+  for (const auto& [i, pos] : Shown(columns)) {
+    const int end = pos + sizes[size_t(i)];
+    if (along >= end - 2 && along <= end + FGridLineWidth + 1) return i;
+  }
+  return -1;
+}
+
 void TDrawGrid::Press(QMouseEvent* e, bool doubleClick) {
   const QPoint pos = e->position().toPoint();
-  if (e->button() == Qt::LeftButton) {
+  if (e->button() == Qt::LeftButton && !doubleClick) {
+    FSizingCol = SizingLine(true, pos);
+    FSizingRow = FSizingCol < 0 ? SizingLine(false, pos) : -1;
+  }
+  if (e->button() == Qt::LeftButton && FSizingCol < 0 && FSizingRow < 0) {
     int col, row;
     MouseToCell(pos.x(), pos.y(), col, row);
     if (col >= FFixedCols && row >= FFixedRows) {
@@ -359,6 +380,15 @@ void TDrawGrid::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void TDrawGrid::mouseMoveEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
+  if (FSizingCol >= 0 && (e->buttons() & Qt::LeftButton)) {
+    SetColWidths(FSizingCol, pos.x() - Edge(true, FSizingCol));
+  } else if (FSizingRow >= 0 && (e->buttons() & Qt::LeftButton)) {
+    SetRowHeights(FSizingRow, pos.y() - Edge(false, FSizingRow));
+  } else if (!(e->buttons() & Qt::LeftButton)) {
+    viewport()->setCursor(SizingLine(true, pos) >= 0    ? Qt::SplitHCursor
+                          : SizingLine(false, pos) >= 0 ? Qt::SplitVCursor
+                                                        : Qt::ArrowCursor);
+  }
   if (FSelecting && (e->buttons() & Qt::LeftButton)) {
     int col, row;
     MouseToCell(pos.x(), pos.y(), col, row);
@@ -370,6 +400,7 @@ void TDrawGrid::mouseMoveEvent(QMouseEvent* e) {
 
 void TDrawGrid::mouseReleaseEvent(QMouseEvent* e) {
   FSelecting = false;
+  FSizingCol = FSizingRow = -1;
   const QPoint pos = e->position().toPoint();
   emit OnMouseUp(e->button(), e->modifiers(), pos.x(), pos.y());
 }

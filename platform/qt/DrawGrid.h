@@ -24,6 +24,8 @@ enum : unsigned {
   goDrawFocusSelected = 2,  // the focused cell is drawn selected too
   goRowSelect = 4,          // whole rows are selected
   goThumbTracking = 8,      // the view follows the scroll bar's thumb while it moves
+  goRowSizing = 16,         // rows are sized by dragging their lines in the fixed columns
+  goColSizing = 32,         // columns are sized by dragging their lines in the fixed rows
 };
 
 class TDrawGrid : public QAbstractScrollArea {
@@ -114,6 +116,8 @@ class TDrawGrid : public QAbstractScrollArea {
   int VisibleCount(bool columns) const;
   void ScrollInView(int col, int row);
   void Press(QMouseEvent* e, bool doubleClick);
+  // The column (row) whose end line is under the point in a fixed area, or -1.
+  int SizingLine(bool columns, QPoint p) const;
   // The left edge of a column (top of a row) in the viewport, or kHidden.
   int Edge(bool columns, int i) const;
   std::vector<std::pair<int, int>> Shown(bool columns) const;
@@ -126,6 +130,7 @@ class TDrawGrid : public QAbstractScrollArea {
   int FAnchorCol = 1, FAnchorRow = 1;  // other corner of the selection
   int FTopRow = 1, FLeftCol = 1;
   bool FSelecting = false;
+  int FSizingCol = -1, FSizingRow = -1;  // the line being dragged
   bool FInScroll = false;
   QPainter* FCanvas = nullptr;
 };

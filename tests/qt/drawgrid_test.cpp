@@ -104,6 +104,27 @@ TEST_F(GridTest, KeysMoveTheCurrentCellAndScrollIt) {
   EXPECT_EQ(grid.Col(), 9);
 }
 
+TEST_F(GridTest, RowsAndColumnsAreSizedByTheirLinesInTheFixedArea) {
+  grid.SetFixedCols(1);
+  grid.SetFixedRows(1);
+  grid.Options |= goRowSizing | goColSizing;
+  // The line below row 2 (y = 62), dragged in the fixed column down to 80.
+  QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, QPoint(10, 62));
+  QMouseEvent move(QEvent::MouseMove, QPointF(10, 80), grid.viewport()->mapToGlobal(QPointF(10, 80)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid.viewport(), &move);
+  QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, QPoint(10, 80));
+  EXPECT_EQ(grid.RowHeights(2), 38);
+  EXPECT_EQ(grid.RowHeights(1), 20);
+  EXPECT_EQ(grid.Selection(), (TGridRect{1, 1, 1, 1}));  // sizing selects nothing
+  QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, QPoint(61, 5));
+  QMouseEvent move2(QEvent::MouseMove, QPointF(45, 5), grid.viewport()->mapToGlobal(QPointF(45, 5)),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid.viewport(), &move2);
+  QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, QPoint(45, 5));
+  EXPECT_EQ(grid.ColWidths(1), 14);
+}
+
 TEST_F(GridTest, EveryShownCellIsDrawnWithItsState) {
   grid.SetFixedRows(1);
   grid.SetSelection(TGridRect{1, 1, 2, 2});
