@@ -99,7 +99,10 @@ int gBeeps = 0;
 std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request) {
   auto box = std::make_unique<QMessageBox>();
   box->setWindowTitle(QString::fromStdString(request.Caption));
-  box->setText(QString::fromStdString(request.Text));
+  // The program breaks its lines with "\r", as the system's box allowed.
+  QString text = QString::fromStdString(request.Text);
+  text.replace("\r\n", "\n").replace('\r', '\n');
+  box->setText(text);
   box->setIcon(IconOf(request));
   const int def = DefaultAnswer(request), esc = EscapeResult(request);
   for (const auto& c : Choices(request)) {

@@ -41,7 +41,11 @@ TEST(QtHooks, MessageBoxHasTheButtonsIconCaptionAndResults) {
   EXPECT_EQ(box2->defaultButton(), ButtonOf(*box2, QMessageBox::No));
   EXPECT_EQ(MessageBoxResult(r2, *box2, nullptr), IDNO);
 
-  auto box3 = CreateMessageBox(Box(MB_OK | MB_ICONSTOP));
+  MessageBoxRequest r3 = Box(MB_OK | MB_ICONSTOP);
+  r3.Text = "Vitrane run out of tiles:\rThere is not enough tiles to complete the mosaic.\r\nPlease";
+  auto box3 = CreateMessageBox(r3);
+  EXPECT_EQ(box3->text(),
+            "Vitrane run out of tiles:\nThere is not enough tiles to complete the mosaic.\nPlease");
   EXPECT_EQ(box3->icon(), QMessageBox::Critical);
   EXPECT_EQ(box3->buttons().size(), 1);
 }
