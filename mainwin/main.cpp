@@ -1,10 +1,12 @@
 // Program start-up.
-#include <QApplication>
 #include <QMainWindow>
 
+#include "platform/qt/Application.h"
+
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   QApplication::setApplicationName("Vitrane");
+  app.Title = "Vitrane";
   QMainWindow window;
   window.setWindowTitle("Vitrane 2");
   window.resize(800, 600);

@@ -1,0 +1,77 @@
+#include "platform/qt/Desktop.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+#include "platform/Files.h"
+#include "platform/Hooks.h"
+#include "platform/qt/Application.h"
+#include "platform/qt/QtImage.h"
+
+namespace {
+std::function<bool(const std::string&)> gShellHook;
+}
+
+bool ClipboardHasPicture() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m && m->hasImage();
+}
+
+bool ClipboardGetPicture(Bitmap24& out) {
+  const QImage img = QGuiApplication::clipboard()->image();
+  if (img.isNull()) return false;
+  out = QImageToBitmap24(img);
+  return true;
+}
+
+void ClipboardSetPicture(const Bitmap24& picture) {
+  QGuiApplication::clipboard()->setImage(Bitmap24View(picture).copy());
+}
+
+bool ShellOpen(const std::string& fileOrUrl) {
+  if (gShellHook) return gShellHook(fileOrUrl);
+  const QString s = QString::fromStdString(fileOrUrl);
+  const QUrl url =
+      FileExists(fileOrUrl) || DirectoryExists(fileOrUrl) ? QUrl::fromLocalFile(s) : QUrl::fromUserInput(s);
+  return QDesktopServices::openUrl(url);
+}
+
+void SetShellOpenHook(std::function<bool(const std::string&)> hook) {
+  gShellHook = std::move(hook);
+}
+
+std::string HelpFileName() {
+  if (Application && !Application->HelpFile.empty()) return Application->HelpFile;
+  return ProgramFolder() + "VITRANE.HLP";
+}
+
+void ShowHelpContext(int) {
+  const std::string file = HelpFileName();
+  const std::string caption = Application ? Application->Title : std::string("Vitrane");
+  if (!FileExists(file)) {
+    MessageBox("Cannot find the help file " + file + ".", caption, MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (!ShellOpen(file)) MessageBox("Cannot open the help file " + file + ".", caption, MB_OK | MB_ICONERROR);
+}
+
+void ShowHelpContents() {
+  ShowHelpContext(0);
+}
+
+void SetHelpContext(QWidget* widget, int context) {
+  widget->setProperty("vtHelpContext", context);
+}
+
+int HelpContextOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    const int c = w->property("vtHelpContext").toInt();
+    if (c > 0) return c;
+  }
+  return 0;
+}

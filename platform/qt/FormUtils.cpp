@@ -1,0 +1,65 @@
+#include "platform/qt/FormUtils.h"
+
+#include "imaging/Resample.h"
+#include "platform/Utils.h"
+
+TRect FormBounds(const QWidget* form) {
+  const QPoint p = form->pos();
+  const QSize s = form->size();
+  return TRect(p.x(), p.y(), p.x() + s.width(), p.y() + s.height());
+}
+
+bool IsDialogStyle(const QWidget* form) {
+  return form->minimumSize() == form->maximumSize();
+}
+
+void SetFormBounds(QWidget* form, const TRect& bounds) {
+  form->move(bounds.Left, bounds.Top);
+  form->resize(bounds.Width(), bounds.Height());
+}
+
+void SaveFormBounds(const std::string& path, const std::string& section, const std::string& key,
+                    const QWidget* form) {
+  SaveBoundsValue(path, section, key, FormBounds(form));
+}
+
+void LoadFormBounds(const std::string& path, const std::string& section, const std::string& key,
+                    QWidget* form) {
+  TRect bounds = FormBounds(form);  // a dialog-style window keeps this size
+  if (LoadBoundsValue(path, section, key, IsDialogStyle(form), bounds)) SetFormBounds(form, bounds);
+}
+
+TRect GroupBoxPictureArea(const QGroupBox* box) {
+  return TRect(1, 10, box->width() - 1, box->height() - 1);
+}
+
+namespace {
+TRect FittedBounds(const TImage* image, const QGroupBox* box) {
+  const Bitmap24& pic = image->Picture();
+  const TRect area = GroupBoxPictureArea(box);
+  // FitRect leaves its result alone for an empty picture: the image then
+  // keeps the whole area.
+  TRect fitted = area;
+  FitRect(TRect(0, 0, pic.Width(), pic.Height()), area, fitted);
+  return fitted;
+}
+
+void Place(TImage* image, const TRect& r) {
+  image->setGeometry(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()));
+}
+}  // namespace
+
+void ShowImageFitted(TImage* image, const QGroupBox* box) {
+  image->SetStretch(false);
+  const TRect r = FittedBounds(image, box);
+  Place(image, r);
+  if (image->Picture().Empty() || r.Width() <= 0 || r.Height() <= 0) return;
+  Bitmap24 resampled;
+  StretchBitmap(r.Width(), r.Height(), rfMitchell, 0, image->Picture(), resampled);
+  image->SetPicture(std::move(resampled));
+}
+
+void ShowImageStretched(TImage* image, const QGroupBox* box) {
+  image->SetStretch(true);
+  Place(image, FittedBounds(image, box));
+}
