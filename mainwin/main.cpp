@@ -1,10 +1,15 @@
 // Program start-up.
 #include <QMainWindow>
 
+#include <clocale>
+
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
   TApplication app(argc, argv);
+  // Qt adopts the user's numeric locale; the core formats and parses numbers
+  // with "." whatever the desktop says.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Vitrane");
   app.Title = "Vitrane";
   QMainWindow window;

@@ -59,7 +59,7 @@ void TVTData::CreatePlan(const std::string& fileName, const Bitmap24& source, co
 
   // StretchBitmap only reads its source.
   Bitmap24 resampled;
-  StretchBitmap(int(width), int(height), FilterFromByte(ResampleFilter), 0, const_cast<Bitmap24&>(source),
+  StretchBitmap(int(width), int(height), FilterFromByte(ResampleFilter), 0, source,
                 resampled);
 
   TMemoryStream infoSec, dataSec, thumbSec;

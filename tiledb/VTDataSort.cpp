@@ -8,6 +8,7 @@
 
 #include "platform/Files.h"
 #include "platform/Jpeg.h"
+#include "tiledb/Match.h"
 #include "tiledb/VTData.h"
 
 // ---- Index entries --------------------------------------------------------------------
@@ -46,14 +47,6 @@ inline bool KeyLess(double a, double b) {
   return a < b;
 }
 
-double SquaredDistance(const uint8_t* a, const uint8_t* b, int32_t n) {
-  int64_t sum = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const int d = int(a[i]) - int(b[i]);
-    sum += d * d;
-  }
-  return double(sum);
-}
 
 }  // namespace
 
@@ -168,7 +161,7 @@ void TVTData::SortRandom(uint32_t seed) {
 void TVTData::SortBySamples(const std::vector<uint8_t>& samples) {
   std::vector<uint8_t> target(samples);
   target.resize(size_t(std::max(SampleSize, 0)), 0);
-  BuildFloatIndex([&](int32_t r) { return SquaredDistance(RecordSamples(r), target.data(), SampleSize); });
+  BuildFloatIndex([&](int32_t r) { return SampleDistance(RecordSamples(r), target.data(), SampleSize); });
   SortKeysAscending();
   FinishSort();
 }
@@ -176,7 +169,7 @@ void TVTData::SortBySamples(const std::vector<uint8_t>& samples) {
 void TVTData::SortByBitmap(const Bitmap24& bitmap) {
   Bitmap24 small;
   // StretchBitmap only reads its source.
-  StretchBitmap(XRes, YRes, FilterFromByte(ResampleFilter), 0, const_cast<Bitmap24&>(bitmap), small);
+  StretchBitmap(XRes, YRes, FilterFromByte(ResampleFilter), 0, bitmap, small);
   std::vector<uint8_t> target;
   WriteBitmapPixels(small, target, ColorSystem);
   SortBySamples(target);
@@ -233,6 +226,7 @@ bool TVTData::ReplaceRecord(int32_t n, const TCellRecord& rec) {
   PutI32(data + drInfoRecOffset, infoAt);
   std::memcpy(data + drSamples, rec.Samples.data(), rec.Samples.size());
   Modified = 1;
+  MatchDataChanged();
   return true;
 }
 
@@ -242,7 +236,7 @@ namespace {
 std::vector<uint8_t> ResampledSamples(const Bitmap24& picture, int32_t xres, int32_t yres,
                                       uint8_t colorSystem) {
   Bitmap24 small;
-  StretchBitmap(xres, yres, rfMitchell, 0, const_cast<Bitmap24&>(picture), small);
+  StretchBitmap(xres, yres, rfMitchell, 0, picture, small);
   std::vector<uint8_t> v;
   WriteBitmapPixels(small, v, colorSystem);
   return v;
