@@ -247,7 +247,7 @@ std::string DefaultSettingsFileName(const std::string& programFolder, const std:
                                     const std::string& home) {
   if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
     return IncludeTrailingPathDelimiter(programFolder) + kSettingsName;
-  // The base directory specification ignores relative paths.
+  // XDG base directories must be absolute; a relative value is ignored.
   std::string base = configHome;
   if (base.empty() || base[0] != '/')
     base = IncludeTrailingPathDelimiter(home.empty() ? "/tmp" : home) + ".config";

@@ -1,6 +1,7 @@
 // Shared by the band writer suites: a scratch folder, file reading, little-
 // endian fields and the pattern pictures the writers are fed.
 #pragma once
+#include "common/ScratchDir.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,28 +14,7 @@
 #include "platform/Bitmap24.h"
 #include "platform/Files.h"
 
-// A fresh folder per test, below VT_TEST_TMP when it is set; removed after.
-class TScratchDir {
- public:
-  TScratchDir() {
-    namespace fs = std::filesystem;
-    const char* root = std::getenv("VT_TEST_TMP");
-    fs::path base = root && *root ? fs::path(root) : fs::temp_directory_path();
-    fs::create_directories(base);
-    std::string pattern = (base / "bandsXXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern + "/";
-  }
-  ~TScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-  }
-  std::string operator/(const std::string& name) const { return FPath + name; }
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-};
+using TScratchDir = ScratchDir;
 
 inline uint32_t Le16(const std::vector<uint8_t>& f, size_t at) {
   return f.at(at) | f.at(at + 1) << 8;

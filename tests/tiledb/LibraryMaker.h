@@ -21,7 +21,7 @@ inline Bitmap24 Pattern(int w, int h, int seed) {
   return b;
 }
 
-struct LibrarySpec {
+struct LibraryRecipe {
   int Count = 3;
   int XRes = 6, YRes = 6;
   uint8_t ColorSystem = csRGB;
@@ -38,7 +38,7 @@ struct LibrarySpec {
 // Writes a library file through the table's own work files, the way a build
 // does: record i has path "/pics/pic<i>.jpg", a picture of 400 x 300 + i and
 // crop (i, 2i, 400 - i, 300 - 2i); its samples come from Pattern(i).
-inline void MakeLibrary(const std::string& fileName, const LibrarySpec& s = {}) {
+inline void MakeLibrary(const std::string& fileName, const LibraryRecipe& s = {}) {
   TVTData t;
   t.FXScale = s.XScale;
   t.FYScale = s.YScale;

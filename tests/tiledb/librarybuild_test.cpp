@@ -288,9 +288,9 @@ TEST_F(LibraryBuildTest, UpdateBaseAppendsAfterTheOriginals) {
   Folder("more");
   WriteJpeg(Pics("more/new.jpg"), vttest::Pattern(64, 48, 9));
   const std::string lib = FDir / "lib.vt2";
-  vttest::LibrarySpec spec;
-  spec.Count = 3;
-  vttest::MakeLibrary(lib, spec);
+  vttest::LibraryRecipe recipe;
+  recipe.Count = 3;
+  vttest::MakeLibrary(lib, recipe);
   TVTData t;
   ASSERT_TRUE(t.OpenFile(lib, okLibrary));
   // Pretend the third record is a flipped copy of the second.

@@ -25,9 +25,9 @@ struct Fixture {
   TempDir Dir;
   TVTData Lib;
   std::string LibName;
-  explicit Fixture(LibrarySpec spec = {}) {
+  explicit Fixture(LibraryRecipe recipe = {}) {
     LibName = Dir / "lib.vt2";
-    MakeLibrary(LibName, spec);
+    MakeLibrary(LibName, recipe);
     EXPECT_TRUE(Lib.OpenFile(LibName, okLibrary));
   }
 };
