@@ -4,7 +4,7 @@ set -euo pipefail
 dir=${1:-build/release}
 status=0
 for b in "$dir"/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true || status=1
 done
