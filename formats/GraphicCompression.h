@@ -26,6 +26,11 @@ class TDecoder {
 class TLZWDecoder : public TDecoder {
  protected:
   static constexpr uint32_t NoCode = 4096;
+  // Stacks the string of code and adds its table entry at freeCode; returns
+  // the stack height. literals is the first non-literal code (the clear code).
+  size_t BuildString(uint32_t code, uint32_t freeCode, uint32_t oldCode, uint32_t literals,
+                     uint8_t& firstChar, const char* invalid);
+  void PopString(size_t top, uint8_t*& out, const uint8_t* outEnd) const;
   std::array<uint32_t, 4096> FPrefix{};
   std::array<uint8_t, 4096> FSuffix{};
   std::array<uint8_t, 4096> FStack{};

@@ -51,10 +51,11 @@ void UndoPredictor4(uint8_t* row, size_t n);
 
 // Palette indices of 1, 2, 4 or 8 bits (first pixel in the most significant
 // bits of a byte) to B, G, R bytes through palette, 256 entries of B, G, R;
-// width pixels. Entries a file does not define should be left black.
+// width pixels; other pixel sizes write nothing. Entries a file does not
+// define should be left black.
 void ConvertIndexedToDIB(const uint8_t* source, uint8_t* dest, int width, int bitsPerPixel,
                          const uint8_t* palette);
 
 // The rounding multiply-divide of the Windows API: a * b / c rounded to the
-// nearest, halves away from zero; c must not be 0.
+// nearest, halves away from zero; -1 when c is 0.
 int MulDiv(int a, int b, int c);
