@@ -7,10 +7,15 @@
 
 #include "common/ScratchDir.h"
 #include "platform/Errors.h"
+#include "reader_test_util.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using readertest::Bytes;
+using readertest::Px;
+std::string ErrorOf(const Bytes& f) {
+  return readertest::ErrorOf(ReadAutodesk, f);
+}
 
 // A w x h cel: magic, 30 header bytes, palette, rows.
 Bytes Cel(int w, int h, const Bytes& pixels) {
@@ -19,16 +24,6 @@ Bytes Cel(int w, int h, const Bytes& pixels) {
   for (int k = 0; k < 256; ++k) f.insert(f.end(), {uint8_t(k % 64), uint8_t(63 - k % 64), uint8_t(k / 4)});
   f.insert(f.end(), pixels.begin(), pixels.end());
   return f;
-}
-
-std::string ErrorOf(const Bytes& f) {
-  try {
-    Bitmap24 b;
-    ReadAutodesk(f.data(), f.size(), b);
-  } catch (const EVitrane& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(AutodeskReader, RowsFromTheTopThroughTheScaledPalette) {

@@ -7,33 +7,21 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "reader_test_util.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using readertest::Bytes;
+using readertest::Px;
+Bitmap24 Read(const Bytes& f) {
+  return readertest::ReadWith(ReadPPM, f);
+}
+std::string ErrorOf(const Bytes& f) {
+  return readertest::ErrorOf(ReadPPM, f);
+}
 
 Bytes B(const std::string& s) {
   return Bytes(s.begin(), s.end());
-}
-
-Bitmap24 Read(const Bytes& f) {
-  Bitmap24 b;
-  ReadPPM(f.data(), f.size(), b);
-  return b;
-}
-
-std::string ErrorOf(const Bytes& f) {
-  try {
-    Read(f);
-  } catch (const EVitrane& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
-Bytes Px(const Bitmap24& b, int x, int y) {
-  const uint8_t* p = b.ScanLine(y) + 3 * x;
-  return {p[0], p[1], p[2]};
 }
 
 TEST(PpmReader, RawPixmapWithCommentLine) {
@@ -92,16 +80,8 @@ TEST(PpmReader, TruncatedAndCorruptFilesNeverCrash) {
   Bytes p6 = B("P6\n2 2\n255\n");
   for (int i = 0; i < 12; ++i) p6.push_back(uint8_t(i * 20));
   files.push_back(p6);
-  std::mt19937 rng(5);
-  for (const Bytes& f : files) {
-    ASSERT_EQ(ErrorOf(f), "no error");
-    for (size_t n = 0; n < f.size(); ++n) ErrorOf(Bytes(f.begin(), f.begin() + n));
-    for (int i = 0; i < 300; ++i) {
-      Bytes c = f;
-      c[rng() % c.size()] = uint8_t(rng());
-      ErrorOf(c);
-    }
-  }
+  uint32_t seed = 5;
+  for (const Bytes& f : files) readertest::SweepDamage(ReadPPM, f, seed++);
 }
 
 }  // namespace
