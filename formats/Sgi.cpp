@@ -46,7 +46,9 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
     for (int c = 0; c < used; ++c)
       for (int r = 0; r < height; ++r) {
         const size_t i = size_t(c) * height + r;
-        if (!in.Has(starts[i], lengths[i])) throw EPictureError(kShort);
+        // A two-byte run makes at most 127 samples.
+        if (!in.Has(starts[i], lengths[i]) || uint64_t(lengths[i]) * 64 < uint64_t(width))
+          throw EPictureError(kShort);
       }
   } else if (!in.Has(512, uint64_t(used) * height * width * bpc)) {
     throw EPictureError(kShort);
