@@ -27,7 +27,8 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
   if (bpc != 1 && bpc != 2) throw EInvalidGraphic("SGI: bytes per channel must be 1 or 2");
   if (depth == 0) throw EInvalidGraphic("SGI: image has no channels");
   CheckPictureSize(width, height, "SGI");
-  const int used = depth >= 3 ? 3 : 1;  // colour channels read; alpha and the rest are not shown
+  // Colour channels read: alpha is not shown, and any other count is grey.
+  const int used = depth == 3 || depth == 4 ? 3 : 1;
 
   std::vector<uint32_t> starts, lengths;
   if (runLength) {
