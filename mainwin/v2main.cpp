@@ -83,7 +83,9 @@ void TForm1::CreateControls() {
 
   Panel1 = new QWidget(central);
   Panel1->setObjectName("Panel1");
-  Panel1->setFixedWidth(113);
+  // At least the design width; wider when the desktop's font needs it.
+  Panel1->setMinimumWidth(113);
+  Panel1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   h->addWidget(Panel1);
   auto* side = new QHBoxLayout(Panel1);
   side->setContentsMargins(1, 1, 1, 1);
@@ -132,6 +134,9 @@ void TForm1::CreateControls() {
   SpinRepetition2->setObjectName("SpinRepetition2");
   SpinRepetition2->MinValue = 0;
   SpinRepetition2->MaxValue = 999999;
+  // The edits take the panel's width rather than widening it.
+  for (QWidget* w : {static_cast<QWidget*>(SpinRadius2), static_cast<QWidget*>(SpinRepetition2)})
+    w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   work->addWidget(SpinRepetition2);
   work->addSpacing(6);
   ChkFixAuto = CheckBox(Panel1, "ChkFixAuto", "Fix auto");

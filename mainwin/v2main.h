@@ -164,6 +164,8 @@ class TForm1 : public QMainWindow {
 
  private:
   void CreateControls();
+  // Places the child widgets of a window not shown yet.
+  void LayOutHidden();
   void CreateMenus();
   void FormCreate();
   // Asks to save a modified project; false when the user cancels.

@@ -1,5 +1,6 @@
 // The mosaic grid view: record mapping, cell drawing, zoom, fitting and the
 // caption and status texts that describe the open project and library.
+#include <QLayout>
 #include <QPainter>
 
 #include "imaging/Adjust.h"
@@ -87,11 +88,23 @@ TRect GridArea(const TDrawGrid* grid, int columns, int rows) {
 void TForm1::FitToWindow() {
   const int32_t cols = VTPlan1.Columns, rows = VTPlan1.Rows;
   if (cols <= 0 || rows <= 0) return;
+  // A project opened at start-up comes before the first showing: the grid
+  // must have its place in the window before it can be filled.
+  LayOutHidden();
   const TRect content(0, 0, cols * VTPlan1.XScale, rows * VTPlan1.YScale);
   const TRect fitted = FitRect(content, GridArea(DrawGrid1, cols, rows));
   DrawGrid1->SetDefaultColWidth(std::max<int>(1, int(RoundDiv(fitted.Width(), cols))));
   DrawGrid1->SetDefaultRowHeight(std::max<int>(1, int(RoundDiv(fitted.Height(), rows))));
   TrackBar1->setValue(DrawGrid1->DefaultColWidth());
+}
+
+void TForm1::LayOutHidden() {
+  if (isVisible()) return;
+  for (QWidget* w : {static_cast<QWidget*>(this), centralWidget(), Panel2})
+    if (QLayout* l = w->layout()) {
+      l->invalidate();
+      l->activate();
+    }
 }
 
 void TForm1::FitSelection() {

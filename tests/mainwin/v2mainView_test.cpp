@@ -17,11 +17,19 @@ class GridViewTest : public MainWinTest {
     f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
     return f;
   }
-  // The colour at the middle of a cell as the grid paints it.
+  // The colour of a cell as the grid paints it, the same at every pixel
+  // inside the selection frame's reach.
   static QColor CellColour(TForm1& f, int col, int row) {
     const QImage shot = f.DrawGrid1->viewport()->grab().toImage();
     const TRect r = f.DrawGrid1->CellRect(col, row);
-    return shot.pixelColor((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    const QColor c = shot.pixelColor((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    for (int y = r.Top + 3; y < r.Bottom - 3; ++y)
+      for (int x = r.Left + 3; x < r.Right - 3; ++x)
+        if (shot.pixelColor(x, y) != c) {
+          ADD_FAILURE() << "cell " << col << "," << row << " not even at " << x << "," << y;
+          return c;
+        }
+    return c;
   }
 };
 }  // namespace
@@ -157,4 +165,13 @@ TEST_F(GridViewTest, LibraryTextNamesTheFlippedBlocks) {
   EXPECT_EQ(f.LibraryStatusText().rfind("Lib: 6 rec. (RGB)", 0), 0u);
   f.VTLib1.FlipKinds = {1, 1, 2, 0};
   EXPECT_EQ(f.LibraryStatusText().rfind("Lib: 6 (HR) rec. (RGB)", 0), 0u);
+}
+
+TEST_F(GridViewTest, ProjectOpenedBeforeTheWindowShowsIsFitted) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  TForm1& f = NewForm();
+  f.OpenVTP(MakeProject(Dir, lib, "p.vtp", 20, 15));
+  // The 508 x 390 window leaves the grid far more than 20 columns of 5 pixels.
+  EXPECT_GT(f.DrawGrid1->DefaultColWidth(), 12);
+  EXPECT_GT(f.DrawGrid1->geometry().width(), 300);
 }
