@@ -184,3 +184,23 @@ TEST_F(MainWinTest, StatusPanelOneNamesTheFocusedControl) {
   QApplication::processEvents();
   EXPECT_EQ(f.StatusText(1), "View difference between source and mosaic");
 }
+
+TEST_F(MainWinTest, FailedSaveAtExitKeepsTheWindowOpen) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  const std::string sub = Dir / "sub/";
+  std::filesystem::create_directories(sub);
+  std::filesystem::copy_file(MakeProject(Dir, lib, "p.vtp"), sub + "p.vtp");
+  TForm1& f = NewForm();
+  f.show();
+  f.OpenVTP(sub + "p.vtp");
+  f.VTMosaic1.Modified = 1;
+  std::filesystem::remove_all(sub);  // nowhere to save to
+  std::vector<std::string> errors;
+  Application->OnException = [&](const std::string& m) { errors.push_back(m); };
+  Answer = IDYES;
+  EXPECT_FALSE(f.close());
+  Application->OnException = nullptr;
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_TRUE(f.ProjectModified());
+}
