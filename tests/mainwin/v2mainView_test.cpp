@@ -90,7 +90,6 @@ TEST_F(GridViewTest, DetailLevelFollowsTheZoom) {
   f.Fastview1Click();
   EXPECT_EQ(f.TrackBar1->value(), 6);  // the sample grid's width
   EXPECT_FALSE(f.VTMosaic1.ShowThumbs);
-  f.VTLib1.MoveTo(1);
   f.N1001Click();
   EXPECT_EQ(f.TrackBar1->value(), 42);  // the library's thumbnail width
   EXPECT_TRUE(f.VTMosaic1.ShowThumbs);
