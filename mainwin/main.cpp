@@ -1,8 +1,9 @@
 // Program start-up.
-#include <QMainWindow>
-
 #include <clocale>
 
+#include "dialogs/DlgTileNotFound.h"
+#include "dialogs/MySplash.h"
+#include "mainwin/v2main.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -11,10 +12,24 @@ int main(int argc, char* argv[]) {
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Vitrane");
+  WizardShownOnce = false;
+
+  // The splash screen's creation fixes the settings and help paths.
+  SplashForm = new TSplashForm(nullptr);
+  SplashForm->show();
+  SplashForm->repaint();
+  QApplication::processEvents();
+  app.HelpFile = "VITRANE.HLP";
   app.Title = "Vitrane";
-  QMainWindow window;
-  window.setWindowTitle("Vitrane 2");
-  window.resize(800, 600);
-  window.show();
-  return app.exec();
+
+  Form1 = new TForm1;
+  TileNotFoundDlg = new TTileNotFoundDlg(Form1);
+  // A last library or project that cannot be read is reported, not fatal.
+  RunGuarded([] { Form1->StartUpSetup(); });
+  SplashForm->hide();
+  Form1->show();
+  const int result = app.exec();
+  delete Form1;
+  delete SplashForm;
+  return result;
 }

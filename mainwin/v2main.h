@@ -1,0 +1,177 @@
+// The main window: the three tables of the open library and project, the
+// mosaic grid that views them, the side panel of build settings, and the
+// menus. Handlers stay short; the tables do the work.
+#pragma once
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolButton>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "controls/KWMenus.h"
+#include "controls/KWSpin.h"
+#include "platform/qt/DrawGrid.h"
+#include "platform/qt/FileDialogs.h"
+#include "tiledb/VTData.h"
+
+// The order in which a build visits the cells.
+enum TRenderOrder : uint8_t { roNatural = 0, roRandom = 1, roSmart = 2 };
+
+extern uint8_t DefaultRenderMode;
+extern bool LongOperationRunning;
+extern bool WizardShownOnce;
+extern const std::string ProductCaption;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // ---- Tables -------------------------------------------------------------
+  TVTData VTLib1;
+  TVTData VTPlan1;
+  TVTData VTMosaic1;
+
+  // ---- Side panel -----------------------------------------------------------
+  QWidget* Panel1;
+  QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4, *SpeedButton5, *SpeedButton6,
+      *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10, *SpeedButton11;
+  QRadioButton *RBSource1, *RBTarget1, *RBDelta1;
+  TKWSpinEdit* SpinRadius2;
+  TKWCharSpinEdit* SpinRepetition2;
+  QCheckBox *ChkFixAuto, *ChkFixManual, *ChkInvertSelection;
+  QGroupBox* GroupBox1;
+  QCheckBox *CBFlipOriginal, *CBFlipH, *CBFlipV, *CBRota180;
+  QSlider* TrackBar1;  // never shown: holds the zoom
+
+  QStatusBar* StatusBar1;
+  std::array<QLabel*, 3> StatusPanels{};
+  QWidget* Panel2;
+  TDrawGrid* DrawGrid1;
+
+  // ---- Menus ------------------------------------------------------------------
+  QMenu *File1, *Edit1, *Run1, *View1, *Help1;
+  QAction *Newlibrary1, *Openlibrary1, *Openvtp1, *Opensource1, *Revertproject1, *Closeproject1, *SaveVTP1,
+      *SaveVTPas1, *Savemosaic1, *Savestatistic1, *Exit1;
+  QMenu *Recentprojects1, *Recentlibrarys1, *Recentimages1;
+  QAction *Erasecell1, *Selectall1, *Eraseselection1, *CheckBoard11, *CheckBoard21, *HLines1, *VLines1,
+      *Libraryinspector1, *Preferences1;
+  QMenu* Specialerasing1;
+  QAction *RunVitraneWizard1, *Manual1, *Mosaicall1, *Randommosaic1, *Smartmosaic1, *Stopmosaicprocess1;
+  QAction *Hidedetailes1, *Showdetailes1, *Fastview1, *N1001, *Fittowindow1, *Fittoselection1, *ZoomIn1,
+      *ZoomOut1, *ViewSource1, *ViewTarget1, *Showgrid1, *Hidegrid1, *Sourceimage1;
+  QAction *HelpItem1, *VisitVitraneonline1, *About1;
+
+  TOpenDialog OpenDialog1, OpenDialog2;
+  TSaveDialog SaveVTPDialog1;
+
+  // ---- Fields that other windows read and write ---------------------------------
+  bool FWizardOnStart = true;
+  bool FStretchTiles = false;
+  bool FStopRequested = false;
+  int32_t FWizardRenderMode = 0;
+  TKWD7PopupMenu* FCellPopup = nullptr;
+  int32_t FShowBestCandidates = 5;
+  bool FAllowPopUpCandidates = true;
+  bool FAllowFastJpg = true;
+  bool FDetailedBackground = true;
+
+  // ---- Start-up and settings -----------------------------------------------------
+  void ReadInitialIni();
+  void StartUpSetup();
+  // Writes the settings kept at exit (run when the window is destroyed).
+  void FormDestroy();
+
+  // ---- Command state ---------------------------------------------------------------
+  // Derives every command's enabled state from what is open and modified.
+  void SetButtonsOnOff();
+  bool LibraryOpen() const { return VTLib1.TableIsOpen(); }
+  bool ProjectOpen() const { return VTPlan1.TableIsOpen(); }
+  bool ProjectModified() const { return VTMosaic1.Modified != 0; }
+
+  // ---- Grid view -----------------------------------------------------------------
+  int32_t CellToRow(int row, int col) const;
+  void RowToCell(int32_t n, int& col, int& row) const;
+  void DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
+  void TrackBar1Change(int position);
+  void AutoShowDetailed(int mode);
+  void FitToWindow();
+  void FitSelection();
+  void SelectallGrid();
+  void SelectCurrent();
+  void SelectionStatus();
+  void ShowStatus();
+  // The library text of status panel 2 in the "Source" view.
+  std::string LibraryStatusText() const;
+  void SetStatusText(int panel, const std::string& text);
+  std::string StatusText(int panel) const;
+
+  // ---- Files -------------------------------------------------------------------------
+  void OpenVTP(const std::string& fileName);
+  void SaveVTP();
+  bool OpenLibraryByName(const std::string& fileName);
+  bool CloseProject();
+  void InsertRecentFile(const std::string& fileName);
+  void InitRecentFileMenu();
+  void OpenPictureByName(const std::string& fileName);
+  // The folder a file dialog starts in: [LastPath] key, or the settings file's folder.
+  std::string LastPath(const std::string& key) const;
+  void SetLastPath(const std::string& key, const std::string& fileName);
+
+ public slots:
+  void Openvtp1Click();
+  void Openlibrary1Click();
+  void SaveVTP1Click();
+  void SaveVTPas1Click();
+  void Closeproject1Click();
+  void Revertproject1Click();
+  void RecentMenuClick(QAction* item);
+  void Exit1Click();
+  void About1Click();
+  void Help1Click();
+
+  void ZoomIn1Click();
+  void ZoomOut1Click();
+  void N1001Click();
+  void Fastview1Click();
+  void Fittowindow1Click();
+  void Fittoselection1Click();
+  void Showgrid1Click();
+  void Hidegrid1Click();
+  void View1Click();
+  void Showdetailes1Click();
+  void Hidedetailes1Click();
+  void RBSource1Click();
+  void ViewSource1Click();
+  void ViewTarget1Click();
+  void Selectall1Click();
+  void DrawGrid1MouseMove();
+  void ChkInvertSelectionClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  // Places the child widgets of a window not shown yet.
+  void LayOutHidden();
+  void CreateMenus();
+  void FormCreate();
+  // Asks to save a modified project; false when the user cancels.
+  bool QuerySaveProject();
+  QMenu* RecentMenuFor(const std::string& fileName, std::string& section, std::string& key) const;
+  void FillRecentMenu(QMenu* menu, const std::string& section, const std::string& key);
+};
+
+extern TForm1* Form1;
