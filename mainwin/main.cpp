@@ -1,8 +1,8 @@
 // Program start-up.
 #include <QMainWindow>
-
 #include <clocale>
 
+#include "formats/Registrations.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -10,6 +10,7 @@ int main(int argc, char* argv[]) {
   // Qt adopts the user's numeric locale; the core formats and parses numbers
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
+  RegisterGraphicFormats();
   QApplication::setApplicationName("Vitrane");
   app.Title = "Vitrane";
   QMainWindow window;
