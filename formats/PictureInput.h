@@ -1,0 +1,57 @@
+// What the raster readers share: one checked reader over a file held in
+// memory, so a short file is an error and never a read past the data, the
+// size limit every reader applies before it allocates, and palettes as the
+// row converters take them.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+// 256 entries of blue, green, red; entries a file does not define stay black.
+using TPalette = std::array<uint8_t, 768>;
+
+// Entry k = (k, k, k) for every k.
+TPalette GreyPalette();
+
+// A cursor over a block of bytes. Every read checks the bytes are there and
+// raises EPictureError with the reader's message (the class library's
+// "Stream read error" unless the reader names its own) when they are not.
+class TPictureInput {
+ public:
+  TPictureInput(const uint8_t* data, size_t size, std::string shortMessage = "Stream read error")
+      : FData(data), FSize(size), FShortMessage(std::move(shortMessage)) {}
+
+  size_t Size() const { return FSize; }
+  size_t Position() const { return FPos; }
+  size_t Remaining() const { return FSize - FPos; }
+  bool Has(uint64_t offset, uint64_t count) const { return offset <= FSize && count <= FSize - offset; }
+  const uint8_t* Data() const { return FData; }
+
+  // Moves to an absolute offset; one beyond the end of the data raises.
+  void Seek(uint64_t offset);
+  void Skip(uint64_t count) { Read(count); }
+  // The next count bytes; the cursor moves past them.
+  const uint8_t* Read(uint64_t count);
+  // count bytes at offset, the cursor left alone.
+  const uint8_t* At(uint64_t offset, uint64_t count) const;
+
+  uint8_t U8() { return *Read(1); }
+  uint16_t U16LE();
+  uint16_t U16BE();
+  uint32_t U32LE();
+  uint32_t U32BE();
+
+  [[noreturn]] void Short() const;
+
+ private:
+  const uint8_t* FData;
+  size_t FSize;
+  size_t FPos = 0;
+  std::string FShortMessage;
+};
+
+// The largest picture any reader makes: 2^28 pixels (16,384 x 16,384). A
+// larger or empty one raises EInvalidGraphic "<format>: invalid image size".
+void CheckPictureSize(int64_t width, int64_t height, const char* format);

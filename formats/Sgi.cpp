@@ -1,0 +1,90 @@
+#include "formats/Sgi.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "formats/GraphicCompression.h"
+#include "formats/PictureInput.h"
+#include "formats/RowConvert.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+namespace {
+constexpr const char* kShort = "SGI: image data is too short";
+}
+
+void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
+  out.Clear();
+  TPictureInput in(data, size, kShort);
+  if (size < 512) throw EInvalidGraphic("Not a valid sgi, bw or rgb(a) image.");
+  if (in.U16BE() != 474) throw EInvalidGraphic("Not a valid sgi, bw or rgb(a) image.");
+  const bool runLength = in.U8() == 1;
+  const int bpc = in.U8();
+  in.U16BE();  // dimension
+  const int width = in.U16BE();
+  const int height = in.U16BE();
+  const int depth = in.U16BE();
+  if (bpc != 1 && bpc != 2) throw EInvalidGraphic("SGI: bytes per channel must be 1 or 2");
+  if (depth == 0) throw EInvalidGraphic("SGI: image has no channels");
+  CheckPictureSize(width, height, "SGI");
+  const int used = depth >= 3 ? 3 : 1;  // colour channels read; alpha and the rest are not shown
+
+  std::vector<uint32_t> starts, lengths;
+  if (runLength) {
+    const uint64_t entries = uint64_t(height) * depth;
+    const uint8_t* s = in.At(512, entries * 4);
+    const uint8_t* l = in.At(512 + entries * 4, entries * 4);
+    starts.resize(size_t(entries));
+    lengths.resize(size_t(entries));
+    for (size_t i = 0; i < entries; ++i) {
+      starts[i] =
+          (uint32_t(s[4 * i]) << 24) | (uint32_t(s[4 * i + 1]) << 16) | (s[4 * i + 2] << 8) | s[4 * i + 3];
+      lengths[i] =
+          (uint32_t(l[4 * i]) << 24) | (uint32_t(l[4 * i + 1]) << 16) | (l[4 * i + 2] << 8) | l[4 * i + 3];
+    }
+    // Every row the picture shows must lie in the file.
+    for (int c = 0; c < used; ++c)
+      for (int r = 0; r < height; ++r) {
+        const size_t i = size_t(c) * height + r;
+        if (!in.Has(starts[i], lengths[i])) throw EPictureError(kShort);
+      }
+  } else if (!in.Has(512, uint64_t(used) * height * width * bpc)) {
+    throw EPictureError(kShort);
+  }
+
+  out.SetSize(width, height);
+  std::vector<uint8_t> rows(size_t(width) * used);
+  TSGIRLE decoder(bpc);
+  for (int r = 0; r < height; ++r) {
+    for (int c = 0; c < used; ++c) {
+      uint8_t* row = rows.data() + size_t(c) * width;
+      if (runLength) {
+        // The length table counts bytes, whatever the sample size.
+        const size_t i = size_t(c) * height + r;
+        const uint8_t* source = data + starts[i];
+        std::fill(row, row + width, 0);
+        decoder.Decode(source, row, lengths[i], size_t(width));
+      } else {
+        const uint8_t* p = in.At(512 + (uint64_t(c) * height + r) * width * bpc, uint64_t(width) * bpc);
+        if (bpc == 1) {
+          std::copy(p, p + width, row);
+        } else {
+          // Big-endian samples: the first byte is the most significant.
+          for (int x = 0; x < width; ++x) row[x] = p[2 * x];
+        }
+      }
+    }
+    uint8_t* dst = out.ScanLine(height - 1 - r);
+    if (used == 3) {
+      ConvertPlanarRGBToDIB(rows.data(), rows.data() + width, rows.data() + 2 * size_t(width), dst,
+                            size_t(width), 8);
+    } else {
+      for (int x = 0; x < width; ++x) dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = rows[size_t(x)];
+    }
+  }
+}
+
+void ReadSgiFile(const std::string& fileName, Bitmap24& out) {
+  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  ReadSgi(data.data(), data.size(), out);
+}
