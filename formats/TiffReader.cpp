@@ -1,0 +1,398 @@
+#include "formats/TiffReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "formats/GraphicCompression.h"
+#include "formats/RowConvert.h"
+#include "platform/Errors.h"
+
+namespace {
+
+constexpr const char* kInvalidFile = "Invalid TIFF file.";
+constexpr const char* kReadError = "Stream read error";
+
+// Where the reader takes its bytes from: every read is checked against the
+// size, so a short file becomes an error before any byte is used.
+class TTiffSource {
+ public:
+  virtual ~TTiffSource() = default;
+  uint64_t Size() const { return FSize; }
+  void Read(uint64_t offset, void* buf, size_t count) {
+    if (offset > FSize || count > FSize - offset) throw EInvalidGraphic(kReadError);
+    if (count > 0) ReadRaw(offset, buf, count);
+  }
+
+ protected:
+  virtual void ReadRaw(uint64_t offset, void* buf, size_t count) = 0;
+  uint64_t FSize = 0;
+};
+
+class TMemorySource : public TTiffSource {
+ public:
+  TMemorySource(const uint8_t* data, size_t size) : FData(data) { FSize = size; }
+
+ private:
+  void ReadRaw(uint64_t offset, void* buf, size_t count) override { std::memcpy(buf, FData + offset, count); }
+  const uint8_t* FData;
+};
+
+// A file read in place, so a picture of gigabytes is not held twice.
+class TFileSource : public TTiffSource {
+ public:
+  explicit TFileSource(const std::string& fileName) : FName(fileName) {
+    FHandle = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FHandle < 0) {
+      const int e = errno;
+      throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+    }
+    struct stat st {};
+    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(FHandle);
+      throw EFileError(Format("Cannot open file \"%s\". Not a file", fileName.c_str()));
+    }
+    FSize = uint64_t(st.st_size);
+  }
+  ~TFileSource() override { ::close(FHandle); }
+  TFileSource(const TFileSource&) = delete;
+  TFileSource& operator=(const TFileSource&) = delete;
+
+ private:
+  void ReadRaw(uint64_t offset, void* buf, size_t count) override {
+    auto* p = static_cast<uint8_t*>(buf);
+    while (count > 0) {
+      const ssize_t n = ::pread(FHandle, p, count, off_t(offset));
+      if (n < 0 && errno == EINTR) continue;
+      // The file shrank under us, or the device failed.
+      if (n <= 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
+      p += n;
+      offset += uint64_t(n);
+      count -= size_t(n);
+    }
+  }
+  std::string FName;
+  int FHandle = -1;
+};
+
+struct TTiffEntry {
+  uint16_t Tag, Type;
+  uint32_t Count;
+  uint8_t Value[4];
+};
+
+enum : uint16_t {
+  tagImageWidth = 256,
+  tagImageLength = 257,
+  tagBitsPerSample = 258,
+  tagCompression = 259,
+  tagPhotometric = 262,
+  tagStripOffsets = 273,
+  tagSamplesPerPixel = 277,
+  tagRowsPerStrip = 278,
+  tagStripByteCounts = 279,
+  tagPredictor = 317,
+  tagColorMap = 320,
+  tagExtraSamples = 338,
+};
+
+// How one row of file samples becomes a row of the bitmap.
+enum class TRowKind { Indexed, Indexed16, FirstSample, RGB, RGBA, Copy, Lab, CMYK };
+
+class TTiffReader {
+ public:
+  explicit TTiffReader(TTiffSource& source) : FSource(source) {}
+  void Load(Bitmap24& out);
+
+ private:
+  uint16_t Get16(const uint8_t* p) const {
+    return FBigEndian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
+  }
+  uint32_t Get32(const uint8_t* p) const {
+    return FBigEndian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+                      : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+  }
+  static size_t NumericSize(uint16_t type) {
+    switch (type) {
+      case 1:
+        return 1;  // BYTE
+      case 3:
+      case 8:
+        return 2;  // SHORT, SSHORT
+      case 4:
+      case 9:
+        return 4;  // LONG, SLONG
+      default:
+        return 0;  // any other type counts as absent
+    }
+  }
+  uint32_t Element(const uint8_t* p, size_t size) const {
+    return size == 1 ? p[0] : size == 2 ? Get16(p) : Get32(p);
+  }
+  const TTiffEntry* Find(uint16_t tag) const;
+  uint32_t GetValue(uint16_t tag, uint32_t absent);
+  std::vector<uint32_t> GetArray(uint16_t tag);
+  void BuildPalette(TRowKind kind, uint32_t bits, uint32_t photometric);
+
+  TTiffSource& FSource;
+  bool FBigEndian = false;
+  std::vector<TTiffEntry> FEntries;
+  std::array<uint8_t, 768> FPalette{};  // B, G, R
+};
+
+// Bisection on the tag: directories are in ascending tag order.
+const TTiffEntry* TTiffReader::Find(uint16_t tag) const {
+  size_t lo = 0, hi = FEntries.size();
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    if (FEntries[mid].Tag == tag) return &FEntries[mid];
+    if (FEntries[mid].Tag < tag)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return nullptr;
+}
+
+uint32_t TTiffReader::GetValue(uint16_t tag, uint32_t absent) {
+  const TTiffEntry* e = Find(tag);
+  if (e == nullptr || e->Count == 0) return absent;
+  const size_t size = NumericSize(e->Type);
+  if (size == 0) return absent;
+  if (uint64_t(e->Count) * size <= 4) return Element(e->Value, size);
+  uint8_t first[4];
+  FSource.Read(Get32(e->Value), first, size);
+  return Element(first, size);
+}
+
+std::vector<uint32_t> TTiffReader::GetArray(uint16_t tag) {
+  const TTiffEntry* e = Find(tag);
+  std::vector<uint32_t> values;
+  if (e == nullptr) return values;
+  const size_t size = NumericSize(e->Type);
+  if (size == 0) return values;
+  const uint64_t bytes = uint64_t(e->Count) * size;
+  std::vector<uint8_t> raw;
+  const uint8_t* p = e->Value;
+  if (bytes > 4) {
+    // The array must lie in the file before it is given memory.
+    const uint64_t at = Get32(e->Value);
+    if (at > FSource.Size() || bytes > FSource.Size() - at) throw EInvalidGraphic(kReadError);
+    raw.resize(size_t(bytes));
+    FSource.Read(at, raw.data(), raw.size());
+    p = raw.data();
+  }
+  values.resize(e->Count);
+  for (uint32_t i = 0; i < e->Count; ++i) values[i] = Element(p + size_t(i) * size, size);
+  return values;
+}
+
+void TTiffReader::BuildPalette(TRowKind kind, uint32_t bits, uint32_t photometric) {
+  // 16-bit samples are shown through their high byte, so they take the
+  // 8-bit palette.
+  const uint32_t indexBits = kind == TRowKind::Indexed ? bits : 8;
+  const uint32_t entries = 1u << indexBits;
+  auto grey = [this](uint32_t k, uint8_t v) {
+    FPalette[3 * k] = FPalette[3 * k + 1] = FPalette[3 * k + 2] = v;
+  };
+  if (photometric == 3) {
+    if (bits > 8) throw EInvalidGraphic("TIFF: palette of more than 256 colours.");
+    const std::vector<uint32_t> map = GetArray(tagColorMap);
+    if (map.size() < 3 * size_t(entries)) throw EInvalidGraphic("TIFF: colour map missing or short.");
+    for (uint32_t k = 0; k < entries; ++k) {
+      FPalette[3 * k] = uint8_t(map[2 * entries + k] >> 8);
+      FPalette[3 * k + 1] = uint8_t(map[entries + k] >> 8);
+      FPalette[3 * k + 2] = uint8_t(map[k] >> 8);
+    }
+    return;
+  }
+  // Greys: 4-bit values step by 16, so the brightest is 240.
+  const bool whiteIsZero = photometric == 0;
+  for (uint32_t k = 0; k < entries; ++k) {
+    const uint8_t v = indexBits == 1 ? uint8_t(k * 255) : indexBits == 4 ? uint8_t(k * 16) : uint8_t(k);
+    grey(whiteIsZero ? entries - 1 - k : k, v);
+  }
+}
+
+void TTiffReader::Load(Bitmap24& out) {
+  out.Clear();
+  uint8_t header[8];
+  FSource.Read(0, header, sizeof header);
+  FBigEndian = header[0] == 'M' && header[1] == 'M';
+  if (Get16(header + 2) != 42) throw EInvalidGraphic(kInvalidFile);
+  const uint64_t ifd = Get32(header + 4);
+
+  uint8_t countBytes[2];
+  FSource.Read(ifd, countBytes, 2);
+  const size_t entryCount = Get16(countBytes);
+  std::vector<uint8_t> raw(entryCount * 12);
+  FSource.Read(ifd + 2, raw.data(), raw.size());
+  FEntries.resize(entryCount);
+  for (size_t i = 0; i < entryCount; ++i) {
+    const uint8_t* p = raw.data() + 12 * i;
+    FEntries[i] = {Get16(p), Get16(p + 2), Get32(p + 4), {p[8], p[9], p[10], p[11]}};
+  }
+
+  const uint32_t width = GetValue(tagImageWidth, 0), height = GetValue(tagImageLength, 0);
+  const uint32_t bits = GetValue(tagBitsPerSample, 1);
+  const uint32_t compression = GetValue(tagCompression, 0);
+  const uint32_t photometric = GetValue(tagPhotometric, 0);
+  const uint32_t samples = GetValue(tagSamplesPerPixel, 1);
+  const uint32_t predictor = GetValue(tagPredictor, 0);
+  const TTiffEntry* extraEntry = Find(tagExtraSamples);
+  const uint32_t extra = extraEntry ? extraEntry->Count : 0;
+
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16)
+    throw EInvalidGraphic(Format("TIFF: %u bits per sample are not supported.", bits));
+  if (samples == 0 || samples > 16) throw EInvalidGraphic(Format("TIFF: %u samples per pixel.", samples));
+  if (extra > samples) throw EInvalidGraphic("TIFF: more extra samples than samples per pixel.");
+  const uint32_t colourSamples = samples - extra;
+
+  TRowKind kind;
+  bool supported = false;
+  if (colourSamples == 1) {
+    kind = samples > 1 ? TRowKind::FirstSample : bits == 16 ? TRowKind::Indexed16 : TRowKind::Indexed;
+    supported = samples == 1 || bits >= 8;
+  } else if (colourSamples == 3 && photometric == 2) {
+    kind = samples == 3 ? TRowKind::RGB : TRowKind::RGBA;
+    supported = samples <= 4 && bits >= 8;
+  } else if (colourSamples == 3 && photometric == 6) {
+    kind = TRowKind::Copy;
+    supported = samples == 3 && bits == 8;
+  } else if (colourSamples == 3 && photometric == 8) {
+    kind = TRowKind::Lab;
+    supported = samples == 3 && bits == 8;
+  } else if (colourSamples == 4 && photometric == 2) {
+    kind = TRowKind::RGBA;
+    supported = samples == 4 && bits >= 8;
+  } else if (colourSamples == 4 && photometric == 5) {
+    kind = TRowKind::CMYK;
+    supported = samples == 4 && bits >= 8;
+  } else {
+    kind = TRowKind::Copy;
+  }
+  if (!supported)
+    throw EInvalidGraphic(
+        Format("TIFF: %u samples of %u bits with photometric interpretation %u are not supported.", samples,
+               bits, photometric));
+  if (colourSamples == 1) BuildPalette(kind, bits, photometric);
+
+  if (width == 0 || height == 0) throw EInvalidGraphic(kInvalidFile);
+  if (width > 0x7FFFFFFF / 4 || height > 0x7FFFFFFF) throw EInvalidGraphic("TIFF: picture too large.");
+  const uint64_t rowBytes = (uint64_t(width) * bits * samples + 7) / 8;
+
+  std::unique_ptr<TDecoder> decoder;
+  uint64_t expansion = 1;  // the most bytes one packed byte can give
+  if (compression == 5) {
+    decoder = std::make_unique<TTIFFLZW>();
+    expansion = 4096;
+  } else if (compression == 32773) {
+    decoder = std::make_unique<TPackbitsRLE>();
+    expansion = 64;
+  } else if (compression != 1) {
+    throw EInvalidGraphic("TIFF: Unknown compression scheme");
+  }
+
+  const std::vector<uint32_t> offsets = GetArray(tagStripOffsets);
+  if (offsets.empty()) throw EInvalidGraphic("TIFF: no strip offsets.");
+  const std::vector<uint32_t> byteCounts = decoder ? GetArray(tagStripByteCounts) : std::vector<uint32_t>();
+  if (decoder && byteCounts.size() < offsets.size())
+    throw EInvalidGraphic("TIFF: strip byte counts missing.");
+  std::vector<uint32_t> rowsPerStrip = GetArray(tagRowsPerStrip);
+  const size_t strips = offsets.size();
+  if (strips == 1)
+    rowsPerStrip.assign(1, height);
+  else if (rowsPerStrip.empty())
+    rowsPerStrip.assign(1, uint32_t((uint64_t(height) + strips - 1) / strips));
+
+  // The picture must come from data the file holds before it is allocated.
+  if (rowBytes * height > expansion * FSource.Size()) throw EInvalidGraphic(kReadError);
+  out.SetSize(int(width), int(height));
+
+  const size_t predictorStep = samples == 3 ? 3 : samples == 4 ? 4 : 1;
+  const size_t predictorSteps = std::min<uint64_t>(width - 1, rowBytes / predictorStep - 1);
+  std::vector<uint8_t> strip, packed, line(size_t(width) * 4);
+  uint32_t row = 0;
+  for (size_t i = 0; i < strips && row < height; ++i) {
+    const uint32_t rows = std::min(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
+    if (rows == 0) continue;
+    const size_t size = size_t(rows * rowBytes);
+    if (decoder) {
+      const uint32_t count = byteCounts[i];
+      if (uint64_t(offsets[i]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
+      packed.resize(count);
+      FSource.Read(offsets[i], packed.data(), count);
+      strip.assign(size, 0);
+      const uint8_t* src = packed.data();
+      decoder->Decode(src, strip.data(), count, size);
+    } else {
+      if (uint64_t(offsets[i]) + size > FSource.Size()) throw EInvalidGraphic(kReadError);
+      strip.resize(size);
+      FSource.Read(offsets[i], strip.data(), size);
+    }
+    for (uint32_t r = 0; r < rows; ++r, ++row) {
+      uint8_t* s = strip.data() + size_t(r * rowBytes);
+      uint8_t* d = out.ScanLine(int(row));
+      if (predictor == 2) {
+        if (predictorStep == 3)
+          UndoPredictor3(s, predictorSteps);
+        else if (predictorStep == 4)
+          UndoPredictor4(s, predictorSteps);
+        else
+          UndoPredictor1(s, predictorSteps);
+      }
+      if (bits == 16 && FBigEndian) SwapShorts(s, size_t(rowBytes / 2));
+      const size_t count = size_t(width) * samples;
+      switch (kind) {
+        case TRowKind::Indexed:
+          ConvertIndexedToDIB(s, d, int(width), int(bits), FPalette.data());
+          break;
+        case TRowKind::Indexed16:
+          Convert16To8(s, line.data(), width);
+          ConvertIndexedToDIB(line.data(), d, int(width), 8, FPalette.data());
+          break;
+        case TRowKind::FirstSample:
+          for (size_t x = 0; x < width; ++x) {
+            const size_t at = x * samples * (bits / 8);
+            line[x] = bits == 16 ? uint8_t((s[at] | s[at + 1] << 8) >> 8) : s[at];
+          }
+          ConvertIndexedToDIB(line.data(), d, int(width), 8, FPalette.data());
+          break;
+        case TRowKind::RGB:
+          ConvertRGBToDIB(s, d, count, int(bits));
+          break;
+        case TRowKind::RGBA:
+          ConvertRGBAToDIB24(s, d, count, int(bits));
+          break;
+        case TRowKind::Copy:
+          std::memcpy(d, s, size_t(rowBytes));
+          break;
+        case TRowKind::Lab:
+          ConvertLabToDIB(s, d, count);
+          break;
+        case TRowKind::CMYK:
+          ConvertCMYKToDIB(s, d, count, int(bits));
+          break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void ReadTIFF(const uint8_t* data, size_t size, Bitmap24& out) {
+  TMemorySource source(data, size);
+  TTiffReader(source).Load(out);
+}
+
+void ReadTIFFFile(const std::string& fileName, Bitmap24& out) {
+  TFileSource source(fileName);
+  TTiffReader(source).Load(out);
+}

@@ -1,0 +1,320 @@
+#include "formats/TiffReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "common/ScratchDir.h"
+#include "formats/BandWriter.h"
+#include "lzw_test_util.h"
+#include "platform/Errors.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Tag {
+  uint16_t Id, Type;
+  std::vector<uint32_t> Values;
+};
+constexpr uint16_t kByte = 1, kShort = 3, kLong = 4, kAscii = 2;
+
+// A TIFF file of the given directory entries and strips: header, strips,
+// out-of-line arrays, then the directory. StripOffsets and StripByteCounts
+// are added (as LONGs) unless the caller gives them.
+Bytes BuildTiff(bool big, std::vector<Tag> tags, const std::vector<Bytes>& strips) {
+  Bytes f = {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I')};
+  auto put = [&f, big](uint64_t at, uint32_t v, size_t size) {
+    if (f.size() < at + size) f.resize(at + size);
+    for (size_t i = 0; i < size; ++i) f[at + (big ? size - 1 - i : i)] = uint8_t(v >> (8 * i));
+  };
+  put(2, 42, 2);
+  std::vector<uint32_t> offsets, counts;
+  f.resize(8);
+  for (const Bytes& s : strips) {
+    offsets.push_back(uint32_t(f.size()));
+    counts.push_back(uint32_t(s.size()));
+    f.insert(f.end(), s.begin(), s.end());
+  }
+  auto has = [&tags](uint16_t id) {
+    return std::any_of(tags.begin(), tags.end(), [id](const Tag& t) { return t.Id == id; });
+  };
+  if (!has(273)) tags.push_back({273, kLong, offsets});
+  if (!has(279)) tags.push_back({279, kLong, counts});
+  std::sort(tags.begin(), tags.end(), [](const Tag& a, const Tag& b) { return a.Id < b.Id; });
+  std::vector<uint32_t> arrayAt(tags.size(), 0);
+  for (size_t i = 0; i < tags.size(); ++i) {
+    const size_t size = tags[i].Type == kShort ? 2 : tags[i].Type == kLong ? 4 : 1;
+    if (tags[i].Values.size() * size <= 4) continue;
+    arrayAt[i] = uint32_t(f.size());
+    for (size_t k = 0; k < tags[i].Values.size(); ++k) put(f.size(), tags[i].Values[k], size);
+  }
+  const uint32_t ifd = uint32_t(f.size());
+  put(4, ifd, 4);
+  put(ifd, uint32_t(tags.size()), 2);
+  for (size_t i = 0; i < tags.size(); ++i) {
+    const uint64_t e = ifd + 2 + 12 * i;
+    const size_t size = tags[i].Type == kShort ? 2 : tags[i].Type == kLong ? 4 : 1;
+    put(e, tags[i].Id, 2);
+    put(e + 2, tags[i].Type, 2);
+    put(e + 4, uint32_t(tags[i].Values.size()), 4);
+    if (arrayAt[i])
+      put(e + 8, arrayAt[i], 4);
+    else
+      for (size_t k = 0; k < tags[i].Values.size(); ++k) put(e + 8 + k * size, tags[i].Values[k], size);
+  }
+  put(ifd + 2 + 12 * tags.size(), 0, 4);
+  return f;
+}
+
+std::vector<Tag> Basic(uint32_t w, uint32_t h, std::vector<uint32_t> bits, uint32_t samples,
+                       uint32_t photometric, uint32_t compression = 1) {
+  return {{256, kShort, {w}},           {257, kShort, {h}},           {258, kShort, bits},
+          {259, kShort, {compression}}, {262, kShort, {photometric}}, {277, kShort, {samples}}};
+}
+
+Bitmap24 Read(const Bytes& f) {
+  Bitmap24 b;
+  ReadTIFF(f.data(), f.size(), b);
+  return b;
+}
+
+std::string ErrorOf(const Bytes& f) {
+  try {
+    Read(f);
+  } catch (const EVitrane& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+// B, G, R of pixel (x, y).
+Bytes Px(const Bitmap24& b, int x, int y) {
+  const uint8_t* p = b.ScanLine(y) + 3 * x;
+  return {p[0], p[1], p[2]};
+}
+
+// A 3 x 2 RGB picture of distinct colours, R, G, B per pixel.
+const Bytes kRGB = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170, 180};
+
+void ExpectRGBPicture(const Bitmap24& b) {
+  ASSERT_EQ(b.Width(), 3);
+  ASSERT_EQ(b.Height(), 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) {
+      const uint8_t* s = kRGB.data() + 9 * y + 3 * x;
+      EXPECT_EQ(Px(b, x, y), (Bytes{s[2], s[1], s[0]})) << x << "," << y;
+    }
+}
+
+TEST(TiffReader, BothByteOrdersLoadAlike) {
+  for (bool big : {false, true}) {
+    auto tags = Basic(3, 2, {8, 8, 8}, 3, 2);
+    tags.push_back({278, kShort, {1}});
+    ExpectRGBPicture(Read(
+        BuildTiff(big, tags, {Bytes(kRGB.begin(), kRGB.begin() + 9), Bytes(kRGB.begin() + 9, kRGB.end())})));
+  }
+}
+
+TEST(TiffReader, OneStripWithoutRowsPerStrip) {
+  ExpectRGBPicture(Read(BuildTiff(false, Basic(3, 2, {8, 8, 8}, 3, 2), {kRGB})));
+}
+
+TEST(TiffReader, RowsPerStripLastValueServesTheRemainingStrips) {
+  // Three rows in strips of 2 and 1: the last strip holds only what is left.
+  auto tags = Basic(1, 3, {8}, 1, 1);
+  tags.push_back({278, kShort, {2}});
+  const Bitmap24 b = Read(BuildTiff(false, tags, {Bytes{5, 6}, Bytes{7}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{5, 5, 5}));
+  EXPECT_EQ(Px(b, 0, 2), (Bytes{7, 7, 7}));
+}
+
+TEST(TiffReader, SixteenBitSamplesKeepTheirHighByteInEitherOrder) {
+  for (bool big : {false, true}) {
+    // Grey 0x1234 and 0xABCD; in the file in the file's own byte order.
+    Bytes data = big ? Bytes{0x12, 0x34, 0xAB, 0xCD} : Bytes{0x34, 0x12, 0xCD, 0xAB};
+    const Bitmap24 b = Read(BuildTiff(big, Basic(2, 1, {16}, 1, 1), {data}));
+    EXPECT_EQ(Px(b, 0, 0), (Bytes{0x12, 0x12, 0x12}));
+    EXPECT_EQ(Px(b, 1, 0), (Bytes{0xAB, 0xAB, 0xAB}));
+    // RGB 16-bit.
+    Bytes rgb = big ? Bytes{0x11, 0, 0x22, 0, 0x33, 0} : Bytes{0, 0x11, 0, 0x22, 0, 0x33};
+    EXPECT_EQ(Px(Read(BuildTiff(big, Basic(1, 1, {16, 16, 16}, 3, 2), {rgb})), 0, 0),
+              (Bytes{0x33, 0x22, 0x11}));
+  }
+}
+
+TEST(TiffReader, GreyLevelsAndBilevel) {
+  // 4-bit, black is zero: the brightest value shows as grey 240.
+  Bitmap24 b = Read(BuildTiff(false, Basic(2, 1, {4}, 1, 1), {Bytes{0xF1}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{240, 240, 240}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{16, 16, 16}));
+  // White is zero: inverted.
+  b = Read(BuildTiff(false, Basic(2, 1, {4}, 1, 0), {Bytes{0xF0}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{0, 0, 0}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{240, 240, 240}));
+  b = Read(BuildTiff(false, Basic(2, 1, {8}, 1, 0), {Bytes{0, 200}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{55, 55, 55}));
+  // Bilevel, ten pixels over two bytes; white is zero by default.
+  b = Read(
+      BuildTiff(false, {{256, kShort, {10}}, {257, kShort, {1}}, {259, kShort, {1}}}, {Bytes{0xA0, 0x40}}));
+  const int expected[10] = {0, 255, 0, 255, 255, 255, 255, 255, 255, 0};
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(Px(b, x, 0)[0], expected[x]) << x;
+}
+
+TEST(TiffReader, PaletteTakesTheHighByteOfEachMapEntry) {
+  for (bool big : {false, true}) {
+    std::vector<uint32_t> map(3 * 16, 0);
+    map[2] = 0xFF00;       // red of entry 2
+    map[16 + 2] = 0x8000;  // green of entry 2
+    map[32 + 2] = 0x10FF;  // blue of entry 2
+    map[15] = 0x0100;
+    auto tags = Basic(2, 1, {4}, 1, 3);
+    tags.push_back({320, kShort, map});
+    const Bitmap24 b = Read(BuildTiff(big, tags, {Bytes{0x2F}}));
+    EXPECT_EQ(Px(b, 0, 0), (Bytes{0x10, 0x80, 0xFF}));
+    EXPECT_EQ(Px(b, 1, 0), (Bytes{0, 0, 1}));
+  }
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(2, 1, {8}, 1, 3), {Bytes{0, 1}})),
+            "TIFF: colour map missing or short.");
+}
+
+TEST(TiffReader, ExtraSamplesAndCMYK) {
+  // RGB with one extra sample: the alpha is dropped.
+  auto tags = Basic(1, 1, {8, 8, 8, 8}, 4, 2);
+  tags.push_back({338, kShort, {2}});
+  EXPECT_EQ(Px(Read(BuildTiff(false, tags, {Bytes{1, 2, 3, 4}})), 0, 0), (Bytes{3, 2, 1}));
+  // Four samples, RGB without the ExtraSamples entry: the same.
+  EXPECT_EQ(Px(Read(BuildTiff(false, Basic(1, 1, {8, 8, 8, 8}, 4, 2), {Bytes{1, 2, 3, 4}})), 0, 0),
+            (Bytes{3, 2, 1}));
+  // CMYK: each = MulDiv(v, K, 255) - v - K + 255, clamped.
+  const Bitmap24 c =
+      Read(BuildTiff(false, Basic(2, 1, {8, 8, 8, 8}, 4, 5), {Bytes{0, 128, 255, 0, 100, 50, 0, 100}}));
+  EXPECT_EQ(Px(c, 0, 0), (Bytes{0, 127, 255}));
+  // v=100,K=100: 39 - 200 + 255 = 94; v=50: 20 - 150 + 255 = 125; v=0: 155.
+  EXPECT_EQ(Px(c, 1, 0), (Bytes{155, 125, 94}));
+  // Grey with alpha takes the grey.
+  auto ga = Basic(2, 1, {8, 8}, 2, 1);
+  ga.push_back({338, kShort, {1}});
+  EXPECT_EQ(Px(Read(BuildTiff(false, ga, {Bytes{9, 0, 77, 255}})), 1, 0), (Bytes{77, 77, 77}));
+}
+
+TEST(TiffReader, LabAndYCbCr) {
+  // L* 100 (255), a = b = 0 is white; YCbCr samples are shown unconverted.
+  EXPECT_EQ(Px(Read(BuildTiff(false, Basic(1, 1, {8, 8, 8}, 3, 8), {Bytes{255, 0, 0}})), 0, 0),
+            (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(Read(BuildTiff(false, Basic(1, 1, {8, 8, 8}, 3, 6), {Bytes{1, 2, 3}})), 0, 0),
+            (Bytes{1, 2, 3}));
+}
+
+TEST(TiffReader, LzwWithHorizontalPrediction) {
+  // 40 x 3 RGB gradient, differenced per row three bytes apart, then LZW.
+  const int w = 40, h = 3;
+  Bytes plain(size_t(w) * h * 3), diff(plain.size());
+  for (size_t i = 0; i < plain.size(); ++i) plain[i] = uint8_t(i * 7 + i / 120);
+  for (int y = 0; y < h; ++y)
+    for (int i = 0; i < w * 3; ++i) {
+      const size_t at = size_t(y) * w * 3 + i;
+      diff[at] = uint8_t(plain[at] - (i >= 3 ? plain[at - 3] : 0));
+    }
+  for (bool big : {false, true}) {
+    auto tags = Basic(w, h, {8, 8, 8}, 3, 2, 5);
+    tags.push_back({317, kShort, {2}});
+    const Bitmap24 b = Read(BuildTiff(big, tags, {lzwtest::TiffEncode(diff)}));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* s = plain.data() + (size_t(y) * w + x) * 3;
+        ASSERT_EQ(Px(b, x, y), (Bytes{s[2], s[1], s[0]})) << x << "," << y;
+      }
+  }
+  // Corrupt LZW data is refused with the decoder's message.
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(2, 1, {8}, 1, 1, 5), {Bytes{0x80, 0x1F, 0xFF, 0xFF}})),
+            "TIF LZW: invalid opcode.");
+}
+
+TEST(TiffReader, PackBitsStrips) {
+  auto tags = Basic(4, 2, {8}, 1, 1, 32773);
+  tags.push_back({278, kShort, {1}});
+  const Bitmap24 b = Read(BuildTiff(false, tags, {Bytes{0xFD, 9}, Bytes{3, 1, 2, 3, 4}}));
+  EXPECT_EQ(Px(b, 3, 0), (Bytes{9, 9, 9}));
+  EXPECT_EQ(Px(b, 2, 1), (Bytes{3, 3, 3}));
+}
+
+TEST(TiffReader, RefusesBadHeadersWithTheirMessages) {
+  Bytes f = BuildTiff(false, Basic(3, 2, {8, 8, 8}, 3, 2), {kRGB});
+  Bytes v = f;
+  v[2] = 43;
+  EXPECT_EQ(ErrorOf(v), "Invalid TIFF file.");
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(0, 2, {8, 8, 8}, 3, 2), {kRGB})), "Invalid TIFF file.");
+  auto noCompression = Basic(3, 2, {8, 8, 8}, 3, 2);
+  noCompression.erase(noCompression.begin() + 3);
+  EXPECT_EQ(ErrorOf(BuildTiff(false, noCompression, {kRGB})), "TIFF: Unknown compression scheme");
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(3, 2, {8, 8, 8}, 3, 2, 7), {kRGB})),
+            "TIFF: Unknown compression scheme");
+  // A strip that reaches past the end of the file, and sizes that the file
+  // cannot hold, are refused before anything is allocated.
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(3, 300, {8, 8, 8}, 3, 2), {kRGB})), "Stream read error");
+  EXPECT_EQ(ErrorOf(BuildTiff(false,
+                              {{256, kLong, {60000}},
+                               {257, kLong, {60000}},
+                               {258, kShort, {8, 8, 8}},
+                               {259, kShort, {5}},
+                               {262, kShort, {2}},
+                               {277, kShort, {3}}},
+                              {Bytes{0x80}})),
+            "Stream read error");
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(1, 1, {2}, 1, 1), {Bytes{0}})),
+            "TIFF: 2 bits per sample are not supported.");
+  EXPECT_EQ(ErrorOf(Bytes{'I', 'I', 42}), "Stream read error");
+}
+
+TEST(TiffReader, ReadsTheBandWritersFiles) {
+  ScratchDir dir("tiff");
+  std::mt19937 rng(3);
+  // Several rows (one strip each), a single row (its strip stored inline) and
+  // a width beyond a SHORT (a LONG side).
+  for (auto [w, h] : {std::pair{7, 5}, std::pair{9, 1}, std::pair{70000, 1}, std::pair{1, 70000}}) {
+    Bitmap24 src(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int i = 0; i < w * 3; ++i) src.ScanLine(y)[i] = uint8_t(rng());
+    const std::string name = dir / "band.tif";
+    SaveBitmapAsTIFF(name, src, 72, 2);
+    Bitmap24 back;
+    ReadTIFFFile(name, back);
+    EXPECT_TRUE(back == src) << w << " x " << h;
+  }
+  Bitmap24 b;
+  EXPECT_THROW(ReadTIFFFile(dir / "missing.tif", b), EFileError);
+}
+
+// Every cut of a small file and a few hundred single-byte corruptions:
+// an error or a picture, never a read outside the data.
+TEST(TiffReader, TruncatedAndCorruptFilesNeverCrash) {
+  std::vector<Bytes> files;
+  files.push_back(BuildTiff(false, Basic(3, 2, {8, 8, 8}, 3, 2), {kRGB}));
+  auto lzw = Basic(3, 2, {8, 8, 8}, 3, 2, 5);
+  lzw.push_back({317, kShort, {2}});
+  files.push_back(BuildTiff(true, lzw, {lzwtest::TiffEncode(kRGB)}));
+  auto pal = Basic(2, 2, {4}, 1, 3, 32773);
+  pal.push_back({278, kShort, {1}});
+  pal.push_back({320, kShort, std::vector<uint32_t>(48, 0x4000)});
+  files.push_back(BuildTiff(false, pal, {Bytes{0, 0x12}, Bytes{0xFF, 0x34}}));
+  std::mt19937 rng(77);
+  for (const Bytes& f : files) {
+    ASSERT_EQ(ErrorOf(f), "no error");
+    for (size_t n = 0; n < f.size(); ++n) {
+      Bytes cut(f.begin(), f.begin() + n);  // exact size, so the sanitizer sees any over-read
+      ErrorOf(cut);
+    }
+    for (int i = 0; i < 300; ++i) {
+      Bytes c = f;
+      c[rng() % c.size()] = uint8_t(rng());
+      ErrorOf(c);
+    }
+  }
+}
+
+}  // namespace
