@@ -3,7 +3,16 @@
 #include <mutex>
 #include <vector>
 
+#include "formats/Cut.h"
+#include "formats/Gif.h"
+#include "formats/Pcd.h"
+#include "formats/Pcx.h"
 #include "formats/Png.h"
+#include "formats/Psd.h"
+#include "formats/Rla.h"
+#include "formats/Sgi.h"
+#include "formats/Targa.h"
+#include "formats/TiffReader.h"
 #include "platform/Bmp.h"
 #include "platform/Picture.h"
 
@@ -11,17 +20,17 @@ namespace {
 
 // Readers still being written are null here; their extensions stay
 // unregistered (and so unknown) until the reader lands.
-constexpr TPictureReader kTarga = nullptr;
-constexpr TPictureReader kTiff = nullptr;
-constexpr TPictureReader kSgi = nullptr;
-constexpr TPictureReader kPcx = nullptr;
-constexpr TPictureReader kRla = nullptr;
-constexpr TPictureReader kPsd = nullptr;
+constexpr TPictureReader kTarga = &ReadTargaFile;
+constexpr TPictureReader kTiff = &ReadTIFFFile;
+constexpr TPictureReader kSgi = &ReadSgiFile;
+constexpr TPictureReader kPcx = &ReadPcxFile;
+constexpr TPictureReader kRla = &ReadRlaFile;
+constexpr TPictureReader kPsd = &ReadPsdFile;
 constexpr TPictureReader kPpm = nullptr;
 constexpr TPictureReader kAutodesk = nullptr;
-constexpr TPictureReader kPcd = nullptr;
-constexpr TPictureReader kGif = nullptr;
-constexpr TPictureReader kCut = nullptr;
+constexpr TPictureReader kPcd = &ReadPcdFile;
+constexpr TPictureReader kGif = &ReadGifFile;
+constexpr TPictureReader kCut = &ReadCutFile;
 
 struct Registration {
   const char* Extension;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/ScratchDir.h"
+#include "formats/BandWriter.h"
 #include "formats/Png.h"
 #include "formats/png_maker.h"
 #include "platform/Bmp.h"
@@ -126,4 +127,16 @@ TEST_F(Registrations, IconsDecodeTheirPngImages) {
   pic.LoadFromFile(FDir / "i.ico");
   ASSERT_EQ(pic.Bitmap.Width(), 2);
   EXPECT_EQ(pic.Bitmap.Pixel(0, 0), RGB(255, 0, 0));
+}
+
+TEST_F(Registrations, TiffWrittenByTheBandWriterLoadsByEitherExtension) {
+  Bitmap24 b(4, 3);
+  b.SetPixel(0, 0, RGB(9, 8, 7));
+  b.SetPixel(3, 2, RGB(200, 100, 50));
+  for (const char* name : {"t.tif", "t.TIFF"}) {
+    SaveBitmapAsTIFF(FDir / name, b, 72, 2);
+    TPicture pic;
+    pic.LoadFromFile(FDir / name);
+    EXPECT_TRUE(pic.Bitmap == b) << name;
+  }
 }
