@@ -84,7 +84,6 @@ struct Bgr {
 
 // Everything the chunks read so far have said about the picture.
 struct PngState {
-  bool HaveHeader = false;
   Header Hdr;
   std::array<uint8_t, 256> GammaLut{};
   std::array<Bgr, 256> Palette{};  // gamma applied as the palette was read
@@ -129,7 +128,6 @@ void LoadHeader(PngState& s, const uint8_t* d, size_t length, size_t bytesAfter)
   const uint64_t rawBytes = (h.RowBytes(h.Width) + 1) * h.Height;
   if (rawBytes > (uint64_t(bytesAfter) + 64) * kMaxInflateRatio) throw EPngUnexpectedEnd();
   s.Hdr = h;
-  s.HaveHeader = true;
   s.Palette = {};
   s.Image.SetSize(int(h.Width), int(h.Height));
 }
