@@ -44,8 +44,10 @@ void ReadCut(const uint8_t* data, size_t size, const uint8_t* paletteData, size_
   const int height = in.U16LE();
   in.Skip(2);
   CheckPictureSize(width, height, "CUT");
-  // Every line takes at least its 2-byte length and the closing 0.
-  if (uint64_t(height) * 3 > in.Remaining()) throw EPictureError(kShort);
+  // Every line takes at least its 2-byte length and the closing 0, and its
+  // packets make at most 127 pixels for every 2 bytes.
+  if (uint64_t(height) * 3 > in.Remaining() || uint64_t(width) * height > uint64_t(in.Remaining()) * 64)
+    throw EPictureError(kShort);
   const TPalette palette = paletteData ? ReadPaletteFile(paletteData, paletteSize) : GreyPalette();
 
   out.SetSize(width, height);

@@ -73,7 +73,7 @@ void ReadGif(const uint8_t* data, size_t size, Bitmap24& out) {
     hasPalette = true;
   }
   const uint8_t codeSize = in.U8();
-  if (codeSize < 2 || codeSize > 8) throw EInvalidGraphic("GIF: invalid LZW code size");
+  if (codeSize < 2 || codeSize > 8) throw EPictureError("GIF LZW: invalid code size.");
   if (!hasPalette) {
     const int levels = 1 << codeSize;
     for (int k = 0; k < levels; ++k)

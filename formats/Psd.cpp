@@ -72,20 +72,28 @@ void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
   const bool packBits = in.U16BE() == 1;
   const size_t rowBytes = (size_t(width) * depth + 7) / 8;
   const size_t rowCount = size_t(planes) * height;  // the rows shown; extra channels follow them
-  std::vector<size_t> rowStart(rowCount + 1);
-  std::vector<uint16_t> packedRow;
+  // Everything is checked against the data before anything is allocated: a
+  // PackBits pair makes at most 128 bytes, so a row needs a count of at least
+  // 1/64 of its length.
+  const uint8_t* table = nullptr;
   if (packBits) {
-    const uint8_t* table = in.Read(uint64_t(channels) * height * 2);
-    packedRow.resize(rowCount);
-    rowStart[0] = in.Position();
+    table = in.Read(uint64_t(channels) * height * 2);
+    uint64_t total = 0;
     for (size_t i = 0; i < rowCount; ++i) {
-      packedRow[i] = uint16_t((table[2 * i] << 8) | table[2 * i + 1]);
-      rowStart[i + 1] = rowStart[i] + packedRow[i];
+      const uint16_t count = uint16_t((table[2 * i] << 8) | table[2 * i + 1]);
+      if (uint64_t(count) * 64 < rowBytes) throw EPictureError("PSD: a compressed row is too short");
+      total += count;
     }
-    if (!in.Has(rowStart[0], rowStart[rowCount] - rowStart[0])) in.Short();
-  } else {
-    if (!in.Has(in.Position(), uint64_t(rowBytes) * rowCount)) in.Short();
-    for (size_t i = 0; i <= rowCount; ++i) rowStart[i] = in.Position() + rowBytes * i;
+    if (!in.Has(in.Position(), total)) in.Short();
+  } else if (!in.Has(in.Position(), uint64_t(rowBytes) * rowCount)) {
+    in.Short();
+  }
+  std::vector<size_t> rowStart(rowCount + 1);
+  std::vector<uint16_t> packedRow(packBits ? rowCount : 0);
+  rowStart[0] = in.Position();
+  for (size_t i = 0; i < rowCount; ++i) {
+    if (packBits) packedRow[i] = uint16_t((table[2 * i] << 8) | table[2 * i + 1]);
+    rowStart[i + 1] = rowStart[i] + (packBits ? packedRow[i] : rowBytes);
   }
 
   out.SetSize(int(width), int(height));

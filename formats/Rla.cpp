@@ -26,14 +26,20 @@ void ReadRla(const uint8_t* data, size_t size, Bitmap24& out) {
   CheckPictureSize(width, height, "RLA");
   const bool bottomFirst = bottom < top;
 
+  // Every row's channels must lie in the file, each long enough for the
+  // width (a two-byte run makes at most 128 bytes), before anything is
+  // allocated.
   const uint8_t* table = in.At(kHeaderSize, uint64_t(height) * 4);
-  // Each channel of a row takes at least its 2-byte length, which bounds the
-  // rows a file can hold before anything is allocated.
   std::vector<uint32_t> offsets(static_cast<size_t>(height));
   for (int i = 0; i < height; ++i) {
     const uint8_t* p = table + 4 * size_t(i);
     offsets[size_t(i)] = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-    if (!in.Has(offsets[size_t(i)], 6)) in.Short();
+    in.Seek(offsets[size_t(i)]);
+    for (int c = 0; c < 3; ++c) {
+      const uint16_t length = in.U16BE();
+      in.Skip(length);
+      if (uint64_t(length) * 64 < uint64_t(width)) throw EPictureError("RLA: a compressed row is too short");
+    }
   }
 
   out.SetSize(width, height);

@@ -27,7 +27,8 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
   if (bpc != 1 && bpc != 2) throw EInvalidGraphic("SGI: bytes per channel must be 1 or 2");
   if (depth == 0) throw EInvalidGraphic("SGI: image has no channels");
   CheckPictureSize(width, height, "SGI");
-  const int used = depth >= 3 ? 3 : 1;  // colour channels read; alpha and the rest are not shown
+  // Colour channels read: alpha is not shown, and any other count is grey.
+  const int used = depth == 3 || depth == 4 ? 3 : 1;
 
   std::vector<uint32_t> starts, lengths;
   if (runLength) {
@@ -46,7 +47,9 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
     for (int c = 0; c < used; ++c)
       for (int r = 0; r < height; ++r) {
         const size_t i = size_t(c) * height + r;
-        if (!in.Has(starts[i], lengths[i])) throw EPictureError(kShort);
+        // A two-byte run makes at most 127 samples.
+        if (!in.Has(starts[i], lengths[i]) || uint64_t(lengths[i]) * 64 < uint64_t(width))
+          throw EPictureError(kShort);
       }
   } else if (!in.Has(512, uint64_t(used) * height * width * bpc)) {
     throw EPictureError(kShort);

@@ -318,27 +318,34 @@ void TTiffReader::Load(Bitmap24& out) {
 
   const size_t predictorStep = samples == 3 ? 3 : samples == 4 ? 4 : 1;
   const size_t predictorSteps = std::min<uint64_t>(width - 1, rowBytes / predictorStep - 1);
-  std::vector<uint8_t> strip, packed, line(size_t(width) * 4);
+  // The strip buffer is not cleared ahead: a decoder fills what it can and
+  // only the rest, which short data leaves, is zeroed.
+  std::unique_ptr<uint8_t[]> strip;
+  size_t stripCapacity = 0;
+  std::vector<uint8_t> packed, line(width);
   uint32_t row = 0;
   for (size_t i = 0; i < strips && row < height; ++i) {
     const uint32_t rows = std::min(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
     if (rows == 0) continue;
     const size_t size = size_t(rows * rowBytes);
+    if (size > stripCapacity) {
+      strip.reset(new uint8_t[size]);
+      stripCapacity = size;
+    }
     if (decoder) {
       const uint32_t count = byteCounts[i];
       if (uint64_t(offsets[i]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
       packed.resize(count);
       FSource.Read(offsets[i], packed.data(), count);
-      strip.assign(size, 0);
       const uint8_t* src = packed.data();
-      decoder->Decode(src, strip.data(), count, size);
+      const size_t written = decoder->Decode(src, strip.get(), count, size);
+      std::memset(strip.get() + written, 0, size - written);
     } else {
       if (uint64_t(offsets[i]) + size > FSource.Size()) throw EInvalidGraphic(kReadError);
-      strip.resize(size);
-      FSource.Read(offsets[i], strip.data(), size);
+      FSource.Read(offsets[i], strip.get(), size);
     }
     for (uint32_t r = 0; r < rows; ++r, ++row) {
-      uint8_t* s = strip.data() + size_t(r * rowBytes);
+      uint8_t* s = strip.get() + size_t(r * rowBytes);
       uint8_t* d = out.ScanLine(int(row));
       if (predictor == 2) {
         if (predictorStep == 3)

@@ -146,6 +146,8 @@ TEST(Gif, EightBitCodesAndACodeBeyondTheTable) {
   TBytes g = GifHead(2, 1, kFour);
   g.U8(',').U16LE(0).U16LE(0).U16LE(2).U16LE(1).U8(0).U8(2).Bytes({2, 0x3C, 0x00, 0});
   EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(g.v); }), "GIF LZW: invalid opcode.");
+  g.v[g.v.size() - 5] = 0;  // minimum code size 0
+  EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(g.v); }), "GIF LZW: invalid code size.");
 }
 
 TEST(Gif, SurvivesTruncationAndCorruption) {

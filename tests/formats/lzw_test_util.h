@@ -69,8 +69,8 @@ class LsbWriter {
 // The string table walk shared by both variants. widthBias shifts the code
 // width rule: TIFF switches one code earlier than GIF.
 template <class Writer>
-void EncodeCodes(Writer& w, const std::vector<uint8_t>& in, uint32_t clear, uint32_t limit, uint32_t widthBias,
-                 bool endCode) {
+void EncodeCodes(Writer& w, const std::vector<uint8_t>& in, uint32_t clear, uint32_t limit,
+                 uint32_t widthBias, bool endCode) {
   std::map<std::pair<uint32_t, uint8_t>, uint32_t> dict;
   uint32_t next = clear + 2;
   auto width = [&](uint32_t ahead) { return std::min<uint32_t>(12, BitLength(next + ahead - widthBias)); };

@@ -103,6 +103,13 @@ TEST(Psd, BadHeadersAndShortDataAreRefused) {
   EXPECT_EQ(ErrorOf<EInvalidGraphic>([&] { Read(PsdHead(2, 1, 1, 8, 3, 0).Zeros(2).v); }),
             "PSD: invalid channel count");
   EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(PsdHead(3, 2, 1, 8, 3, 0).Zeros(5).v); }), "Stream read error");
+  // Sizes the data cannot hold are refused before anything is allocated.
+  EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(PsdHead(4, 2, 0xFC0002, 16, 4, 0).Zeros(64).v); }),
+            "Stream read error");
+  EXPECT_EQ(ErrorOf<EPictureError>([&] {
+              Read(PsdHead(1, 16000, 1, 8, 1, 1).U16BE(2).Bytes({0x81, 0}).v);
+            }),
+            "PSD: a compressed row is too short");
   TBytes rle = PsdHead(1, 3, 1, 8, 1, 1);
   rle.U16BE(2).Bytes({0xFF, 0x7F});  // two of three bytes
   EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(rle.v); }), "PSD: a compressed row is too short");

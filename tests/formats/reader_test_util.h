@@ -1,6 +1,6 @@
 // Shared by the picture reader suites: a byte builder for the tiny files the
-// tests write, pixel access, and the truncation and corruption sweep every
-// reader must survive.
+// tests write, reading from memory, the message of a refused file, pixel
+// access, and the truncation and corruption sweep every reader must survive.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ using TMemoryReader = std::function<void(const uint8_t*, size_t, Bitmap24&)>;
 // gets a block of exactly its size, so the sanitizers see any overrun). With
 // strict, a truncated file that reads at all reads as the whole one did.
 inline void SweepDamage(const std::vector<uint8_t>& file, const TMemoryReader& read, bool strict,
-                        int corruptions = 300, size_t truncationStep = 1) {
+                        int corruptions = 300, size_t truncationStep = 1, uint32_t seed = 20261208) {
   Bitmap24 whole;
   read(file.data(), file.size(), whole);
   for (size_t n = 0; n < file.size(); n += truncationStep) {
@@ -80,7 +80,7 @@ inline void SweepDamage(const std::vector<uint8_t>& file, const TMemoryReader& r
     } catch (const EVitrane&) {
     }
   }
-  std::mt19937 rng(20261208);
+  std::mt19937 rng(seed);
   for (int i = 0; i < corruptions; ++i) {
     std::vector<uint8_t> bad = file;
     bad[rng() % bad.size()] = uint8_t(rng());
@@ -102,3 +102,38 @@ std::string ErrorOf(const std::function<void()>& fn) {
   }
   return "";
 }
+
+namespace readertest {
+
+using Bytes = std::vector<uint8_t>;
+using Reader = void (*)(const uint8_t* data, size_t size, Bitmap24& out);
+
+inline Bitmap24 ReadWith(Reader reader, const Bytes& f) {
+  Bitmap24 b;
+  reader(f.data(), f.size(), b);
+  return b;
+}
+
+// The message of the error the reader raises, or "no error".
+inline std::string ErrorOf(Reader reader, const Bytes& f) {
+  try {
+    ReadWith(reader, f);
+  } catch (const EVitrane& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+// B, G, R of pixel (x, y).
+inline Bytes Px(const Bitmap24& b, int x, int y) {
+  const uint8_t* p = b.ScanLine(y) + 3 * x;
+  return {p[0], p[1], p[2]};
+}
+
+// Every cut of a good file and a few hundred single-byte corruptions.
+inline void SweepDamage(Reader reader, const Bytes& f, uint32_t seed) {
+  ASSERT_EQ(ErrorOf(reader, f), "no error");
+  ::SweepDamage(f, reader, false, 300, 1, seed);
+}
+
+}  // namespace readertest

@@ -80,6 +80,12 @@ TEST(Sgi, GreyWithAlphaReadsTheGreyChannelOnly) {
   EXPECT_EQ(RGBAt(b, 1, 0), 0x808080u);
 }
 
+TEST(Sgi, FiveChannelsShowTheFirstAsGrey) {
+  TBytes f = SgiHeader(false, 1, 1, 1, 5);
+  f.Bytes({0x40, 0x10, 0x20, 0x30, 0x50});
+  EXPECT_EQ(RGBAt(Read(f.v), 0, 0), 0x404040u);
+}
+
 TEST(Sgi, LongRowsAreCutAtTheWidth) {
   const Bitmap24 b = Read(SgiRunLength(1, 2, {{{0x05, 0x66, 0x00}}}));
   EXPECT_EQ(RGBAt(b, 1, 0), 0x666666u);

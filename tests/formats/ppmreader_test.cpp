@@ -1,0 +1,87 @@
+#include "formats/PpmReader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "reader_test_util.h"
+
+namespace {
+
+using readertest::Bytes;
+using readertest::Px;
+Bitmap24 Read(const Bytes& f) {
+  return readertest::ReadWith(ReadPPM, f);
+}
+std::string ErrorOf(const Bytes& f) {
+  return readertest::ErrorOf(ReadPPM, f);
+}
+
+Bytes B(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+TEST(PpmReader, RawPixmapWithCommentLine) {
+  Bytes f = B("P6\n# made by hand\n2 1\n255\n");
+  f.insert(f.end(), {10, 20, 30, 200, 100, 0});
+  const Bitmap24 b = Read(f);
+  ASSERT_EQ(b.Width(), 2);
+  ASSERT_EQ(b.Height(), 1);
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{30, 20, 10}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{0, 100, 200}));
+}
+
+TEST(PpmReader, TextKinds) {
+  const Bitmap24 p3 = Read(B("P3\n2 2 # size\n255\n1 2 3  4 5 6\n7 8 9 300 0 0\n"));
+  EXPECT_EQ(Px(p3, 1, 0), (Bytes{6, 5, 4}));
+  EXPECT_EQ(Px(p3, 1, 1), (Bytes{0, 0, 44}));  // the low 8 bits of 300
+  const Bitmap24 p2 = Read(B("P2\r\n3 1\r\n15\r\n0 7 15\r\n"));
+  EXPECT_EQ(Px(p2, 1, 0), (Bytes{7, 7, 7}));  // not scaled by the maximum
+  EXPECT_EQ(Px(p2, 2, 0), (Bytes{15, 15, 15}));
+  // P1 of width 10: 1 is black; the lowest bit of each number counts.
+  const Bitmap24 p1 = Read(B("P1\n10 1\n1 0 1 1 0 0 0 0 3 2\n"));
+  const int expected[10] = {0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(Px(p1, x, 0)[1], expected[x]) << x;
+}
+
+TEST(PpmReader, RawGreyAndBitmap) {
+  // Maximum 65535 still reads one byte per sample.
+  Bytes p5 = B("P5\n3 1\n65535\n");
+  p5.insert(p5.end(), {0, 128, 255});
+  EXPECT_EQ(Px(Read(p5), 1, 0), (Bytes{128, 128, 128}));
+  // Width 10: two bytes per row, the second holding 2 pixels in its top bits.
+  Bytes p4 = B("P4\n10 2\n");
+  p4.insert(p4.end(), {0x80, 0x40, 0xFF, 0xC0});
+  const Bitmap24 b = Read(p4);
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{0, 0, 0}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(b, 9, 0), (Bytes{0, 0, 0}));
+  EXPECT_EQ(Px(b, 8, 0), (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(b, 9, 1), (Bytes{0, 0, 0}));
+}
+
+TEST(PpmReader, RefusesBadFilesWithTheirMessages) {
+  EXPECT_EQ(ErrorOf(B("Q6\n1 1\n255\n")), "Not a valid ppm file.");
+  EXPECT_EQ(ErrorOf(B("Px\n1 1\n255\n")), "'x' is not a valid integer value");
+  EXPECT_EQ(ErrorOf(B("P7\n1 1\n255\n")), "PPM: kind P7 is not supported.");
+  EXPECT_EQ(ErrorOf(B("P6\n0 1\n255\n")), "PPM: invalid picture size 0 x 1.");
+  // Ends before its header numbers are complete, with a long comment.
+  EXPECT_EQ(ErrorOf(B("P6\n#" + std::string(5000, 'c') + "\n12 ")), "PPM: Stream read error.");
+  // A huge size whose data is not there is refused before allocation.
+  EXPECT_EQ(ErrorOf(B("P6\n100000 100000\n255\n\1\2\3")), "PPM: Stream read error.");
+  EXPECT_EQ(ErrorOf(B("P3\n2 1\n255\n1 2 3 4 5")), "PPM: Stream read error.");
+}
+
+TEST(PpmReader, TruncatedAndCorruptFilesNeverCrash) {
+  std::vector<Bytes> files = {B("P3\n2 2\n255\n1 2 3 4 5 6 7 8 9 10 11 12\n"), B("P1\n3 2\n1 0 1\n0 1 0\n")};
+  Bytes p6 = B("P6\n2 2\n255\n");
+  for (int i = 0; i < 12; ++i) p6.push_back(uint8_t(i * 20));
+  files.push_back(p6);
+  uint32_t seed = 5;
+  for (const Bytes& f : files) readertest::SweepDamage(ReadPPM, f, seed++);
+}
+
+}  // namespace
