@@ -110,7 +110,7 @@ size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packedSize
 
 size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packedSize, size_t unpackedSize) {
   static constexpr const char* kInvalid = "GIF LZW: invalid opcode.";
-  if (CodeSize < 1 || CodeSize > 8) throw EPictureError("GIF LZW: invalid code size.");
+  if (CodeSize < 2 || CodeSize > 8) throw EPictureError("GIF LZW: invalid code size.");
   const uint32_t clearCode = 1u << CodeSize, endCode = clearCode + 1;
   for (uint32_t i = 0; i < clearCode; ++i) {
     FPrefix[i] = NoCode;

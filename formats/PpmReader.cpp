@@ -48,7 +48,7 @@ std::string TPPMReader::Line() {
 }
 
 // Skips to the next digit (and past comments), reads the number and takes
-// the byte after it. Values saturate, so a huge number is refused as a size.
+// the byte after it, if there is one. Values saturate, so a huge number is refused as a size.
 uint32_t TPPMReader::Number() {
   uint8_t c = Next();
   while (c < '0' || c > '9') {
@@ -58,6 +58,8 @@ uint32_t TPPMReader::Number() {
   uint32_t v = 0;
   while (c >= '0' && c <= '9') {
     v = v > 100000000 ? 1000000000 : v * 10 + (c - '0');
+    // A text file's last number may end the file without a line break.
+    if (FPos == FSize) break;
     c = Next();
   }
   return v;

@@ -317,7 +317,9 @@ void TTiffReader::Load(Bitmap24& out) {
   out.SetSize(int(width), int(height));
 
   const size_t predictorStep = samples == 3 ? 3 : samples == 4 ? 4 : 1;
-  const size_t predictorSteps = std::min<uint64_t>(width - 1, rowBytes / predictorStep - 1);
+  // Differencing never reaches past the row, whatever the sample sizes.
+  const size_t predictorSteps =
+      rowBytes >= predictorStep ? std::min<uint64_t>(width - 1, rowBytes / predictorStep - 1) : 0;
   // The strip buffer is not cleared ahead: a decoder fills what it can and
   // only the rest, which short data leaves, is zeroed.
   std::unique_ptr<uint8_t[]> strip;

@@ -115,8 +115,10 @@ TEST(GifLzw, RoundTripsForEveryCodeSize) {
     TGIFLZW d{uint8_t(size)};
     EXPECT_EQ(DecodeGuarded(d, lzwtest::GifEncode(plain, size), plain.size()), plain) << size;
   }
-  TGIFLZW bad(9);
-  EXPECT_THROW(DecodeGuarded(bad, Bytes{0, 0}, 4), EPictureError);
+  for (uint8_t size : {0, 1, 9}) {
+    TGIFLZW bad(size);
+    EXPECT_THROW(DecodeGuarded(bad, Bytes{0, 0}, 4), EPictureError) << int(size);
+  }
 }
 
 TEST(GifLzw, InvalidCodeRaises) {

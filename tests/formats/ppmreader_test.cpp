@@ -39,6 +39,8 @@ TEST(PpmReader, TextKinds) {
   EXPECT_EQ(Px(p3, 1, 0), (Bytes{6, 5, 4}));
   EXPECT_EQ(Px(p3, 1, 1), (Bytes{0, 0, 44}));  // the low 8 bits of 300
   const Bitmap24 p2 = Read(B("P2\r\n3 1\r\n15\r\n0 7 15\r\n"));
+  // The last number may end the file.
+  EXPECT_EQ(Px(Read(B("P2\n2 1\n255\n1 42")), 1, 0), (Bytes{42, 42, 42}));
   EXPECT_EQ(Px(p2, 1, 0), (Bytes{7, 7, 7}));  // not scaled by the maximum
   EXPECT_EQ(Px(p2, 2, 0), (Bytes{15, 15, 15}));
   // P1 of width 10: 1 is black; the lowest bit of each number counts.

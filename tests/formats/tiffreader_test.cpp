@@ -222,6 +222,16 @@ TEST(TiffReader, LzwWithHorizontalPrediction) {
             "TIF LZW: invalid opcode.");
 }
 
+TEST(TiffReader, PredictionOnBilevelRowsStaysInsideTheRow) {
+  // Ten 1-bit pixels fill two bytes; the byte-wise differencing must not run
+  // on for ten bytes.
+  auto tags = Basic(10, 1, {1}, 1, 1);
+  tags.push_back({317, kShort, {2}});
+  const Bitmap24 b = Read(BuildTiff(false, tags, {Bytes{0x80, 0x00}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(b, 8, 0), (Bytes{255, 255, 255}));  // 0x00 + 0x80
+}
+
 TEST(TiffReader, PackBitsStrips) {
   auto tags = Basic(4, 2, {8}, 1, 1, 32773);
   tags.push_back({278, kShort, {1}});
