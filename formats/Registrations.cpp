@@ -3,11 +3,13 @@
 #include <mutex>
 #include <vector>
 
+#include "formats/AutodeskReader.h"
 #include "formats/Cut.h"
 #include "formats/Gif.h"
 #include "formats/Pcd.h"
 #include "formats/Pcx.h"
 #include "formats/Png.h"
+#include "formats/PpmReader.h"
 #include "formats/Psd.h"
 #include "formats/Rla.h"
 #include "formats/Sgi.h"
@@ -18,20 +20,6 @@
 
 namespace {
 
-// Readers still being written are null here; their extensions stay
-// unregistered (and so unknown) until the reader lands.
-constexpr TPictureReader kTarga = &ReadTargaFile;
-constexpr TPictureReader kTiff = &ReadTIFFFile;
-constexpr TPictureReader kSgi = &ReadSgiFile;
-constexpr TPictureReader kPcx = &ReadPcxFile;
-constexpr TPictureReader kRla = &ReadRlaFile;
-constexpr TPictureReader kPsd = &ReadPsdFile;
-constexpr TPictureReader kPpm = nullptr;
-constexpr TPictureReader kAutodesk = nullptr;
-constexpr TPictureReader kPcd = &ReadPcdFile;
-constexpr TPictureReader kGif = &ReadGifFile;
-constexpr TPictureReader kCut = &ReadCutFile;
-
 struct Registration {
   const char* Extension;
   const char* Description;
@@ -41,34 +29,34 @@ struct Registration {
 
 // The order in which the readers have always been registered.
 const Registration kReaders[] = {
-    {"win", "Truevision images", "TTargaGraphic", kTarga},
-    {"vst", "Truevision images", "TTargaGraphic", kTarga},
-    {"vda", "Truevision images", "TTargaGraphic", kTarga},
-    {"tiff", "TIFF images", "TTIFFGraphic", kTiff},
-    {"tif", "TIFF images", "TTIFFGraphic", kTiff},
-    {"tga", "Truevision images", "TTargaGraphic", kTarga},
-    {"sgi", "SGI true color images", "TSGIGraphic", kSgi},
-    {"scr", "Word 5.x screen capture images", "TPCXGraphic", kPcx},
-    {"rpf", "SGI Wavefront images", "TRLAGraphic", kRla},
+    {"win", "Truevision images", "TTargaGraphic", &ReadTargaFile},
+    {"vst", "Truevision images", "TTargaGraphic", &ReadTargaFile},
+    {"vda", "Truevision images", "TTargaGraphic", &ReadTargaFile},
+    {"tiff", "TIFF images", "TTIFFGraphic", &ReadTIFFFile},
+    {"tif", "TIFF images", "TTIFFGraphic", &ReadTIFFFile},
+    {"tga", "Truevision images", "TTargaGraphic", &ReadTargaFile},
+    {"sgi", "SGI true color images", "TSGIGraphic", &ReadSgiFile},
+    {"scr", "Word 5.x screen capture images", "TPCXGraphic", &ReadPcxFile},
+    {"rpf", "SGI Wavefront images", "TRLAGraphic", &ReadRlaFile},
     {"rle", "Windows bitmap", "TBitmap", &ReadBMPFile},
-    {"rla", "SGI Wavefront images", "TRLAGraphic", kRla},
-    {"rgba", "SGI true color images", "TSGIGraphic", kSgi},
-    {"rgb", "SGI true color images", "TSGIGraphic", kSgi},
-    {"psd", "Photoshop images", "TPSDGraphic", kPsd},
-    {"ppm", "Portable pixel map images", "TPPMGraphic", kPpm},
-    {"pgm", "Portable grayscale images", "TPPMGraphic", kPpm},
-    {"pbm", "Portable b&w images", "TPPMGraphic", kPpm},
-    {"pic", "Autodesk images", "TAutodeskGraphic", kAutodesk},
-    {"pcx", "ZSoft PCX images", "TPCXGraphic", kPcx},
-    {"pdd", "Photoshop images", "TPSDGraphic", kPsd},
-    {"pcd", "Kodak Photo-CD images", "TPCDGraphic", kPcd},
-    {"pcc", "ZSoft PCC images", "TPCXGraphic", kPcx},
-    {"icb", "Truevision images", "TTargaGraphic", kTarga},
-    {"gif", "CompuServe images", "TGIFGraphic", kGif},
+    {"rla", "SGI Wavefront images", "TRLAGraphic", &ReadRlaFile},
+    {"rgba", "SGI true color images", "TSGIGraphic", &ReadSgiFile},
+    {"rgb", "SGI true color images", "TSGIGraphic", &ReadSgiFile},
+    {"psd", "Photoshop images", "TPSDGraphic", &ReadPsdFile},
+    {"ppm", "Portable pixel map images", "TPPMGraphic", &ReadPPMFile},
+    {"pgm", "Portable grayscale images", "TPPMGraphic", &ReadPPMFile},
+    {"pbm", "Portable b&w images", "TPPMGraphic", &ReadPPMFile},
+    {"pic", "Autodesk images", "TAutodeskGraphic", &ReadAutodeskFile},
+    {"pcx", "ZSoft PCX images", "TPCXGraphic", &ReadPcxFile},
+    {"pdd", "Photoshop images", "TPSDGraphic", &ReadPsdFile},
+    {"pcd", "Kodak Photo-CD images", "TPCDGraphic", &ReadPcdFile},
+    {"pcc", "ZSoft PCC images", "TPCXGraphic", &ReadPcxFile},
+    {"icb", "Truevision images", "TTargaGraphic", &ReadTargaFile},
+    {"gif", "CompuServe images", "TGIFGraphic", &ReadGifFile},
     {"dib", "Windows bitmap", "TBitmap", &ReadBMPFile},
-    {"cut", "Dr. Halo images", "TCUTGraphic", kCut},
-    {"cel", "Autodesk images", "TAutodeskGraphic", kAutodesk},
-    {"bw", "SGI black/white images", "TSGIGraphic", kSgi},
+    {"cut", "Dr. Halo images", "TCUTGraphic", &ReadCutFile},
+    {"cel", "Autodesk images", "TAutodeskGraphic", &ReadAutodeskFile},
+    {"bw", "SGI black/white images", "TSGIGraphic", &ReadSgiFile},
 };
 
 void RegisterAll() {
@@ -82,7 +70,7 @@ void RegisterAll() {
   for (const TPictureFormat& f : jpeg) RegisterFileFormat(f.Extension, f.Description, f.ClassName, f.Reader);
 
   for (const Registration& r : kReaders)
-    if (r.Reader != nullptr) RegisterFileFormat(r.Extension, r.Description, r.ClassName, r.Reader);
+    RegisterFileFormat(r.Extension, r.Description, r.ClassName, r.Reader);
 
   SetPngIconDecoder(&ReadPNG);
 }
