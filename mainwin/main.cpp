@@ -3,6 +3,7 @@
 
 #include "dialogs/DlgTileNotFound.h"
 #include "dialogs/MySplash.h"
+#include "formats/Registrations.h"
 #include "mainwin/v2main.h"
 #include "platform/qt/Application.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
   // Qt adopts the user's numeric locale; the core formats and parses numbers
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
+  RegisterGraphicFormats();
   QApplication::setApplicationName("Vitrane");
   WizardShownOnce = false;
 
