@@ -312,6 +312,10 @@ void TForm1::CreateMenus() {
   connect(VisitVitraneonline1, &QAction::triggered, this, [] { ShellOpen(TSplashForm::WebAddress); });
   connect(About1, &QAction::triggered, this, &TForm1::About1Click);
   for (QMenu* m : {File1, Edit1, Run1}) connect(m, &QMenu::aboutToShow, this, &TForm1::SetButtonsOnOff);
+  ConnectBuildCommands();
+  ConnectOutputCommands();
+  ConnectLibraryCommands();
+  ConnectSourceCommands();
 
   // Tool buttons forward to their menu commands.
   const std::pair<QToolButton*, QAction*> forwards[] = {
@@ -420,13 +424,12 @@ void TForm1::SetButtonsOnOff() {
   Openlibrary1->setEnabled(idle);
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
-  // Commands whose windows and runs are not part of the program yet.
-  for (QAction* a : {Newlibrary1, Opensource1, Sourceimage1, Savemosaic1, Savestatistic1, Erasecell1,
-                     Eraseselection1, Libraryinspector1, Preferences1, RunVitraneWizard1, Manual1, Mosaicall1,
-                     Randommosaic1, Smartmosaic1, Stopmosaicprocess1})
-    a->setEnabled(false);
-  Specialerasing1->setEnabled(false);
-  (void)lib;
+  // Commands whose windows are not part of the program yet.
+  for (QAction* a : {Libraryinspector1, Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
+  SetBuildButtons(lib, project, idle);
+  SetOutputButtons(lib, project, idle);
+  SetLibraryButtons(lib, project, idle);
+  SetSourceButtons(lib, project, idle);
 }
 
 bool TForm1::QuerySaveProject() {

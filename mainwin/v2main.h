@@ -115,6 +115,34 @@ class TForm1 : public QMainWindow {
   void SetStatusText(int panel, const std::string& text);
   std::string StatusText(int panel) const;
 
+  // ---- Mosaic build and cell editing ----
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetBuildButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectBuildCommands();
+  // (end of mosaic build and cell editing)
+
+  // ---- Mosaic output ----
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetOutputButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectOutputCommands();
+  // (end of mosaic output)
+
+  // ---- New library and library commands ----
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetLibraryButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectLibraryCommands();
+  // (end of new library and library commands)
+
+  // ---- Source image ----
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetSourceButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectSourceCommands();
+  // (end of source image)
+
   // ---- Files -------------------------------------------------------------------------
   void OpenVTP(const std::string& fileName);
   void SaveVTP();
@@ -157,12 +185,36 @@ class TForm1 : public QMainWindow {
   void DrawGrid1MouseMove();
   void ChkInvertSelectionClick();
 
+  // Mosaic build and cell editing handlers
+  // (end of mosaic build and cell editing handlers)
+
+  // Mosaic output handlers
+  // (end of mosaic output handlers)
+
+  // New library and library commands handlers
+  // (end of new library and library commands handlers)
+
+  // Source image handlers
+  // (end of source image handlers)
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Mosaic build and cell editing state
+  // (end of mosaic build and cell editing state)
+
+  // Mosaic output state
+  // (end of mosaic output state)
+
+  // New library and library commands state
+  // (end of new library and library commands state)
+
+  // Source image state
+  // (end of source image state)
+
   void CreateControls();
   // Places the child widgets of a window not shown yet.
   void LayOutHidden();
