@@ -120,6 +120,31 @@ class TForm1 : public QMainWindow {
   void SetBuildButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectBuildCommands();
+  // One build over the work area in the given order (the error of a cell
+  // that no tile can fill ends it and is passed on).
+  void RenderMosaic(TRenderOrder order);
+  // Some orientation box is ticked; otherwise says so and returns false.
+  bool CheckAnyFlip();
+  // The library is too small for Distance and Repeat (message shown).
+  bool WeGetNotEnoughTiles(int32_t cols, int32_t rows);
+  // The orientation boxes as the tile choice wants them.
+  TVTData::TFlipSet FlipSet() const;
+  // Adds the flipped blocks the ticked boxes need and the library lacks,
+  // saving the library; unticks a box whose block is still missing.
+  void AddFlips(bool h, bool v, bool r);
+  // The bracket of every long operation of the window.
+  void SetForStartMosaic();
+  void SetForEndMosaic();
+  // Erases the cells of the work area that the pattern takes.
+  void EraseRun(uint8_t pattern);
+  void Replacemanually();
+  // Rebuilds the items of the grid's popup menu.
+  void InitPopUpMenu();
+  void DrawGrid1SelectCell(int col, int row, bool& canSelect);
+  void DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift);
+  void DrawGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y,
+                          bool doubleClick);
+  void Panel1MouseDown(Qt::MouseButton button);
   // (end of mosaic build and cell editing)
 
   // ---- Mosaic output ----
@@ -186,6 +211,21 @@ class TForm1 : public QMainWindow {
   void ChkInvertSelectionClick();
 
   // Mosaic build and cell editing handlers
+  void Mosaicall1Click();
+  void Randommosaic1Click();
+  void Smartmosaic1Click();
+  void SpeedButton7Click();
+  void Stopmosaicprocess1Click();
+  void Erasecell1Click();
+  void Eraseselection1Click();
+  void CheckBoard11Click();
+  void CheckBoard21Click();
+  void HLines1Click();
+  void VLines1Click();
+  void OnActionPopUpClick(int tag);
+  void OnDeletePopUpClick(int tag);
+  void OnOriginalPopUpClick(int tag);
+  void OnCandidatePopUpClick(int tag);
   // (end of mosaic build and cell editing handlers)
 
   // Mosaic output handlers
@@ -204,6 +244,18 @@ class TForm1 : public QMainWindow {
 
  private:
   // Mosaic build and cell editing state
+  // The progress bar of a run, on the side panel's foot.
+  class QProgressBar* FRunProgressBar = nullptr;
+  void CreateProgressBar(int maximum);
+  void FreeProgressBar();
+  // Redraws one cell from the tables at once.
+  void RedrawCell(int col, int row);
+  // Positions plan and mosaic on record n as the popup commands do.
+  void PositionOn(int32_t n);
+  // Fills the popup's three command items for a single cell.
+  void SingleCellItems(int col, int row, bool orientation);
+  void SelectionItems(const std::string& render, const std::string& erase, const std::string& save);
+  bool FMosaicRunning = false;
   // (end of mosaic build and cell editing state)
 
   // Mosaic output state

@@ -1,0 +1,267 @@
+// The mosaic build driver: the checks before a run, the work area, fixed
+// cells, stop, a run that runs out of tiles, and the texts it shows.
+#include <QApplication>
+#include <QProgressBar>
+
+#include "BuildFixture.h"
+#include "mainwin/v2mainBuildCore.h"
+#include "platform/qt/Application.h"
+#include "platform/qt/QtHooks.h"
+#include "tiledb/Match.h"
+
+using namespace mwtest;
+
+TEST(BuildRules, FormatElapsed) {
+  EXPECT_EQ(FormatElapsed(3725400), "1h:2m:5.4s");
+  EXPECT_EQ(FormatElapsed(59999), "0h:0m:59.9s");
+  EXPECT_EQ(FormatElapsed(0), "0h:0m:0.0s");
+  EXPECT_EQ(FormatElapsed(36000000 + 60000 * 59 + 7), "10h:59m:0.0s");
+}
+
+TEST(BuildRules, NotEnoughTilesForDistance) {
+  std::string m;
+  EXPECT_TRUE(NotEnoughTiles(8, 3, 0, 40, 30, m));
+  EXPECT_EQ(m,
+            "There are not enough tiles for current distance between tiles setting.\rYou need 9 tiles in the "
+            "library but have only 8.\rPlease decrease \"Distance\" value.");
+  EXPECT_FALSE(NotEnoughTiles(9, 3, 0, 40, 30, m));
+  // The window never needs more than the grid has.
+  EXPECT_FALSE(NotEnoughTiles(2, 999999999, 0, 2, 1, m));
+}
+
+TEST(BuildRules, NotEnoughTilesForRepeat) {
+  std::string m;
+  EXPECT_TRUE(NotEnoughTiles(33, 1, 3, 10, 10, m));
+  EXPECT_EQ(
+      m,
+      "There are not enough tiles for current tile repetition setting.\rYou need 34 tiles in the library "
+      "but have only 33.\rPlease increase \"Repeat\" value\ror set it to \"Auto\" to use as many "
+      "repetitons as needed.");
+  EXPECT_FALSE(NotEnoughTiles(34, 1, 3, 10, 10, m));
+  EXPECT_FALSE(NotEnoughTiles(1, 1, 0, 10, 10, m));  // "Auto"
+}
+
+TEST(BuildRules, WorkArea) {
+  const TBuildArea sel({2, 1, 4, 2}, false, 10, 10);
+  EXPECT_EQ(sel.Count(), 6);
+  EXPECT_TRUE(sel.Takes(2, 1));
+  EXPECT_FALSE(sel.Takes(5, 1));
+  const TBuildArea inv({2, 1, 4, 2}, true, 10, 10);
+  EXPECT_EQ(inv.Count(), 94);
+  EXPECT_FALSE(inv.Takes(3, 2));
+  EXPECT_TRUE(inv.Takes(0, 0));
+  // One cell means the whole grid, inverted or not.
+  const TBuildArea one({3, 3, 3, 3}, true, 10, 10);
+  EXPECT_EQ(one.Count(), 100);
+  EXPECT_TRUE(one.Takes(3, 3));
+}
+
+TEST(BuildRules, FlipSetAndEstimate) {
+  EXPECT_EQ(PackFlipSet(true, false, false, false), 0x00000001u);
+  EXPECT_EQ(PackFlipSet(false, true, true, true), 0x01010100u);
+  TTimeEstimate e;
+  e.Step(1000);
+  EXPECT_EQ(e.Text(10, 1), "(0h:0m:0.0s)/(0h:0m:0.0s) 10 - 1 = 9");
+  e.Step(1500);
+  e.Step(1700);
+  // Elapsed 500 before the last cell of 200; 7 cells left at 200 each.
+  EXPECT_EQ(e.Text(10, 3), "(0h:0m:0.5s)/(0h:0m:1.9s) 10 - 3 = 7");
+}
+
+namespace {
+using BuildTest = BuildFixture;
+}  // namespace
+
+TEST_F(BuildTest, WholeGridRunFillsEveryCellAndRestoresTheCommands) {
+  TForm1& f = Open();
+  ASSERT_TRUE(f.Mosaicall1->isEnabled());
+  f.Mosaicall1->trigger();
+  for (int32_t link : Links(f)) EXPECT_GT(link, 0);
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(f.ProjectModified());
+  EXPECT_FALSE(LongOperationRunning);
+  EXPECT_EQ(f.StatusText(0), "100%");
+  EXPECT_EQ(Application->Title, ProductCaption);
+  EXPECT_TRUE(f.RBTarget1->isChecked());
+  EXPECT_TRUE(f.VTMosaic1.ShowThumbs);
+  EXPECT_TRUE(f.Mosaicall1->isEnabled());
+  EXPECT_FALSE(f.Stopmosaicprocess1->isEnabled());
+  EXPECT_FALSE(f.SpeedButton9->isEnabled());
+  EXPECT_TRUE(f.SaveVTP1->isEnabled());
+  EXPECT_TRUE(f.Openvtp1->isEnabled());
+  EXPECT_TRUE(f.File1->menuAction()->isEnabled());
+  EXPECT_EQ(f.Panel1->findChild<QProgressBar*>(), nullptr);
+  // The plan's sort index lives only during a run.
+  EXPECT_EQ(f.VTPlan1.IndexKeySize, 0);
+  // The blue quarter of the source gets the blue tile, the red rest the red one.
+  f.VTMosaic1.MoveTo(1);
+  const int32_t blue = f.VTMosaic1.CurLink;
+  f.VTMosaic1.MoveTo(12);
+  EXPECT_NE(f.VTMosaic1.CurLink, blue);
+  f.VTLib1.MoveTo(blue);
+  EXPECT_NE(f.VTLib1.CurPath.find("p2.jpg"), std::string::npos);
+}
+
+TEST_F(BuildTest, RandomAndSmartOrdersFillTheSameCells) {
+  TForm1& f = Open();
+  f.Randommosaic1Click();
+  const std::vector<int32_t> random = Links(f);
+  for (int32_t link : random) EXPECT_GT(link, 0);
+  f.DrawGrid1->SetSelection({0, 0, 3, 2});
+  f.Eraseselection1Click();
+  for (int32_t link : Links(f)) EXPECT_EQ(link, 0);
+  f.DrawGrid1->SetSelection({0, 0, 0, 0});
+  f.Smartmosaic1Click();
+  // Distance 0 and no repeat limit: every cell takes its nearest tile whatever the order.
+  EXPECT_EQ(Links(f), random);
+}
+
+TEST_F(BuildTest, RerunRefusesTilesStillStandingNearby) {
+  TForm1& f = Open();
+  f.Mosaicall1Click();
+  const std::vector<int32_t> first = Links(f);
+  f.Mosaicall1Click();
+  // The placement grid starts with the old links: no cell may keep its tile.
+  const std::vector<int32_t> second = Links(f);
+  for (size_t i = 0; i < first.size(); ++i) EXPECT_NE(first[i], second[i]) << i;
+}
+
+TEST_F(BuildTest, DistanceTooLargeRefusesTheRun) {
+  TForm1& f = Open();
+  f.SpinRadius2->SetValue(3);  // 3 x 3 = 9 tiles needed, 6 present
+  f.Mosaicall1Click();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text,
+            "There are not enough tiles for current distance between tiles setting.\rYou need 9 tiles in the "
+            "library but have only 6.\rPlease decrease \"Distance\" value.");
+  EXPECT_EQ(Boxes[0].Caption, ProductCaption);
+  EXPECT_EQ(Boxes[0].Flags, unsigned(MB_OK | MB_ICONERROR));
+  for (int32_t link : Links(f)) EXPECT_EQ(link, 0);
+  EXPECT_FALSE(f.ProjectModified());
+}
+
+TEST_F(BuildTest, RepeatTooSmallRefusesTheRun) {
+  TForm1& f = Open();
+  f.SpinRepetition2->SetValue(1);  // 12 cells, 6 tiles once each
+  f.Smartmosaic1Click();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].Text.find("You need 12 tiles in the library but have only 6."), std::string::npos);
+  f.SpinRepetition2->SetValue(2);
+  Boxes.clear();
+  f.Smartmosaic1Click();
+  EXPECT_TRUE(Boxes.empty());
+  for (int32_t link : Links(f)) EXPECT_GT(link, 0);
+}
+
+TEST_F(BuildTest, NoOrientationNoRun) {
+  TForm1& f = Open();
+  f.CBFlipOriginal->setChecked(false);
+  f.Mosaicall1Click();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Please check any tile orienitation(s) to use.");
+  for (int32_t link : Links(f)) EXPECT_EQ(link, 0);
+}
+
+TEST_F(BuildTest, SelectionAndInvertedSelection) {
+  TForm1& f = Open();
+  f.DrawGrid1->SetSelection({1, 0, 2, 1});
+  f.Mosaicall1Click();
+  std::vector<int32_t> links = Links(f);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(links[size_t(r * 4 + c)] > 0, c >= 1 && c <= 2 && r <= 1) << c << r;
+  // The selection comes back after the run.
+  EXPECT_EQ(f.DrawGrid1->Selection(), (TGridRect{1, 0, 2, 1}));
+  f.ChkInvertSelection->setChecked(true);
+  f.ChkFixAuto->setChecked(true);
+  f.Mosaicall1Click();
+  for (int32_t link : Links(f)) EXPECT_GT(link, 0);
+}
+
+TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
+  TForm1& f = Open();
+  const Bitmap24 tile = Solid(8, 6, RGB(1, 2, 3));
+  ASSERT_TRUE(f.VTMosaic1.SetRecordBitmap(5, tile, CustomTileLink, 8, 6, 0, 0, 8, 6, "custom.bmp"));
+  f.Mosaicall1Click();
+  f.VTMosaic1.MoveTo(5);
+  EXPECT_EQ(f.VTMosaic1.CurLink, CustomTileLink);
+  // Fix auto keeps every tile standing: a new run changes nothing.
+  f.ChkFixAuto->setChecked(true);
+  const std::vector<int32_t> before = Links(f);
+  f.VTMosaic1.Modified = 0;
+  f.Mosaicall1Click();
+  EXPECT_EQ(Links(f), before);
+  EXPECT_FALSE(f.ProjectModified());
+  // Without "Fix custom" the hand-placed tile is replaced.
+  f.ChkFixAuto->setChecked(false);
+  f.ChkFixManual->setChecked(false);
+  f.Mosaicall1Click();
+  f.VTMosaic1.MoveTo(5);
+  EXPECT_GT(f.VTMosaic1.CurLink, 0);
+  EXPECT_LT(f.VTMosaic1.CurLink, CustomTileLink);
+}
+
+TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
+  TForm1& f = Open();
+  int pumps = 0;
+  SetPumpHook([&] {
+    if (LongOperationRunning && ++pumps == 3) {
+      // The window is usable during a run: stop is, the file commands are not.
+      EXPECT_TRUE(f.Stopmosaicprocess1->isEnabled());
+      EXPECT_TRUE(f.SpeedButton9->isEnabled());
+      EXPECT_FALSE(f.SaveVTP1->isEnabled());
+      EXPECT_FALSE(f.Mosaicall1->isEnabled());
+      EXPECT_FALSE(f.SpeedButton7->isEnabled());
+      EXPECT_NE(f.Panel1->findChild<QProgressBar*>(), nullptr);
+      // Written after the previous cell's pump.
+      EXPECT_EQ(f.StatusText(0), "16%");
+      const std::string estimate = f.StatusText(1);
+      EXPECT_EQ(estimate.substr(estimate.size() - 12), " 12 - 2 = 10") << estimate;
+      EXPECT_EQ(Application->Title, ProductCaption + " 16%");
+      f.SpeedButton9->click();
+    }
+  });
+  f.Mosaicall1Click();
+  std::vector<int32_t> links = Links(f);
+  for (size_t i = 0; i < links.size(); ++i) EXPECT_EQ(links[i] > 0, i < 3) << i;
+  EXPECT_FALSE(LongOperationRunning);
+  EXPECT_FALSE(f.FStopRequested);
+  EXPECT_EQ(Application->Title, ProductCaption);
+  EXPECT_TRUE(f.Mosaicall1->isEnabled());
+  EXPECT_TRUE(f.SaveVTP1->isEnabled());
+}
+
+TEST_F(BuildTest, RunningOutOfTilesEndsTheRunAndPassesTheError) {
+  TForm1& f = Open();
+  for (int32_t r = 1; r <= f.VTLib1.RecordCount; ++r) f.VTLib1.SetRecordFlag(r, 251);
+  f.VTLib1.MatchDataChanged();
+  EXPECT_THROW(f.Mosaicall1Click(), ERunOutOfTiles);
+  EXPECT_FALSE(LongOperationRunning);
+  EXPECT_EQ(Application->Title, ProductCaption);
+  EXPECT_TRUE(f.Mosaicall1->isEnabled());
+  EXPECT_EQ(f.Panel1->findChild<QProgressBar*>(), nullptr);
+  for (int32_t link : Links(f)) EXPECT_EQ(link, 0);
+}
+
+TEST_F(BuildTest, FlippedBlocksAreAddedAsTickedAndSavedOnce) {
+  TForm1& f = Open();
+  f.CBFlipV->setChecked(true);
+  f.CBRota180->setChecked(true);
+  f.Mosaicall1Click();
+  EXPECT_EQ(f.VTLib1.RecordCount, 18);
+  EXPECT_EQ(f.VTLib1.FlipKinds[1], TVTData::fkVertical);
+  EXPECT_EQ(f.VTLib1.FlipKinds[2], TVTData::fkRotate180);
+  EXPECT_TRUE(f.CBFlipV->isChecked());
+  TVTData reread;
+  reread.SetBaseName(f.VTLib1.BaseName());
+  EXPECT_EQ(reread.RecordCount, 18);
+  for (int32_t link : Links(f)) {
+    EXPECT_GT(link, 0);
+    EXPECT_LE(link, 6);  // flipped copies are stored by their original's number
+  }
+  // Only "Original": the library file is left alone.
+  const auto stamp = std::filesystem::last_write_time(f.VTLib1.BaseName());
+  f.CBFlipV->setChecked(false);
+  f.CBRota180->setChecked(false);
+  f.AddFlips(false, false, false);
+  EXPECT_EQ(std::filesystem::last_write_time(f.VTLib1.BaseName()), stamp);
+}
