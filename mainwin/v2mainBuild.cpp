@@ -26,18 +26,29 @@ class TFinally {
   std::function<void()> F;
 };
 
-// Right presses on the side panel, which has no mouse events of its own.
-class TPanelMouse : public QObject {
+// Right presses on the side panel, which has no mouse events of its own, and
+// the window's close while a run is on the stack: the run would go on in a
+// window that is gone, so the close waits and the run is asked to stop.
+class TBuildEvents : public QObject {
  public:
-  explicit TPanelMouse(TForm1* form) : QObject(form), Form(form) {}
+  // Events also arrive while the window is built and taken down, so the
+  // filter compares with pointers of its own.
+  explicit TBuildEvents(TForm1* form) : QObject(form), Form(form), Window(form), Panel(form->Panel1) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonPress)
+    if (watched == Panel && event->type() == QEvent::MouseButtonPress)
       Form->Panel1MouseDown(static_cast<QMouseEvent*>(event)->button());
+    if (watched == Window && event->type() == QEvent::Close && LongOperationRunning) {
+      Form->Stopmosaicprocess1Click();
+      event->ignore();
+      return true;
+    }
     return QObject::eventFilter(watched, event);
   }
 
  private:
   TForm1* Form;
+  QObject* Window;
+  QObject* Panel;
 };
 
 void EnableMenu(QMenu* menu, bool enabled) {
@@ -102,7 +113,9 @@ void TForm1::ConnectBuildCommands() {
   connect(DrawGrid1, &TDrawGrid::OnSelectCell, this, &TForm1::DrawGrid1SelectCell);
   connect(DrawGrid1, &TDrawGrid::OnKeyDown, this, &TForm1::DrawGrid1KeyDown);
   connect(DrawGrid1, &TDrawGrid::OnMouseDown, this, &TForm1::DrawGrid1MouseDown);
-  Panel1->installEventFilter(new TPanelMouse(this));
+  auto* filter = new TBuildEvents(this);
+  Panel1->installEventFilter(filter);
+  installEventFilter(filter);
 }
 
 // ---- the long-operation bracket ------------------------------------------------

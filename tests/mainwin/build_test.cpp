@@ -265,3 +265,42 @@ TEST_F(BuildTest, FlippedBlocksAreAddedAsTickedAndSavedOnce) {
   f.AddFlips(false, false, false);
   EXPECT_EQ(std::filesystem::last_write_time(f.VTLib1.BaseName()), stamp);
 }
+
+TEST_F(BuildTest, ClosingDuringARunStopsItAndKeepsTheWindow) {
+  TForm1& f = Open();
+  int pumps = 0;
+  SetPumpHook([&] {
+    if (LongOperationRunning && ++pumps == 2) f.close();
+  });
+  f.Mosaicall1Click();
+  EXPECT_TRUE(f.isVisible());
+  std::vector<int32_t> links = Links(f);
+  for (size_t i = 0; i < links.size(); ++i) EXPECT_EQ(links[i] > 0, i < 2) << i;
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(BuildTest, CommandStateAndTheRenderButton) {
+  TForm1& f = NewForm();
+  f.SetButtonsOnOff();
+  EXPECT_FALSE(f.Mosaicall1->isEnabled());
+  EXPECT_FALSE(f.SpeedButton7->isEnabled());
+  EXPECT_FALSE(f.Stopmosaicprocess1->isEnabled());
+  Form.reset();
+  TForm1& g = Open();
+  g.SetButtonsOnOff();
+  for (QAction* a : {g.Mosaicall1, g.Randommosaic1, g.Smartmosaic1}) EXPECT_TRUE(a->isEnabled());
+  EXPECT_TRUE(g.SpeedButton7->isEnabled());
+  EXPECT_TRUE(g.Erasecell1->isEnabled());
+  EXPECT_FALSE(g.Eraseselection1->isEnabled());
+  EXPECT_FALSE(g.Specialerasing1->menuAction()->isEnabled());
+  g.DrawGrid1->SetSelection({0, 0, 1, 0});
+  g.SetButtonsOnOff();
+  EXPECT_TRUE(g.Eraseselection1->isEnabled());
+  EXPECT_TRUE(g.Specialerasing1->menuAction()->isEnabled());
+  // "Render mosaic" runs the default mode on the selection.
+  DefaultRenderMode = roRandom;
+  g.SpeedButton7->click();
+  const std::vector<int32_t> links = Links(g);
+  for (size_t i = 0; i < links.size(); ++i) EXPECT_EQ(links[i] > 0, i < 2) << i;
+  DefaultRenderMode = roSmart;
+}
