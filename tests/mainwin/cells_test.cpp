@@ -1,6 +1,8 @@
 // Cell editing: erase commands and patterns, the Del key, and the grid's
 // context menus with their candidate tiles.
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QTimer>
 
 #include "BuildFixture.h"
 #include "mainwin/v2mainBuildCore.h"
@@ -235,4 +237,25 @@ TEST_F(CellsTest, SidePanelPopupHasTheSelectionCommands) {
   EXPECT_EQ(Item(f, 0)->Caption, "Render cells from ");
   EXPECT_EQ(Item(f, 1)->Caption, "Erase cells from ");
   EXPECT_EQ(Item(f, 2)->Caption, "Save cells from ");
+}
+
+TEST_F(CellsTest, RightClickOnTheGridShowsThePopup) {
+  TForm1& f = Built();
+  f.DrawGrid1->SetSelection({0, 0, 1, 1});
+  QStringList shown;
+  QTimer::singleShot(200, [&] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* a : menu->actions())
+        if (a->isVisible()) shown << a->text();
+      menu->close();
+    }
+  });
+  // The press, then the context-menu request the platform sends after it.
+  const QPoint p = CellCentre(f, 0, 0);
+  QTest::mousePress(f.DrawGrid1->viewport(), Qt::RightButton, {}, p);
+  QContextMenuEvent request(QContextMenuEvent::Mouse, p, f.DrawGrid1->viewport()->mapToGlobal(p));
+  QApplication::sendEvent(f.DrawGrid1->viewport(), &request);
+  QTest::mouseRelease(f.DrawGrid1->viewport(), Qt::RightButton, {}, p);
+  ASSERT_EQ(shown.size(), 3);
+  EXPECT_EQ(shown[0].toStdString(), "Render cells from 1x1 to 2x2");
 }
