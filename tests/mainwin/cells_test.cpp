@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "BuildFixture.h"
+#include "dialogs/TilePreview.h"
 #include "mainwin/v2mainBuildCore.h"
 #include "platform/qt/QtHooks.h"
 
@@ -258,4 +259,24 @@ TEST_F(CellsTest, RightClickOnTheGridShowsThePopup) {
   QTest::mouseRelease(f.DrawGrid1->viewport(), Qt::RightButton, {}, p);
   ASSERT_EQ(shown.size(), 3);
   EXPECT_EQ(shown[0].toStdString(), "Render cells from 1x1 to 2x2");
+}
+
+TEST_F(CellsTest, ShowFileOpensThePreviewOfTheCellsTile) {
+  TForm1& f = Built();
+  const QPoint p = CellCentre(f, 2, 1);
+  f.DrawGrid1MouseDown(Qt::RightButton, {}, p.x(), p.y(), false);
+  f.VTMosaic1.MoveTo(7);
+  const std::string path = f.VTMosaic1.CurPath;
+  f.VTMosaic1.MoveTo(1);  // the command positions the tables itself
+  std::string title, label;
+  QTimer::singleShot(200, [&] {
+    if (auto* prev = qobject_cast<TTilePrev*>(QApplication::activeModalWidget())) {
+      title = prev->windowTitle().toStdString();
+      label = prev->Label1->text().toStdString();
+      prev->close();
+    }
+  });
+  Item(f, 0)->Click();
+  EXPECT_EQ(title, path.substr(path.find_last_of('/') + 1) + " (80x60)");
+  EXPECT_EQ(label, path);
 }
