@@ -29,6 +29,7 @@ extern uint8_t DefaultRenderMode;
 extern bool LongOperationRunning;
 extern bool WizardShownOnce;
 extern const std::string ProductCaption;
+class TSrcSetup;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -141,6 +142,16 @@ class TForm1 : public QMainWindow {
   void SetSourceButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectSourceCommands();
+  // The source setup window, made on first use (at start-up in the program).
+  TSrcSetup& SourceSetup();
+  // Shows the source setup modally with the picture loaded; a picture that
+  // cannot be read or shown raises "Wrong format...".
+  void ShowPictureInSourceSetup(const std::string& fileName);
+  // The source setup loads the open project's source picture, when it exists.
+  void LoadProjectSource();
+  // The setup wrote a new project: list it, open it with the mosaic as a copy
+  // of the plan, and save it once.
+  void SourceProjectCreated(const std::string& projectFile, const std::string& pictureFile);
   // (end of source image)
 
   // ---- Files -------------------------------------------------------------------------
@@ -195,6 +206,8 @@ class TForm1 : public QMainWindow {
   // (end of new library and library commands handlers)
 
   // Source image handlers
+  void Opensource1Click();
+  void Sourceimage1Click();
   // (end of source image handlers)
 
  protected:
