@@ -383,9 +383,12 @@ void TSrcSetup::BitBtn2Click() {
   Bitmap24 cropped;
   CropImage1->GetCroppedBitmap(cropped, 1, 1);
   if (CheckBox2->isChecked()) {
+    // An empty crop is refused by the plan; it must not zero the library's aspect first.
     const TPoint aspect = StretchTileAspect(info.SourceRect, x, y);
-    FLibrary.XScale = aspect.X;
-    FLibrary.YScale = aspect.Y;
+    if (aspect.X > 0 && aspect.Y > 0) {
+      FLibrary.XScale = aspect.X;
+      FLibrary.YScale = aspect.Y;
+    }
   }
   FLibrary.CreatePlan(project, cropped, info, y, x);
   if (OnProjectCreated) OnProjectCreated(project, info.SourcePath);

@@ -144,6 +144,9 @@ class TForm1 : public QMainWindow {
   void ConnectSourceCommands();
   // The source setup window, made on first use (at start-up in the program).
   TSrcSetup& SourceSetup();
+  // Before the setup is shown: its "Grid" box from the view, and "Stretch
+  // tiles" only where stretching is allowed (off when hidden).
+  void PrepareSourceSetup();
   // Shows the source setup modally with the picture loaded; a picture that
   // cannot be read or shown raises "Wrong format...".
   void ShowPictureInSourceSetup(const std::string& fileName);

@@ -27,6 +27,13 @@ TSrcSetup& TForm1::SourceSetup() {
   return *SrcSetup;
 }
 
+void TForm1::PrepareSourceSetup() {
+  TSrcSetup& setup = SourceSetup();
+  setup.CheckBox1->setChecked(setup.CropImage1->ShowCells());
+  setup.CheckBox2->setVisible(FStretchTiles);
+  if (!FStretchTiles) setup.CheckBox2->setChecked(false);
+}
+
 void TForm1::Opensource1Click() {
   if (!LibraryOpen()) return;
   TSrcSetup& setup = SourceSetup();
@@ -34,6 +41,7 @@ void TForm1::Opensource1Click() {
   if (setup.OpenPictureDialog1.Execute(this)) {
     const std::string fileName = setup.OpenPictureDialog1.FileName;
     setup.OpenImage(fileName);
+    PrepareSourceSetup();
     setup.exec();
     SetLastPath("Source", fileName);
     ShowStatus();
@@ -45,8 +53,7 @@ void TForm1::Sourceimage1Click() {
   if (!LibraryOpen()) throw EVitrane("Please open library first!");
   TSrcSetup& setup = SourceSetup();
   TEnCropImage& view = *setup.CropImage1;
-  setup.CheckBox1->setChecked(view.ShowCells());
-  setup.CheckBox2->setVisible(FStretchTiles);
+  PrepareSourceSetup();
   if (ProjectOpen() && setup.HasPicture()) {
     setup.SpinEdit1->SetValue(VTPlan1.Columns);
     setup.SpinEdit2->SetValue(VTPlan1.Rows);
@@ -65,6 +72,7 @@ void TForm1::ShowPictureInSourceSetup(const std::string& fileName) {
   TSrcSetup& setup = SourceSetup();
   try {
     setup.OpenImage(fileName);
+    PrepareSourceSetup();
     setup.exec();
     ShowStatus();
   } catch (const std::exception&) {

@@ -7,6 +7,7 @@
 
 #include "common/ScratchDir.h"
 #include "platform/Bmp.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -180,6 +181,18 @@ TEST_F(SrcSetupTest, StretchTilesGivesTheLibraryTheCellAspect) {
   EXPECT_EQ(Library.XScale, 3333);
   EXPECT_EQ(Library.YScale, 7500);
   EXPECT_EQ(CreatedSource, file);
+}
+
+TEST_F(SrcSetupTest, ApplyWithoutPictureIsRefusedAndKeepsTheLibraryAspect) {
+  Setup->CheckBox2->setChecked(true);
+  SetFileDialogHook([&](const TOpenDialog&, bool) {
+    return std::optional<TFileChoice>({{Dir / "e.vtp"}, 1});
+  });
+  EXPECT_THROW(Setup->BitBtn2Click(), EVitrane);
+  EXPECT_EQ(Library.XScale, 4);
+  EXPECT_EQ(Library.YScale, 3);
+  EXPECT_FALSE(FileExists(Dir / "e.vtp"));
+  EXPECT_TRUE(Created.empty());
 }
 
 TEST_F(SrcSetupTest, CancelledJpegQualityLeavesThePictureUnsaved) {
