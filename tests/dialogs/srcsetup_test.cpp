@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "common/ScratchDir.h"
+#include "dialogs/CorrectTools.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -193,6 +194,23 @@ TEST_F(SrcSetupTest, ApplyWithoutPictureIsRefusedAndKeepsTheLibraryAspect) {
   EXPECT_EQ(Library.YScale, 3);
   EXPECT_FALSE(FileExists(Dir / "e.vtp"));
   EXPECT_TRUE(Created.empty());
+}
+
+TEST_F(SrcSetupTest, CorrectionToolsChangeThePictureShownOnOk) {
+  const std::string file = Dir / "c.bmp";
+  WriteBMPFile(Solid(40, 30, RGB(100, 100, 100)), file);
+  Setup->OpenImage(file);
+  QTimer::singleShot(0, [] {
+    auto* tools = qobject_cast<TPicTools*>(QApplication::activeModalWidget());
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(tools->FOriginalBitmap.Width(), 40);
+    tools->sLightness->setValue(128);
+    tools->BitBtn4->click();
+  });
+  Setup->Picturecorrection1->trigger();
+  EXPECT_EQ(Setup->CropImage1->Picture().Pixel(5, 5), RGB(177, 177, 177));  // 100 + 128 * 155 / 256, truncated
+  EXPECT_EQ(Setup->CropImage1->OriginalImg.Bitmap.Pixel(5, 5), RGB(100, 100, 100));
+  EXPECT_EQ(Setup->CropImage1->PictureFileName(), file);
 }
 
 TEST_F(SrcSetupTest, CancelledJpegQualityLeavesThePictureUnsaved) {
