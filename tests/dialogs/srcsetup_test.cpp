@@ -208,7 +208,8 @@ TEST_F(SrcSetupTest, CorrectionToolsChangeThePictureShownOnOk) {
     tools->BitBtn4->click();
   });
   Setup->Picturecorrection1->trigger();
-  EXPECT_EQ(Setup->CropImage1->Picture().Pixel(5, 5), RGB(177, 177, 177));  // 100 + 128 * 155 / 256, truncated
+  // 100 + 128 * 155 / 256, truncated
+  EXPECT_EQ(Setup->CropImage1->Picture().Pixel(5, 5), RGB(177, 177, 177));
   EXPECT_EQ(Setup->CropImage1->OriginalImg.Bitmap.Pixel(5, 5), RGB(100, 100, 100));
   EXPECT_EQ(Setup->CropImage1->PictureFileName(), file);
 }
