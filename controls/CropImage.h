@@ -105,6 +105,8 @@ class TCropImage : public QWidget {
   // Whether the frame counts for the read-out: the enhanced view asks
   // PictureCrops instead of the frame's current visibility.
   virtual bool FrameCounts() const;
+  // A picture that came from elsewhere has no file name.
+  void ForgetPictureFileName() { FPictureFileName.clear(); }
   TCropRules Rules;
 
   bool eventFilter(QObject* watched, QEvent* event) override;

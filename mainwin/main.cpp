@@ -3,6 +3,7 @@
 
 #include "dialogs/DlgTileNotFound.h"
 #include "dialogs/MySplash.h"
+#include "dialogs/SrcSetup.h"
 #include "formats/Registrations.h"
 #include "mainwin/v2main.h"
 #include "platform/qt/Application.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
   app.Title = "Vitrane";
 
   Form1 = new TForm1;
+  Form1->SourceSetup();
   TileNotFoundDlg = new TTileNotFoundDlg(Form1);
   // A last library or project that cannot be read is reported, not fatal.
   RunGuarded([] { Form1->StartUpSetup(); });

@@ -29,6 +29,7 @@ extern uint8_t DefaultRenderMode;
 extern bool LongOperationRunning;
 extern bool WizardShownOnce;
 extern const std::string ProductCaption;
+class TSrcSetup;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -166,6 +167,19 @@ class TForm1 : public QMainWindow {
   void SetSourceButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectSourceCommands();
+  // The source setup window, made on first use (at start-up in the program).
+  TSrcSetup& SourceSetup();
+  // Before the setup is shown: its "Grid" box from the view, and "Stretch
+  // tiles" only where stretching is allowed (off when hidden).
+  void PrepareSourceSetup();
+  // Shows the source setup modally with the picture loaded; a picture that
+  // cannot be read or shown raises "Wrong format...".
+  void ShowPictureInSourceSetup(const std::string& fileName);
+  // The source setup loads the open project's source picture, when it exists.
+  void LoadProjectSource();
+  // The setup wrote a new project: list it, open it with the mosaic as a copy
+  // of the plan, and save it once.
+  void SourceProjectCreated(const std::string& projectFile, const std::string& pictureFile);
   // (end of source image)
 
   // ---- Files -------------------------------------------------------------------------
@@ -235,6 +249,8 @@ class TForm1 : public QMainWindow {
   // (end of new library and library commands handlers)
 
   // Source image handlers
+  void Opensource1Click();
+  void Sourceimage1Click();
   // (end of source image handlers)
 
  protected:

@@ -53,6 +53,7 @@ void TForm1::OpenVTP(const std::string& fileName) {
   if (!VTPlan1.LibraryPath.empty() && FileExists(VTPlan1.LibraryPath))
     VTLib1.SetBaseName(VTPlan1.LibraryPath);
   FitToWindow();
+  LoadProjectSource();
   SetLastPath("Project", fileName);
   InsertRecentFile(fileName);
   SetButtonsOnOff();
@@ -141,7 +142,7 @@ void TForm1::Revertproject1Click() {
 void TForm1::OpenPictureByName(const std::string& fileName) {
   if (!LibraryOpen()) throw EVitrane("Please open library first!");
   if (!FileExists(fileName)) throw EFileError("File: " + fileName + " not found.");
-  // The source setup that crops the picture into a project is a later window.
+  ShowPictureInSourceSetup(fileName);
 }
 
 QMenu* TForm1::RecentMenuFor(const std::string& fileName, std::string& section, std::string& key) const {
