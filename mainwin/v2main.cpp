@@ -408,7 +408,6 @@ void TForm1::FormDestroy() {
 void TForm1::SetButtonsOnOff() {
   const bool lib = LibraryOpen(), project = ProjectOpen(), modified = ProjectModified();
   const bool idle = !LongOperationRunning;
-  SpeedButton3->setEnabled(false);  // the source setup is not part of this window yet
   SpeedButton5->setEnabled(modified);
   SpeedButton6->setEnabled(false);
   SpeedButton7->setEnabled(false);
