@@ -1,0 +1,287 @@
+// Mosaic output without a window. Kept free of Qt so that tests and the
+// benchmark drive the same loops the main window runs.
+#include "mainwin/v2mainOutputRender.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "formats/BandStream.h"
+#include "formats/BandWriter.h"
+#include "formats/JpegDensity.h"
+#include "imaging/TileRender.h"
+#include "platform/Bmp.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Jpeg.h"
+#include "platform/Rounding.h"
+#include "tiledb/VTData.h"
+
+int OutputCellEdge(int size, int count, int i) {
+  return count <= 0 ? 0 : int(RoundDiv(int64_t(size) * i, count));
+}
+
+TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
+  FWidth = job.Settings.Width;
+  FHeight = job.Settings.Height;
+}
+
+TRect TCellRenderer::CellRect(int c, int r) const {
+  const TCellArea& a = FJob.Area;
+  return TRect(OutputCellEdge(FWidth, a.Cols, c), OutputCellEdge(FHeight, a.Rows, r),
+               OutputCellEdge(FWidth, a.Cols, c + 1), OutputCellEdge(FHeight, a.Rows, r + 1));
+}
+
+TRect TCellRenderer::SourceRegion(int c, int r) const {
+  const TVTData& plan = *FJob.Plan;
+  const TRect& s = plan.SourceRect;
+  const int gc = FJob.Area.Col0 + c, gr = FJob.Area.Row0 + r;
+  const int sw = s.Right - s.Left, sh = s.Bottom - s.Top;
+  return TRect(OutputCellEdge(sw, plan.Columns, gc) + s.Left, OutputCellEdge(sh, plan.Rows, gr) + s.Top,
+               OutputCellEdge(sw, plan.Columns, gc + 1) + s.Left,
+               OutputCellEdge(sh, plan.Rows, gr + 1) + s.Top);
+}
+
+void TCellRenderer::EnsureSourceLoaded() {
+  if (FSourceLoaded) return;
+  const std::string& path = FJob.Plan->SourcePath;
+  if (path.empty() || !FileExists(path)) return;
+  FSource.LoadFromFile(path);
+  FSourceLoaded = true;
+}
+
+void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
+  TVTData& mosaic = *FJob.Mosaic;
+  TVTData& plan = *FJob.Plan;
+  const int32_t record = (FJob.Area.Row0 + r) * FJob.GridColumns + FJob.Area.Col0 + c + 1;
+  mosaic.MoveTo(record);
+  plan.MoveTo(record);
+  const TRect cr = CellRect(c, r);
+  const TRect src = SourceRegion(c, r);
+  const int cw = cr.Right - cr.Left, ch = cr.Bottom - cr.Top;
+  const TOutputSettings& s = FJob.Settings;
+  // Detailed blend reads the whole source picture, loaded on the first cell.
+  if (s.BlendAlpha > 0 && s.DetailedBlend) EnsureSourceLoaded();
+
+  auto renderStored = [&] {
+    RenderCellImage(mosaic.DisplayBitmap, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha,
+                    plan.DisplayBitmap, s.DetailedBlend, plan.SourcePath, FSourceLoaded ? &FSource : nullptr,
+                    src.Left, src.Top, src.Right, src.Bottom, cell);
+  };
+  if (!FJob.UseOriginalFiles) return renderStored();
+
+  const std::string& path = mosaic.CurPath;
+  if (!path.empty() && FileExists(path)) return renderStored();
+  if (path.empty()) {
+    // An empty cell: the background is the source picture when allowed.
+    if (FJob.DetailedBackground) EnsureSourceLoaded();
+    if (FJob.DetailedBackground && FSourceLoaded) {
+      RenderTileFromBitmap(FSource, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
+                           cell);
+    } else {
+      cell.SetSize(cw, ch);
+      StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
+    }
+    return;
+  }
+  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource)
+    FAnswer = FJob.AskTileNotFound ? FJob.AskTileNotFound(path) : tnfAuto;
+  int answer = FAnswer;
+  if (answer == tnfAutoSource && !FileExists(plan.SourcePath)) answer = tnfAuto;
+  switch (answer) {
+    case tnfReplaceAllRest:
+      FJob.UseOriginalFiles = false;
+      renderStored();
+      break;
+    case tnfAutoSource:
+      RenderTileFromFile(plan.SourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
+                         s.Sharpen, cell);
+      break;
+    case tnfCancel:
+      if (FJob.StopRequested) *FJob.StopRequested = true;
+      // The cell keeps the background colour.
+      cell.SetSize(cw, ch);
+      cell.Fill(s.BorderColor);
+      break;
+    default:
+      renderStored();
+  }
+}
+
+namespace {
+
+// Remembers the mosaic table's thumbnail switch and turns it on for the run,
+// so that DisplayBitmap is the stored thumbnail; restores it also on a throw.
+// The renderer's picture cache is let go at the end of every run.
+class TRunScope {
+ public:
+  explicit TRunScope(TVTData& mosaic) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+    mosaic.ShowThumbs = true;
+  }
+  ~TRunScope() {
+    FMosaic.ShowThumbs = FShowThumbs;
+    ReleaseTileRenderCache();
+  }
+  TRunScope(const TRunScope&) = delete;
+  TRunScope& operator=(const TRunScope&) = delete;
+
+ private:
+  TVTData& FMosaic;
+  bool FShowThumbs;
+};
+
+void Report(const TOutputJob& job, const std::string& text) {
+  if (job.Status) job.Status(text);
+}
+
+// Visits every cell of the area row by row, handing each rendered cell with
+// its position in the full picture to put; false when the run was stopped.
+template <typename Put>
+bool RenderCells(TOutputJob& job, Put put) {
+  TCellRenderer renderer(job);
+  const TCellArea& a = job.Area;
+  const int total = a.Cols * a.Rows;
+  int done = 0;
+  Bitmap24 cell;
+  for (int r = 0; r < a.Rows; ++r) {
+    for (int c = 0; c < a.Cols; ++c) {
+      renderer.RenderCell(c, r, cell);
+      const TRect rect = renderer.CellRect(c, r);
+      put(job.Settings.BorderLeft + rect.Left, job.Settings.BorderTop + rect.Top, cell);
+      ++done;
+      if (job.Progress) job.Progress(done, total);
+      if (job.Stopped()) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
+  const TOutputSettings& s = job.Settings;
+  TRunScope scope(*job.Mosaic);
+  poster.SetSize(s.FullWidth(), s.FullHeight());
+  poster.Fill(s.BorderColor);
+  const bool done = RenderCells(job, [&](int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
+  if (!done) return false;
+  if (s.GridWidth > 0) {
+    Report(job, "Grid...");
+    DrawPosterGrid(poster, s, job.Area.Cols, job.Area.Rows);
+  }
+  return true;
+}
+
+void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int rows) {
+  const int g = s.GridWidth;
+  if (g <= 0 || cols <= 0 || rows <= 0) return;
+  const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
+  // A pen of width g is centred across the line it draws; the line's end
+  // point is left out, as the graphics device does.
+  const int half = g / 2;
+  const int right = int(RoundHalfEven(L + W - g / 2.0));
+  const int bottom = int(RoundHalfEven(T + H - g / 2.0));
+  for (int u = 0; u <= rows; ++u) {
+    const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
+    poster.FillRect(TRect(L, y - half, right, y - half + g), s.GridColor);
+  }
+  for (int v = 0; v <= cols; ++v) {
+    const int x = int(RoundHalfEven(double(W) / cols * v - g / 2.0)) + L;
+    poster.FillRect(TRect(x - half, T, x - half + g, bottom), s.GridColor);
+  }
+}
+
+void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s) {
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  if (ext == ".JPG") {
+    // The density is patched into the finished file before it replaces the
+    // user's one, so a failure leaves the old file as it was.
+    const std::string temp = fileName + ".part";
+    try {
+      WriteFileReplacing(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
+      SetJPEGDensity(temp, s.DPI, s.DPI);
+    } catch (...) {
+      DeleteFile(temp);
+      throw;
+    }
+    ReplaceFile(temp, fileName);
+  } else if (ext == ".TIF") {
+    SaveBitmapAsTIFF(fileName, poster, s.DPI, 2);
+  } else if (ext == ".BMP") {
+    WriteFileReplacing(fileName, EncodeBMP24(poster));
+  }
+}
+
+bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
+  const TOutputSettings& s = job.Settings;
+  const bool bmp = kind == 1;
+  const int FW = s.FullWidth(), FH = s.FullHeight();
+  if (bmp)
+    CheckBMPSize(FW, FH);
+  else
+    CheckTIFFSize(FW, FH);
+  TRunScope scope(*job.Mosaic);
+
+  const std::string temp = fileName + ".part";
+  bool finished = false;
+  bool stopped = false;
+  {
+    TBandFileStream stream(temp, TFileMode::fmCreate);
+    try {
+      const bool header = bmp ? WriteBMPHeader(stream, FW, FH) : WriteTIFFHeader(stream, FW, FH, s.DPI, 2);
+      // A header that cannot be written means the disk cannot hold the file:
+      // carrying on would report a picture that is not there.
+      if (!header) throw EFileError(Format("Cannot write file %s: not enough disk space", fileName.c_str()));
+      auto rect = [&](const TRect& r, TColor colour) {
+        if (bmp)
+          WriteBMPRect(stream, FW, FH, r, colour);
+        else
+          WriteTIFFRect(stream, FW, FH, r, colour);
+      };
+      const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
+      const struct {
+        int Width;
+        const char* Text;
+        TRect Rect;
+      } borders[] = {{L, "Left border... Please wait.", TRect(0, 0, L, FH)},
+                     {s.BorderRight, "Right border... Please wait.", TRect(L + W, 0, FW, FH)},
+                     {T, "Top border... Please wait.", TRect(0, 0, FW, T)},
+                     {s.BorderBottom, "Bottom border... Please wait.", TRect(0, T + H, FW, FH)}};
+      for (const auto& b : borders) {
+        if (b.Width <= 0 || job.Stopped()) continue;
+        Report(job, b.Text);
+        if (job.Progress) job.Progress(0, job.Area.Cols * job.Area.Rows);
+        rect(b.Rect, s.BorderColor);
+      }
+      stopped = !RenderCells(job, [&](int x, int y, const Bitmap24& cell) {
+        if (bmp)
+          WriteBMPBand(stream, FW, FH, x, y, cell);
+        else
+          WriteTIFFBand(stream, FW, FH, x, y, cell);
+      });
+      const int g = s.GridWidth;
+      if (g > 0 && !stopped) {
+        Report(job, "Grid...");
+        const int cols = job.Area.Cols, rows = job.Area.Rows;
+        std::vector<int> x(size_t(cols) + 1);
+        for (int i = 0; i <= cols; ++i) x[size_t(i)] = OutputCellEdge(W, cols, i) + L;
+        if (bmp)
+          WriteBMPGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+        else
+          WriteTIFFGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+        for (int u = 0; u <= rows; ++u) {
+          const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
+          rect(TRect(L, y, L + W, y + g), s.GridColor);
+        }
+      }
+      stream.Close();
+      finished = true;
+    } catch (...) {
+      // The user's file of that name stays as it was.
+      if (!finished) DeleteFile(temp);
+      throw;
+    }
+  }
+  ReplaceFile(temp, fileName);
+  return !stopped;
+}

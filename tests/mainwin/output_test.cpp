@@ -1,0 +1,208 @@
+// The window-free output loops over real tables: cell geometry, the poster
+// in memory and the file written cell by cell to disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/ScratchDir.h"
+#include "mainwin/MainWinFixture.h"
+#include "formats/BandWriter.h"
+#include "mainwin/v2mainOutputRender.h"
+#include "platform/Bmp.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Hooks.h"
+#include "tiledb/VTData.h"
+
+namespace {
+
+using mwtest::MakeLibrary;
+using mwtest::MakeProject;
+
+TEST(OutputCellEdge, EdgesAreExactHalfEvenRatios) {
+  EXPECT_EQ(OutputCellEdge(100, 3, 0), 0);
+  EXPECT_EQ(OutputCellEdge(100, 3, 1), 33);
+  EXPECT_EQ(OutputCellEdge(100, 3, 2), 67);
+  EXPECT_EQ(OutputCellEdge(100, 3, 3), 100);
+  // 29 / 14 * 7 is exactly 14.5: halves go to the even neighbour.
+  EXPECT_EQ(OutputCellEdge(29, 14, 7), 14);
+  EXPECT_EQ(OutputCellEdge(30, 4, 1), 8);  // 7.5 -> 8
+}
+
+// A library, a 4 x 3 project and its mosaic filled with tiles in turn.
+class OutputRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string lib = MakeLibrary(Dir, "lib");
+    Library.SetBaseName(lib);
+    ASSERT_TRUE(Plan.OpenProject(MakeProject(Dir, lib, "p.vtp"), Mosaic));
+    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
+      Library.MoveTo((n - 1) % Library.RecordCount + 1);
+      ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
+    }
+    Job.Mosaic = &Mosaic;
+    Job.Plan = &Plan;
+    Job.GridColumns = Plan.Columns;
+    Job.Area = {0, 0, Plan.Columns, Plan.Rows};
+    Job.StopRequested = &Stop;
+    Job.Settings.Width = 101;
+    Job.Settings.Height = 76;
+    Job.Settings.Sharpen = false;
+    Job.Settings.BorderColor = RGB(10, 200, 90);
+  }
+
+  ScratchDir Dir{"out"};
+  TVTData Library, Plan, Mosaic;
+  TOutputJob Job;
+  bool Stop = false;
+};
+
+TEST_F(OutputRun, DirectFilesHoldTheSamePixelsAsThePoster) {
+  Job.Settings.BorderLeft = 3;
+  Job.Settings.BorderTop = 5;
+  Job.Settings.BorderRight = 7;
+  Job.Settings.BorderBottom = 2;
+  Job.Settings.GridWidth = 0;
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  ASSERT_EQ(poster.Width(), 111);
+  ASSERT_EQ(poster.Height(), 83);
+  EXPECT_EQ(poster.Pixel(0, 0), Job.Settings.BorderColor);
+  EXPECT_EQ(poster.Pixel(110, 82), Job.Settings.BorderColor);
+  EXPECT_NE(poster.Pixel(3, 5), Job.Settings.BorderColor);
+  EXPECT_FALSE(Mosaic.ShowThumbs);  // restored after the run
+
+  const std::string bmp = Dir / "d.bmp";
+  ASSERT_TRUE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  EXPECT_TRUE(back == poster);
+  EXPECT_FALSE(FileExists(bmp + ".part"));
+
+  // The in-memory BMP is the same picture.
+  SavePosterFile(Dir / "m.bmp", poster, Job.Settings);
+  Bitmap24 mem;
+  ReadBMPFile(Dir / "m.bmp", mem);
+  EXPECT_TRUE(mem == poster);
+
+  // TIFF: the pixel area follows the 32-byte head, rows top-down, R G B.
+  const std::string tif = Dir / "d.tif";
+  ASSERT_TRUE(WriteMosaicDirect(Job, tif, 2));
+  const std::vector<uint8_t> bytes = ReadWholeFile(tif);
+  ASSERT_GE(bytes.size(), size_t(32 + 3 * 111 * 83));
+  for (int y : {0, 40, 82})
+    for (int x : {0, 50, 110}) {
+      const TColor c = poster.Pixel(x, y);
+      const size_t at = 32 + size_t(y * 111 + x) * 3;
+      EXPECT_EQ(RGB(bytes[at], bytes[at + 1], bytes[at + 2]), c) << x << "," << y;
+    }
+}
+
+TEST_F(OutputRun, CellsTakeTheirTilesInTheirPlaces) {
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  // Cells 1 and 2 hold tiles of different solid colours; look at their centres.
+  TCellRenderer r(Job);
+  const TRect a = r.CellRect(0, 0), b = r.CellRect(1, 0);
+  EXPECT_EQ(a, TRect(0, 0, 25, 25));
+  EXPECT_EQ(b, TRect(25, 0, 50, 25));
+  Library.ShowThumbs = true;
+  Library.MoveTo(1);
+  const TColor first = Library.DisplayBitmap.Pixel(20, 15);
+  const TColor got = poster.Pixel(12, 12);
+  EXPECT_NEAR(int(GetRValue(got)), int(GetRValue(first)), 8);
+  EXPECT_NEAR(int(GetGValue(got)), int(GetGValue(first)), 8);
+  EXPECT_NEAR(int(GetBValue(got)), int(GetBValue(first)), 8);
+  EXPECT_NE(poster.Pixel(12, 12), poster.Pixel(37, 12));
+}
+
+TEST_F(OutputRun, GridLinesLieWhereTheirRoundedPositionsSay) {
+  Job.Settings.GridWidth = 1;
+  Job.Settings.GridColor = RGB(255, 0, 255);
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  // Rows: round(76 / 3 * u - 0.5) = 0, 25, 50 and 76 (75.5 to even), the
+  // last outside the picture.
+  for (int y : {0, 25, 50}) EXPECT_EQ(poster.Pixel(60, y), Job.Settings.GridColor) << y;
+  for (int y : {12, 75}) EXPECT_NE(poster.Pixel(60, y), Job.Settings.GridColor) << y;
+
+  // On disk the horizontal lines are the same rectangles.
+  const std::string bmp = Dir / "g.bmp";
+  ASSERT_TRUE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  for (int y : {0, 25, 50}) EXPECT_EQ(back.Pixel(60, y), Job.Settings.GridColor) << y;
+}
+
+TEST_F(OutputRun, StopAfterTheFirstCellLeavesTheRestBlack) {
+  Job.Progress = [this](int done, int) {
+    if (done == 1) Stop = true;
+  };
+  Bitmap24 poster;
+  EXPECT_FALSE(ComposePoster(Job, poster));
+
+  Stop = false;
+  const std::string bmp = Dir / "s.bmp";
+  EXPECT_FALSE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  EXPECT_NE(back.Pixel(10, 10), RGB(0, 0, 0));
+  EXPECT_EQ(back.Pixel(40, 10), RGB(0, 0, 0));
+  EXPECT_EQ(back.Pixel(90, 70), RGB(0, 0, 0));
+}
+
+TEST_F(OutputRun, TooLargeADirectFileLeavesTheOldOneAlone) {
+  const std::string bmp = Dir / "keep.bmp";
+  WriteFileReplacing(bmp, {1, 2, 3});
+  Job.Settings.Width = 40000;
+  Job.Settings.Height = 40000;
+  EXPECT_THROW(WriteMosaicDirect(Job, bmp, 1), EOutOfResources);
+  EXPECT_EQ(ReadWholeFile(bmp), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_FALSE(Mosaic.ShowThumbs);
+}
+
+TEST_F(OutputRun, PosterFileKindFollowsTheExtension) {
+  Bitmap24 poster(30, 20);
+  poster.Fill(RGB(100, 150, 200));
+  Job.Settings.DPI = 300;
+  Job.Settings.JpegQuality = 85;
+  SavePosterFile(Dir / "a.JPG", poster, Job.Settings);
+  const std::vector<uint8_t> jpg = ReadWholeFile(Dir / "a.JPG");
+  ASSERT_GT(jpg.size(), 20u);
+  EXPECT_EQ(jpg[13], 1);  // dots per inch
+  EXPECT_EQ((jpg[14] << 8) | jpg[15], 300);
+  EXPECT_EQ((jpg[16] << 8) | jpg[17], 300);
+  SavePosterFile(Dir / "a.png", poster, Job.Settings);
+  SavePosterFile(Dir / "a.jpeg", poster, Job.Settings);
+  EXPECT_FALSE(FileExists(Dir / "a.png"));
+  EXPECT_FALSE(FileExists(Dir / "a.jpeg"));
+  SavePosterFile(Dir / "a.tif", poster, Job.Settings);
+  EXPECT_EQ(FileSize(Dir / "a.tif"), TIFFFileSize(30, 20));
+}
+
+TEST_F(OutputRun, MissingTileFileAsksAndCancelEndsTheRun) {
+  // Point the first cell's tile at a file that is gone.
+  std::filesystem::remove(Dir / "lib_pics/p0.jpg");
+  Job.UseOriginalFiles = true;
+  int asked = 0;
+  Job.AskTileNotFound = [&](const std::string& path) {
+    ++asked;
+    EXPECT_EQ(ExtractFileName(path), "p0.jpg");
+    return int(tnfCancel);
+  };
+  Bitmap24 poster;
+  EXPECT_FALSE(ComposePoster(Job, poster));
+  EXPECT_EQ(asked, 1);
+
+  // "Auto" is kept: asked once for every missing file of the run.
+  Stop = false;
+  asked = 0;
+  Job.AskTileNotFound = [&](const std::string&) {
+    ++asked;
+    return int(tnfAuto);
+  };
+  EXPECT_TRUE(ComposePoster(Job, poster));
+  EXPECT_EQ(asked, 1);
+}
+
+}  // namespace
