@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "common/ScratchDir.h"
-#include "mainwin/MainWinFixture.h"
 #include "formats/BandWriter.h"
+#include "mainwin/MainWinFixture.h"
 #include "mainwin/v2mainOutputRender.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
