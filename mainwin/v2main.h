@@ -137,6 +137,11 @@ class TForm1 : public QMainWindow {
   struct TCellArea OutputArea() const;
   // A writer's run over the open tables with the output setup's settings.
   struct TOutputJob MakeOutputJob(bool UseOriginalFiles);
+  // The side outputs of the output setup: a text list of the cells' tile
+  // files, one picture per cell, and an HTML gallery.
+  void SaveText(const std::string& fileName);
+  void SaveSequence(const std::string& fileName);
+  void SaveHTML(const std::string& fileName);
   // Runs the writer for the output setup's filter index.
   void RunOutputWriter(int filterIndex, const std::string& fileName);
   // (end of mosaic output)

@@ -149,8 +149,15 @@ void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
     case 2:
       SavePoster(fileName, false);
       break;
-    default:
-      MessageBox("This kind of output is not available yet.", ProductCaption, MB_OK | MB_ICONINFORMATION);
+    case 4:
+      SaveText(fileName);
+      break;
+    case 5:
+      SaveSequence(fileName);
+      break;
+    case 6:
+      SaveHTML(fileName);
+      break;
   }
 }
 
@@ -193,25 +200,76 @@ TOutputJob TForm1::MakeOutputJob(bool UseOriginalFiles) {
   return job;
 }
 
+namespace {
+// Runs a writer with a progress bar on the output setup's status bar; the
+// window is repainted and its events pumped after every cell.
+template <typename Run>
+auto WithProgress(TOutputJob& job, TSetTileForm* form, QStatusBar* mainStatus, Run run) {
+  TRunProgress progress(form->StatusBar1, job.Area.Cols * job.Area.Rows);
+  job.Progress = [&](int done, int) {
+    progress.SetPosition(done);
+    mainStatus->repaint();
+    ProcessMessages();
+  };
+  return run();
+}
+
+void RequireOutputSize(const TOutputJob& job) {
+  if (job.Settings.Width <= 0 || job.Settings.Height <= 0)
+    throw EVitrane("The output size is empty: set the mosaic's width and height.");
+}
+
+// The side outputs have neither borders nor grid.
+void DropFrame(TOutputSettings& s) {
+  s.BorderLeft = s.BorderTop = s.BorderRight = s.BorderBottom = 0;
+  s.GridWidth = 0;
+}
+}  // namespace
+
+void TForm1::SaveText(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(false);
+  WithProgress(job, form, StatusBar1, [&] { return WriteTextList(job, fileName); });
+  form->SetStatusText("Saved to " + fileName);
+}
+
+void TForm1::SaveSequence(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(!form->CheckBox3->isChecked());
+  DropFrame(job.Settings);
+  RequireOutputSize(job);
+  std::string last;
+  if (!WithProgress(job, form, StatusBar1, [&] { return WriteSequence(job, fileName, last); })) {
+    form->SetStatusText("Procedure cancelled by user");
+    return;
+  }
+  // The cursor is still on the last cell written.
+  form->SetStatusText("Sequence saved to files: " + ChangeFileExt(fileName, "") + "-ROW-COL-" +
+                      ChangeFileExt(ExtractFileName(VTMosaic1.CurPath), ".bmp"));
+}
+
+void TForm1::SaveHTML(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(false);
+  DropFrame(job.Settings);
+  RequireOutputSize(job);
+  WithProgress(job, form, StatusBar1, [&] { return WriteHTMLGallery(job, fileName); });
+  form->SetStatusText("Saved to " + fileName);
+}
+
 void TForm1::SavePoster(const std::string& fileName, bool UseOriginalFiles) {
   FStopRequested = false;
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  if (job.Settings.Width <= 0 || job.Settings.Height <= 0)
-    throw EVitrane("The output size is empty: set the mosaic's width and height.");
+  RequireOutputSize(job);
   Bitmap24 poster;
-  {
-    TRunProgress progress(form->StatusBar1, job.Area.Cols * job.Area.Rows);
-    job.Progress = [&](int done, int) {
-      progress.SetPosition(done);
-      StatusBar1->repaint();
-      ProcessMessages();
-    };
-    if (!ComposePoster(job, poster)) {
-      form->SetStatusText("Procedure cancelled by user");
-      return;
-    }
+  if (!WithProgress(job, form, StatusBar1, [&] { return ComposePoster(job, poster); })) {
+    form->SetStatusText("Procedure cancelled by user");
+    return;
   }
   form->SetStatusText("Saving...");
   if (UpperCase(ExtractFileExt(fileName)) == ".TIF") SetStatusText(0, "Saving...");
@@ -224,16 +282,7 @@ void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int ki
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  if (job.Settings.Width <= 0 || job.Settings.Height <= 0)
-    throw EVitrane("The output size is empty: set the mosaic's width and height.");
-  {
-    TRunProgress progress(form->StatusBar1, job.Area.Cols * job.Area.Rows);
-    job.Progress = [&](int done, int) {
-      progress.SetPosition(done);
-      StatusBar1->repaint();
-      ProcessMessages();
-    };
-    WriteMosaicDirect(job, fileName, kind);
-  }
+  RequireOutputSize(job);
+  WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
   form->SetStatusText("Saved to " + fileName);
 }

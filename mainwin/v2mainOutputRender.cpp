@@ -3,6 +3,7 @@
 #include "mainwin/v2mainOutputRender.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,10 @@
 
 int OutputCellEdge(int size, int count, int i) {
   return count <= 0 ? 0 : int(RoundDiv(int64_t(size) * i, count));
+}
+
+namespace {
+void MoveToCell(TOutputJob& job, int c, int r);
 }
 
 TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
@@ -53,9 +58,7 @@ void TCellRenderer::EnsureSourceLoaded() {
 void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
   TVTData& mosaic = *FJob.Mosaic;
   TVTData& plan = *FJob.Plan;
-  const int32_t record = (FJob.Area.Row0 + r) * FJob.GridColumns + FJob.Area.Col0 + c + 1;
-  mosaic.MoveTo(record);
-  plan.MoveTo(record);
+  MoveToCell(FJob, c, r);
   const TRect cr = CellRect(c, r);
   const TRect src = SourceRegion(c, r);
   const int cw = cr.Right - cr.Left, ch = cr.Bottom - cr.Top;
@@ -88,10 +91,15 @@ void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
     FAnswer = FJob.AskTileNotFound ? FJob.AskTileNotFound(path) : tnfAuto;
   int answer = FAnswer;
   if (answer == tnfAutoSource && !FileExists(plan.SourcePath)) answer = tnfAuto;
+  auto replace = [&] {
+    if (!FJob.PlainReplacement) return renderStored();
+    cell.SetSize(cw, ch);
+    StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
+  };
   switch (answer) {
     case tnfReplaceAllRest:
       FJob.UseOriginalFiles = false;
-      renderStored();
+      replace();
       break;
     case tnfAutoSource:
       RenderTileFromFile(plan.SourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
@@ -104,7 +112,7 @@ void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
       cell.Fill(s.BorderColor);
       break;
     default:
-      renderStored();
+      replace();
   }
 }
 
@@ -115,8 +123,8 @@ namespace {
 // The renderer's picture cache is let go at the end of every run.
 class TRunScope {
  public:
-  explicit TRunScope(TVTData& mosaic) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
-    mosaic.ShowThumbs = true;
+  explicit TRunScope(TVTData& mosaic, bool thumbs = true) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+    mosaic.ShowThumbs = thumbs;
   }
   ~TRunScope() {
     FMosaic.ShowThumbs = FShowThumbs;
@@ -134,26 +142,48 @@ void Report(const TOutputJob& job, const std::string& text) {
   if (job.Status) job.Status(text);
 }
 
-// Visits every cell of the area row by row, handing each rendered cell with
-// its position in the full picture to put; false when the run was stopped.
-template <typename Put>
-bool RenderCells(TOutputJob& job, Put put) {
-  TCellRenderer renderer(job);
+// Visits every cell of the area row by row: visit(c, r) for each, then the
+// progress; endRow(r) after each row. False when the run was stopped.
+template <typename Visit, typename EndRow>
+bool VisitCells(TOutputJob& job, Visit visit, EndRow endRow) {
   const TCellArea& a = job.Area;
   const int total = a.Cols * a.Rows;
   int done = 0;
-  Bitmap24 cell;
   for (int r = 0; r < a.Rows; ++r) {
     for (int c = 0; c < a.Cols; ++c) {
-      renderer.RenderCell(c, r, cell);
-      const TRect rect = renderer.CellRect(c, r);
-      put(job.Settings.BorderLeft + rect.Left, job.Settings.BorderTop + rect.Top, cell);
+      visit(c, r);
       ++done;
       if (job.Progress) job.Progress(done, total);
-      if (job.Stopped()) return false;
+      if (job.Stopped()) {
+        endRow(r);
+        return false;
+      }
     }
+    endRow(r);
   }
   return true;
+}
+
+// Renders every cell of the area, handing each to put with its area column
+// and row and its position in the full picture; false when stopped.
+template <typename Put>
+bool RenderCells(TOutputJob& job, Put put) {
+  TCellRenderer renderer(job);
+  Bitmap24 cell;
+  return VisitCells(
+      job,
+      [&](int c, int r) {
+        renderer.RenderCell(c, r, cell);
+        const TRect rect = renderer.CellRect(c, r);
+        put(c, r, job.Settings.BorderLeft + rect.Left, job.Settings.BorderTop + rect.Top, cell);
+      },
+      [](int) {});
+}
+
+void MoveToCell(TOutputJob& job, int c, int r) {
+  const int32_t record = (job.Area.Row0 + r) * job.GridColumns + job.Area.Col0 + c + 1;
+  job.Mosaic->MoveTo(record);
+  job.Plan->MoveTo(record);
 }
 
 }  // namespace
@@ -163,7 +193,8 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   TRunScope scope(*job.Mosaic);
   poster.SetSize(s.FullWidth(), s.FullHeight());
   poster.Fill(s.BorderColor);
-  const bool done = RenderCells(job, [&](int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
+  const bool done =
+      RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
   if (!done) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
@@ -253,7 +284,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
         if (job.Progress) job.Progress(0, job.Area.Cols * job.Area.Rows);
         rect(b.Rect, s.BorderColor);
       }
-      stopped = !RenderCells(job, [&](int x, int y, const Bitmap24& cell) {
+      stopped = !RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) {
         if (bmp)
           WriteBMPBand(stream, FW, FH, x, y, cell);
         else
@@ -284,4 +315,81 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
   }
   ReplaceFile(temp, fileName);
   return !stopped;
+}
+
+bool WriteTextList(TOutputJob& job, const std::string& fileName) {
+  TRunScope scope(*job.Mosaic, false);
+  std::string text;
+  const bool done = VisitCells(
+      job,
+      [&](int c, int r) {
+        MoveToCell(job, c, r);
+        text += Format("%4s, %4s, %s\r\n", std::to_string(job.Area.Row0 + r + 1).c_str(),
+                       std::to_string(job.Area.Col0 + c + 1).c_str(), job.Mosaic->CurPath.c_str());
+      },
+      [](int) {});
+  WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+  return done;
+}
+
+std::string SequenceFileName(const std::string& baseName, int row, int col, const std::string& tilePath) {
+  return ChangeFileExt(baseName, "") +
+         Format("-%.3d-%.3d-%s", row, col, ChangeFileExt(ExtractFileName(tilePath), ".bmp").c_str());
+}
+
+bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName) {
+  TRunScope scope(*job.Mosaic);
+  job.PlainReplacement = true;
+  return RenderCells(job, [&](int c, int r, int, int, const Bitmap24& cell) {
+    lastName = SequenceFileName(baseName, job.Area.Row0 + r + 1, job.Area.Col0 + c + 1, job.Mosaic->CurPath);
+    WriteFileReplacing(lastName, EncodeBMP24(cell));
+  });
+}
+
+namespace {
+// The product's address in the page's creator line.
+constexpr const char* ProductWebSite = "https://www.vitrane.com";
+}  // namespace
+
+bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
+  TRunScope scope(*job.Mosaic);
+  job.UseOriginalFiles = false;  // the gallery always shows the stored thumbnails
+  const std::string folder = ExtractFilePath(fileName);
+  std::error_code ec;
+  std::filesystem::create_directories(folder + "tmb", ec);
+  std::filesystem::create_directories(folder + "big", ec);
+  std::string page = "<HTML><HEAD><META NAME=\"description\" CONTENT=\"Mosaic image gallery\">";
+  page += std::string("<META NAME=\"creator\" CONTENT=\"Vitrane v.2 - ") + ProductWebSite + "\">";
+  page += "<TITLE>Mosaic image gallery</TITLE></HEAD>";
+  page +=
+      "<BODY BACKGROUND=\"\" BGCOLOR=\"#00008B\" TEXT=\"#ffff80\" LINK=\"#FFFF80\" VLINK=\"#C0C0C0\" "
+      "ALINK=\"#ff0000\">";
+  page += "<TABLE BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"0\">\r\n";
+  TCellRenderer renderer(job);
+  Bitmap24 cell;
+  const bool done = VisitCells(
+      job,
+      [&](int c, int r) {
+        if (c == 0) page += "<tr align=center>\r\n";
+        renderer.RenderCell(c, r, cell);
+        const std::string path = job.Mosaic->CurPath, tile = ExtractFileName(path);
+        const std::string thumb = Format("%.3d-%.3d-%s", job.Area.Row0 + r + 1, job.Area.Col0 + c + 1,
+                                         ChangeFileExt(tile, ".jpg").c_str());
+        page += "<td><a href=\"big/" + tile + "\" target=\"_blank\"><img border=\"0\" src=\"tmb/" + thumb +
+                "\"></a>";
+        // A thumbnail or a copy that cannot be written leaves a gap in the
+        // gallery, not a failed page.
+        try {
+          WriteFileReplacing(folder + "tmb/" + thumb, JpegEncode(cell, 75));
+        } catch (const EVitrane&) {
+        }
+        if (!path.empty() && FileExists(path))
+          std::filesystem::copy_file(path, folder + "big/" + tile,
+                                     std::filesystem::copy_options::overwrite_existing, ec);
+        page += "</td>";
+      },
+      [&](int) { page += "</tr>\r\n"; });
+  page += "</table>\r\n</BODY>\r\n</HTML>\r\n";
+  WriteFileReplacing(fileName, std::vector<uint8_t>(page.begin(), page.end()));
+  return done;
 }

@@ -61,6 +61,9 @@ struct TOutputJob {
   TOutputSettings Settings;
   bool UseOriginalFiles = false;
   bool DetailedBackground = true;
+  // A missing tile replaced by its stored thumbnail is stretched to the cell
+  // without sharpening, blending or correction (the image sequence).
+  bool PlainReplacement = false;
   // The stop flag the window's "Stop" sets; polled after every cell.
   bool* StopRequested = nullptr;
   // Asks about a missing tile file; returns one of the answers above.
@@ -115,3 +118,19 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
 // is built beside the target and renamed over it at the end, also after a stop
 // (what was not rendered stays black). Returns false when stopped.
 bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind);
+
+// Side outputs over the same area. Each file is built beside its target and
+// renamed over it; a stop keeps what was written (the HTML page still gets
+// its closing tags). Each returns false when stopped.
+
+// One line per cell: "%4s, %4s, %s" of the 1-based row, column and tile path.
+bool WriteTextList(TOutputJob& job, const std::string& fileName);
+// The name of one picture of the image sequence: the base name without its
+// extension, then "-ROW-COL-" (three digits each) and the tile's file name
+// with ".bmp".
+std::string SequenceFileName(const std::string& baseName, int row, int col, const std::string& tilePath);
+// One 24-bit BMP per cell; lastName is the last picture written.
+bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName);
+// A gallery page: a table of cell thumbnails ("tmb/") linking to copies of
+// the tiles' picture files ("big/"), both folders beside the page.
+bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName);

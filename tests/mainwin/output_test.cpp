@@ -206,3 +206,52 @@ TEST_F(OutputRun, MissingTileFileAsksAndCancelEndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OutputRun, TextListHasOneLinePerCellOfTheArea) {
+  Job.Area = {1, 0, 2, 2};  // columns 2..3, rows 1..2
+  const std::string file = Dir / "list.txt";
+  ASSERT_TRUE(WriteTextList(Job, file));
+  const std::vector<uint8_t> bytes = ReadWholeFile(file);
+  const std::string text(bytes.begin(), bytes.end());
+  Mosaic.MoveTo(2);
+  const std::string first = "   1,    2, " + Mosaic.CurPath + "\r\n";
+  EXPECT_EQ(text.substr(0, first.size()), first);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+  Mosaic.MoveTo(7);
+  EXPECT_NE(text.find("   2,    3, " + Mosaic.CurPath + "\r\n"), std::string::npos);
+}
+
+TEST_F(OutputRun, SequenceAndGalleryWriteAFilePerCell) {
+  EXPECT_EQ(SequenceFileName("/out/seq.bmp", 2, 3, "/p/rose.jpg"), "/out/seq-002-003-rose.bmp");
+  Job.Area = {0, 0, 2, 1};
+  std::string last;
+  ASSERT_TRUE(WriteSequence(Job, Dir / "seq.bmp", last));
+  Mosaic.MoveTo(2);
+  EXPECT_EQ(last, SequenceFileName(Dir / "seq.bmp", 1, 2, Mosaic.CurPath));
+  Bitmap24 cell;
+  ReadBMPFile(last, cell);
+  EXPECT_EQ(cell.Width(), 51);  // 101 over 2 columns: 50 and 51
+  EXPECT_EQ(cell.Height(), 76);
+
+  // The gallery: the first cell's tile file is gone, so it has no copy.
+  Mosaic.MoveTo(1);
+  const std::string gone = Mosaic.CurPath;
+  std::filesystem::remove(gone);
+  Mosaic.MoveTo(2);
+  const std::string kept = ExtractFileName(Mosaic.CurPath);
+  ASSERT_TRUE(WriteHTMLGallery(Job, Dir / "g.html"));
+  const std::vector<uint8_t> bytes = ReadWholeFile(Dir / "g.html");
+  const std::string page(bytes.begin(), bytes.end());
+  EXPECT_EQ(page.substr(0, 12), "<HTML><HEAD>");
+  EXPECT_NE(page.find("<a href=\"big/" + kept + "\" target=\"_blank\"><img border=\"0\" src=\"tmb/001-002-" +
+                      ChangeFileExt(kept, ".jpg") + "\"></a>"),
+            std::string::npos);
+  EXPECT_EQ(page.substr(page.size() - 35), "</tr>\r\n</table>\r\n</BODY>\r\n</HTML>\r\n");
+  EXPECT_TRUE(FileExists(Dir / ("big/" + kept)));
+  EXPECT_FALSE(FileExists(Dir / ("big/" + ExtractFileName(gone))));
+  EXPECT_TRUE(FileExists(Dir / ("tmb/001-001-" + ChangeFileExt(ExtractFileName(gone), ".jpg"))));
+}
+
+}  // namespace

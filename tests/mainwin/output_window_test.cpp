@@ -89,6 +89,17 @@ TEST_F(OutputWindow, SaveMosaicWritesEveryFormatOfThePicture) {
     s.CheckBox4->setChecked(true);
     s.Button2Click();
     EXPECT_EQ(FileSize(Dir / "direct.tif"), TIFFFileSize(164, 90));
+
+    index = 4;
+    file = Dir / "list";
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText(), "Saved to " + Dir / "list.txt");
+    EXPECT_GT(FileSize(Dir / "list.txt"), 12 * 12);
+
+    index = 5;
+    file = Dir / "seq.bmp";
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText().rfind("Sequence saved to files: " + Dir / "seq-ROW-COL-", 0), 0u);
   });
   EXPECT_EQ(f.VTMosaic1.ShowThumbs, thumbs);
   EXPECT_EQ(Ini("Output", "MosaicWidth"), "160");
