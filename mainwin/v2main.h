@@ -207,6 +207,7 @@ class TForm1 : public QMainWindow {
 
   // Mosaic output handlers
   void Mosaiclayoutsetup1Click();
+  void Savestatistic1Click();
   // (end of mosaic output handlers)
 
   // New library and library commands handlers

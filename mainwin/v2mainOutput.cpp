@@ -13,6 +13,7 @@
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Rounding.h"
+#include "platform/qt/Desktop.h"
 
 namespace {
 
@@ -42,12 +43,12 @@ void TForm1::SetOutputButtons(bool lib, bool project, bool idle) {
   const bool save = project && idle && VTMosaic1.TableIsOpen();
   Savemosaic1->setEnabled(save);
   SpeedButton6->setEnabled(save);
-  // The tile-usage report is not part of the program yet.
-  Savestatistic1->setEnabled(false);
+  Savestatistic1->setEnabled(save);
 }
 
 void TForm1::ConnectOutputCommands() {
   connect(Savemosaic1, &QAction::triggered, this, &TForm1::Mosaiclayoutsetup1Click);
+  connect(Savestatistic1, &QAction::triggered, this, &TForm1::Savestatistic1Click);
 }
 
 TCellArea TForm1::OutputArea() const {
@@ -285,4 +286,27 @@ void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int ki
   RequireOutputSize(job);
   WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
   form->SetStatusText("Saved to " + fileName);
+}
+
+void TForm1::Savestatistic1Click() {
+  if (!VTMosaic1.TableIsOpen()) return;
+  TSaveDialog dialog;
+  dialog.Filter = "Delimited text|*.txt|All files|*.*";
+  dialog.DefaultExt = "txt";
+  dialog.InitialDir = LastPath("Mosaic");
+  if (!dialog.Execute(this)) return;
+  const std::string fileName = dialog.FileName;
+  SetLastPath("Mosaic", fileName);
+  SetStatusText(0, "Sorting...");
+  ProcessMessages();
+  {
+    TRunProgress progress(Panel1, VTMosaic1.RecordCount);
+    WriteUsageReport(VTMosaic1, DrawGrid1->ColCount(), fileName, [&](int l, int count) {
+      progress.SetPosition(l);
+      SetStatusText(0, std::to_string(RoundDiv(int64_t(l) * 100, std::max(count, 1))) + "%");
+      ProcessMessages();
+    });
+  }
+  SetStatusText(1, "Saved to " + fileName);
+  if (FileExists(fileName)) ShellOpen(fileName);
 }

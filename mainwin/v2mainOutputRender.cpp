@@ -393,3 +393,58 @@ bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
   WriteFileReplacing(fileName, std::vector<uint8_t>(page.begin(), page.end()));
   return done;
 }
+
+std::string UsagePosition(int col, int row, const TRect& crop) {
+  const char* mark = "";
+  if (crop.Right < crop.Left && crop.Bottom < crop.Top)
+    mark = "(R)";
+  else if (crop.Right < crop.Left && crop.Top < crop.Bottom)
+    mark = "(H)";
+  else if (crop.Left < crop.Right && crop.Bottom < crop.Top)
+    mark = "(V)";
+  return Format(" %sx%s%s ", std::to_string(col).c_str(), std::to_string(row).c_str(), mark);
+}
+
+int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
+                     const std::function<void(int done, int count)>& progress) {
+  TRunScope scope(mosaic, false);
+  struct ClearSort {
+    TVTData& t;
+    ~ClearSort() { t.ClearIndex(); }
+  } clear{mosaic};
+  mosaic.SortByName();
+  const std::string placeholder(51, ' ');
+  std::string text = placeholder + "\r\nMosaic picture tiles statistic:\r\n" + placeholder +
+                     "\r\n\r\n(H): Horisontal flip; (V): Vertical flip; (R):180 rotated\r\n"
+                     "Times used          File Name          Tile positions Col x Row (Flip)\r\n";
+  int unique = 1, count = 0;
+  std::string path, positions;
+  auto writeGroup = [&] {
+    text += Format("%4s, %s , %s\r\n", std::to_string(count).c_str(), path.c_str(), positions.c_str());
+  };
+  const int columns = std::max(gridColumns, 1);
+  for (int l = 1; l <= mosaic.RecordCount; ++l) {
+    mosaic.MoveTo(l);
+    const int n = mosaic.CurRecNo;
+    const std::string position =
+        UsagePosition((n - 1) % columns + 1, (n - 1) / columns + 1, mosaic.CurCropRect);
+    if (l == 1 || mosaic.CurPath != path) {
+      if (l > 1) {
+        writeGroup();
+        ++unique;
+      }
+      path = mosaic.CurPath;
+      count = 1;
+      positions = position;
+    } else {
+      ++count;
+      positions += position;
+    }
+    if (progress) progress(l, mosaic.RecordCount);
+  }
+  if (count > 0) writeGroup();
+  const std::string summary = std::to_string(unique) + " unique pictures were used.";
+  text.replace(0, std::min(summary.size(), placeholder.size()), summary.substr(0, placeholder.size()));
+  WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+  return unique;
+}

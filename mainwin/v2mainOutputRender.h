@@ -134,3 +134,14 @@ bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& la
 // A gallery page: a table of cell thumbnails ("tmb/") linking to copies of
 // the tiles' picture files ("big/"), both folders beside the page.
 bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName);
+
+// The tile-usage report. One position: " COLxROW(FLIP) " with the 1-based
+// column and row and the flip mark of the crop rectangle's corner order:
+// "(R)" both reversed, "(H)" only left-right, "(V)" only top-bottom.
+std::string UsagePosition(int col, int row, const TRect& crop);
+// Sorts the mosaic by tile file name and writes one line per tile file: the
+// times used, the path and every position; above them the count of unique
+// pictures. The sort index is cleared afterwards. progress(l, count) follows
+// every record. Returns the number of unique pictures.
+int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
+                     const std::function<void(int done, int count)>& progress);

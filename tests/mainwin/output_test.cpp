@@ -255,3 +255,29 @@ TEST_F(OutputRun, SequenceAndGalleryWriteAFilePerCell) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UsageReport, PositionsCarryTheirFlipMarks) {
+  EXPECT_EQ(UsagePosition(1, 1, TRect(0, 0, 10, 10)), " 1x1 ");
+  EXPECT_EQ(UsagePosition(2, 1, TRect(10, 0, 0, 10)), " 2x1(H) ");
+  EXPECT_EQ(UsagePosition(3, 4, TRect(0, 10, 10, 0)), " 3x4(V) ");
+  EXPECT_EQ(UsagePosition(12, 7, TRect(10, 10, 0, 0)), " 12x7(R) ");
+}
+
+TEST_F(OutputRun, UsageReportGroupsTheCellsByTileFile) {
+  const std::string file = Dir / "stat.txt";
+  int calls = 0;
+  const int unique = WriteUsageReport(Mosaic, Plan.Columns, file, [&](int, int) { ++calls; });
+  EXPECT_EQ(unique, 6);  // 12 cells over 6 tiles in turn
+  EXPECT_EQ(calls, 12);
+  EXPECT_EQ(Mosaic.IndexKeySize, 0);
+  const std::vector<uint8_t> bytes = ReadWholeFile(file);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_EQ(text.substr(0, 53), "6 unique pictures were used." + std::string(23, ' ') + "\r\n");
+  Mosaic.MoveTo(1);
+  // Cells 1 and 7 share the first tile: row 1 column 1, row 2 column 3.
+  EXPECT_NE(text.find("   2, " + Mosaic.CurPath + " ,  1x1  3x2 \r\n"), std::string::npos);
+}
+
+}  // namespace

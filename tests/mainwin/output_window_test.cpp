@@ -8,6 +8,7 @@
 #include "mainwin/MainWinFixture.h"
 #include "platform/Bmp.h"
 #include "platform/Files.h"
+#include "platform/qt/Desktop.h"
 
 namespace {
 
@@ -120,6 +121,29 @@ TEST_F(OutputWindow, StopDuringTheRunWritesNoPoster) {
     EXPECT_FALSE(FileExists(Dir / "stopped.bmp"));
     EXPECT_TRUE(s.Button2->isEnabled());
   });
+}
+
+TEST_F(OutputWindow, SaveStatisticWritesTheReportAndOpensIt) {
+  TForm1& f = OpenFilledProject();
+  ASSERT_TRUE(f.Savestatistic1->isEnabled());
+  std::string startDir;
+  SetFileDialogHook([&](const TOpenDialog& d, bool) -> std::optional<TFileChoice> {
+    startDir = d.InitialDir;
+    return TFileChoice{{Dir / "stat.txt"}, 1};
+  });
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& name) {
+    opened.push_back(name);
+    return true;
+  });
+  f.Savestatistic1Click();
+  SetShellOpenHook(nullptr);
+  EXPECT_EQ(startDir, Dir.Path());
+  EXPECT_EQ(opened, std::vector<std::string>{Dir / "stat.txt"});
+  EXPECT_EQ(f.StatusText(1), "Saved to " + Dir / "stat.txt");
+  EXPECT_EQ(f.StatusText(0), "100%");
+  EXPECT_EQ(Ini("LastPath", "Mosaic"), Dir.Path());
+  EXPECT_EQ(f.VTMosaic1.IndexKeySize, 0);
 }
 
 }  // namespace
