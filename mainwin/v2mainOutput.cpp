@@ -215,11 +215,6 @@ auto WithProgress(TOutputJob& job, TSetTileForm* form, QStatusBar* mainStatus, R
   return run();
 }
 
-void RequireOutputSize(const TOutputJob& job) {
-  if (job.Settings.Width <= 0 || job.Settings.Height <= 0)
-    throw EVitrane("The output size is empty: set the mosaic's width and height.");
-}
-
 // The side outputs have neither borders nor grid.
 void DropFrame(TOutputSettings& s) {
   s.BorderLeft = s.BorderTop = s.BorderRight = s.BorderBottom = 0;
@@ -240,7 +235,7 @@ void TForm1::SaveSequence(const std::string& fileName) {
   if (!form) return;
   TOutputJob job = MakeOutputJob(!form->CheckBox3->isChecked());
   DropFrame(job.Settings);
-  RequireOutputSize(job);
+  CheckPosterSize("", job.Settings);  // no file format: the size alone
   std::string last;
   if (!WithProgress(job, form, StatusBar1, [&] { return WriteSequence(job, fileName, last); })) {
     form->SetStatusText("Procedure cancelled by user");
@@ -256,7 +251,7 @@ void TForm1::SaveHTML(const std::string& fileName) {
   if (!form) return;
   TOutputJob job = MakeOutputJob(false);
   DropFrame(job.Settings);
-  RequireOutputSize(job);
+  CheckPosterSize("", job.Settings);  // no file format: the size alone
   WithProgress(job, form, StatusBar1, [&] { return WriteHTMLGallery(job, fileName); });
   form->SetStatusText("Saved to " + fileName);
 }
@@ -266,7 +261,7 @@ void TForm1::SavePoster(const std::string& fileName, bool UseOriginalFiles) {
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  RequireOutputSize(job);
+  CheckPosterSize(fileName, job.Settings);
   Bitmap24 poster;
   if (!WithProgress(job, form, StatusBar1, [&] { return ComposePoster(job, poster); })) {
     form->SetStatusText("Procedure cancelled by user");
@@ -283,7 +278,6 @@ void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int ki
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  RequireOutputSize(job);
   WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
   form->SetStatusText("Saved to " + fileName);
 }

@@ -3,6 +3,7 @@
 #include "mainwin/v2mainOutputRender.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -222,6 +223,27 @@ void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int ro
   }
 }
 
+namespace {
+// The full size with its borders, refused when it does not fit an int.
+void CheckFullSize(const TOutputSettings& s) {
+  const int64_t fw = int64_t(s.BorderLeft) + s.Width + s.BorderRight;
+  const int64_t fh = int64_t(s.BorderTop) + s.Height + s.BorderBottom;
+  if (s.Width <= 0 || s.Height <= 0 || fw > INT32_MAX || fh > INT32_MAX)
+    throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)fw, (long long)fh));
+}
+}  // namespace
+
+void CheckPosterSize(const std::string& fileName, const TOutputSettings& s) {
+  CheckFullSize(s);
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  const int fw = s.FullWidth(), fh = s.FullHeight();
+  if (ext == ".JPG" && (fw > 65500 || fh > 65500))
+    throw EOutOfResources(
+        Format("A JPEG picture cannot be larger than 65500 x 65500 pixels (asked for %d x %d)", fw, fh));
+  if (ext == ".BMP") CheckBMPSize(fw, fh);
+  if (ext == ".TIF") CheckTIFFSize(fw, fh);
+}
+
 void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
   if (ext == ".JPG") {
@@ -246,6 +268,7 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
 bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
   const TOutputSettings& s = job.Settings;
   const bool bmp = kind == 1;
+  CheckFullSize(s);
   const int FW = s.FullWidth(), FH = s.FullHeight();
   if (bmp)
     CheckBMPSize(FW, FH);

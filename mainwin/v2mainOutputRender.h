@@ -108,6 +108,10 @@ class TCellRenderer {
 bool ComposePoster(TOutputJob& job, Bitmap24& poster);
 // The grid lines of the in-memory poster.
 void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int rows);
+// Refuses (EOutOfResources), before anything is rendered, an output whose
+// full size overflows or that the file format of fileName cannot hold
+// (JPEG sides up to 65500 pixels; the BMP and TIFF limits of the band writers).
+void CheckPosterSize(const std::string& fileName, const TOutputSettings& s);
 // Writes the poster by the upper-cased extension of fileName: ".JPG" (with its
 // density), ".TIF", ".BMP"; any other extension writes nothing. The file is
 // written beside the target and renamed over it when complete.

@@ -281,3 +281,24 @@ TEST_F(OutputRun, UsageReportGroupsTheCellsByTileFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PosterSize, RefusedBeforeRenderingWhenTheFormatCannotHoldIt) {
+  TOutputSettings s;
+  s.Width = 70000;
+  s.Height = 100;
+  EXPECT_THROW(CheckPosterSize("a.jpg", s), EOutOfResources);
+  EXPECT_NO_THROW(CheckPosterSize("a.bmp", s));
+  s.Width = 999999999;
+  s.BorderLeft = 999999999;
+  s.BorderRight = 999999999;
+  EXPECT_THROW(CheckPosterSize("a.txt", s), EOutOfResources);
+  s.BorderLeft = s.BorderRight = 0;
+  s.Height = 999999999;
+  EXPECT_THROW(CheckPosterSize("a.tif", s), EOutOfResources);
+  s.Width = 0;
+  EXPECT_THROW(CheckPosterSize("a.bmp", s), EOutOfResources);
+}
+
+}  // namespace
