@@ -75,8 +75,10 @@ void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
   if (!FJob.UseOriginalFiles) return renderStored();
 
   const std::string& path = mosaic.CurPath;
-  if (!path.empty() && FileExists(path)) return renderStored();
-  if (path.empty()) {
+  // An empty cell's path is blank (plan records name no picture: "  ").
+  const bool blank = path.find_first_not_of(' ') == std::string::npos;
+  if (!blank && FileExists(path)) return renderStored();
+  if (blank) {
     // An empty cell: the background is the source picture when allowed.
     if (FJob.DetailedBackground) EnsureSourceLoaded();
     if (FJob.DetailedBackground && FSourceLoaded) {

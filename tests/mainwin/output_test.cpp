@@ -302,3 +302,32 @@ TEST(PosterSize, RefusedBeforeRenderingWhenTheFormatCannotHoldIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OutputEmptyCells, AProjectWithoutTilesRendersItsSamples) {
+  ScratchDir dir("oe");
+  const std::string lib = MakeLibrary(dir, "lib");
+  TVTData plan, mosaic;
+  ASSERT_TRUE(plan.OpenProject(MakeProject(dir, lib, "p.vtp"), mosaic));
+  bool stop = false;
+  TOutputJob job;
+  job.Mosaic = &mosaic;
+  job.Plan = &plan;
+  job.GridColumns = plan.Columns;
+  job.Area = {0, 0, plan.Columns, plan.Rows};
+  job.StopRequested = &stop;
+  job.Settings.Width = 40;
+  job.Settings.Height = 30;
+  job.UseOriginalFiles = true;
+  int asked = 0;
+  job.AskTileNotFound = [&](const std::string&) { return ++asked, int(tnfAuto); };
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(job, poster));
+  EXPECT_EQ(asked, 0);  // a blank path is an empty cell, not a missing file
+  EXPECT_EQ(poster.Width(), 40);
+  job.UseOriginalFiles = false;
+  ASSERT_TRUE(ComposePoster(job, poster));
+}
+
+}  // namespace
