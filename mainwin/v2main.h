@@ -153,6 +153,23 @@ class TForm1 : public QMainWindow {
   void SetOutputButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectOutputCommands();
+  // (TCellArea and TOutputJob: mainwin/v2mainOutputRender.h)
+  // The writers of the output setup (SetTileForm): the whole picture composed
+  // in memory, and BMP (kind 1) or TIFF written cell by cell to disk.
+  void SavePoster(const std::string& fileName, bool UseOriginalFiles);
+  void SaveTiff(const std::string& fileName, bool UseOriginalFiles, int kind);
+  // The grid cells a writer covers: the selection, or the whole grid for a
+  // selection of one cell.
+  struct TCellArea OutputArea() const;
+  // A writer's run over the open tables with the output setup's settings.
+  struct TOutputJob MakeOutputJob(bool UseOriginalFiles);
+  // The side outputs of the output setup: a text list of the cells' tile
+  // files, one picture per cell, and an HTML gallery.
+  void SaveText(const std::string& fileName);
+  void SaveSequence(const std::string& fileName);
+  void SaveHTML(const std::string& fileName);
+  // Runs the writer for the output setup's filter index.
+  void RunOutputWriter(int filterIndex, const std::string& fileName);
   // (end of mosaic output)
 
   // ---- New library and library commands ----
@@ -243,6 +260,8 @@ class TForm1 : public QMainWindow {
   // (end of mosaic build and cell editing handlers)
 
   // Mosaic output handlers
+  void Mosaiclayoutsetup1Click();
+  void Savestatistic1Click();
   // (end of mosaic output handlers)
 
   // New library and library commands handlers

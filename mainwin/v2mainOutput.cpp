@@ -1,12 +1,306 @@
-// Mosaic output of the main window.
+// Mosaic output of the main window: "Save mosaic..." with its preview, and
+// the writers the output setup runs. The loops themselves are window-free
+// (v2mainOutputRender); these handlers read the settings, show progress and
+// pump events.
+#include <QProgressBar>
+#include <memory>
+
+#include "dialogs/DlgTileNotFound.h"
+#include "dialogs/SetTileForm.h"
 #include "mainwin/v2main.h"
+#include "mainwin/v2mainOutputRender.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Hooks.h"
+#include "platform/Rounding.h"
+#include "platform/qt/Desktop.h"
+
+namespace {
+
+// A progress bar placed along the bottom of a widget for one run.
+class TRunProgress {
+ public:
+  TRunProgress(QWidget* host, int maximum) : FBar(new QProgressBar(host)) {
+    FBar->setRange(0, std::max(maximum, 1));
+    FBar->setTextVisible(false);
+    FBar->setGeometry(0, host->height() - 16, host->width(), 16);
+    FBar->show();
+  }
+  ~TRunProgress() { delete FBar; }
+  TRunProgress(const TRunProgress&) = delete;
+  TRunProgress& operator=(const TRunProgress&) = delete;
+  void SetPosition(int v) { FBar->setValue(v); }
+  int Position() const { return FBar->value(); }
+
+ private:
+  QProgressBar* FBar;
+};
+
+}  // namespace
 
 void TForm1::SetOutputButtons(bool lib, bool project, bool idle) {
   (void)lib;
-  (void)project;
-  (void)idle;
-  // Not part of the program yet.
-  for (QAction* a : {Savemosaic1, Savestatistic1}) a->setEnabled(false);
+  const bool save = project && idle && VTMosaic1.TableIsOpen();
+  Savemosaic1->setEnabled(save);
+  SpeedButton6->setEnabled(save);
+  Savestatistic1->setEnabled(save);
 }
 
-void TForm1::ConnectOutputCommands() {}
+void TForm1::ConnectOutputCommands() {
+  connect(Savemosaic1, &QAction::triggered, this, &TForm1::Mosaiclayoutsetup1Click);
+  connect(Savestatistic1, &QAction::triggered, this, &TForm1::Savestatistic1Click);
+}
+
+TCellArea TForm1::OutputArea() const {
+  const TGridRect s = DrawGrid1->Selection();
+  if (s.Left == s.Right && s.Top == s.Bottom) return {0, 0, DrawGrid1->ColCount(), DrawGrid1->RowCount()};
+  return {s.Left, s.Top, s.Right - s.Left + 1, s.Bottom - s.Top + 1};
+}
+
+void TForm1::Mosaiclayoutsetup1Click() {
+  if (!ProjectOpen() || !VTMosaic1.TableIsOpen()) return;
+  FStopRequested = false;
+  const bool showThumbs = VTMosaic1.ShowThumbs;
+  VTPlan1.ShowThumbs = false;
+  VTMosaic1.ShowThumbs = false;
+  VTMosaic1.MoveTo(CellToRow(DrawGrid1->Row(), DrawGrid1->Col()));
+  const int xs = std::max(VTMosaic1.XScale, 1), ys = std::max(VTMosaic1.YScale, 1);
+  const TCellArea area = OutputArea();
+  const TGridRect sel = DrawGrid1->Selection();
+  VTMosaic1.ShowThumbs = !(sel.Left == sel.Right && sel.Top == sel.Bottom);
+
+  // The previous window writes its settings before the new one reads them.
+  delete SetTileForm;
+  SetTileForm = new TSetTileForm(this);
+  TSetTileForm* form = SetTileForm;
+
+  const int width = std::max(1, int(RoundHalfEven(1.5 * form->GroupBox7->width())));
+  const int height =
+      std::max(1, int(RoundHalfEven(double(width) / (double(xs) * area.Cols) * (double(ys) * area.Rows))));
+  Bitmap24 mosaic(width, height), source(width, height);
+  const double pw = double(width) / area.Cols, ph = double(height) / area.Rows;
+  // Cells this small are drawn from the sample pictures instead of decoding thumbnails.
+  if (VTMosaic1.ShowThumbs && 2 * VTMosaic1.XRes > pw) VTMosaic1.ShowThumbs = false;
+
+  LongOperationRunning = true;
+  SetButtonsOnOff();
+  const std::string status = StatusText(1);
+  SetStatusText(1, "Making preview...");
+  {
+    TRunProgress progress(Panel1, area.Rows);
+    for (int r = 0; r < area.Rows && !FStopRequested; ++r) {
+      for (int c = 0; c < area.Cols; ++c) {
+        const int32_t record = CellToRow(area.Row0 + r, area.Col0 + c);
+        VTMosaic1.MoveTo(record);
+        VTPlan1.MoveTo(record);
+        const TRect rect(int(RoundHalfEven(c * pw)), int(RoundHalfEven(r * ph)),
+                         int(RoundHalfEven((c + 1) * pw)), int(RoundHalfEven((r + 1) * ph)));
+        StretchDraw(mosaic, rect, VTMosaic1.DisplayBitmap);
+        StretchDraw(source, rect, VTPlan1.DisplayBitmap);
+        ProcessMessages();
+        if (FStopRequested) break;
+      }
+      progress.SetPosition(r + 1);
+      StatusBar1->repaint();
+    }
+  }
+  form->FMosaicPreview = std::move(mosaic);
+  form->FSourcePreview = std::move(source);
+  VTMosaic1.ShowThumbs = showThumbs;
+  SetStatusText(1, status);
+  LongOperationRunning = false;
+  SetButtonsOnOff();
+  if (FStopRequested) return;
+
+  form->FCols = area.Cols;
+  form->FRows = area.Rows;
+  form->FTileWidth = xs;
+  form->FTileHeight = ys;
+  if (form->FMosaicWidth == 0) form->FMosaicWidth = area.Cols * xs;
+  form->FMosaicHeight = form->FMosaicWidth != 0
+                            ? int(RoundHalfEven(double(form->FMosaicWidth) / (double(area.Cols) * xs) *
+                                                (double(area.Rows) * ys)))
+                            : area.Rows * ys;
+  form->FProjectName = VTPlan1.BaseName();
+  form->FLibraryTile = VTLib1.DisplayBitmap;
+  form->FProductCaption = ProductCaption;
+  form->OnSaveAs = [this](int filterIndex, const std::string& fileName) {
+    FStopRequested = false;
+    RunOutputWriter(filterIndex, fileName);
+  };
+  form->OnStop = [this] { FStopRequested = true; };
+  form->ShowSizeInfo();
+  form->DrawLayoutPreview();
+  form->exec();
+}
+
+void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
+  const TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  const bool direct = form->CheckBox4->isChecked();
+  const bool useOriginals = !form->CheckBox3->isChecked();
+  switch (filterIndex) {
+    case 1:
+    case 3:
+      if (direct)
+        SaveTiff(fileName, useOriginals, filterIndex == 3 ? 1 : 2);
+      else
+        SavePoster(fileName, false);
+      break;
+    case 2:
+      SavePoster(fileName, false);
+      break;
+    case 4:
+      SaveText(fileName);
+      break;
+    case 5:
+      SaveSequence(fileName);
+      break;
+    case 6:
+      SaveHTML(fileName);
+      break;
+  }
+}
+
+TOutputJob TForm1::MakeOutputJob(bool UseOriginalFiles) {
+  TSetTileForm* f = SetTileForm;
+  TOutputJob job;
+  job.Mosaic = &VTMosaic1;
+  job.Plan = &VTPlan1;
+  job.GridColumns = DrawGrid1->ColCount();
+  job.Area = OutputArea();
+  job.UseOriginalFiles = UseOriginalFiles;
+  job.DetailedBackground = FDetailedBackground;
+  job.StopRequested = &FStopRequested;
+  TOutputSettings& s = job.Settings;
+  s.Width = f->FMosaicWidth;
+  s.Height = f->FMosaicHeight;
+  if (f->CheckBox2->isChecked()) {
+    s.BorderLeft = f->FBorderLeft;
+    s.BorderTop = f->FBorderTop;
+    s.BorderRight = f->FBorderRight;
+    s.BorderBottom = f->FBorderBottom;
+  }
+  s.BorderColor = f->BorderColor();
+  s.DPI = f->FDPI;
+  s.GridWidth = f->CheckBox1->isChecked() ? int(RoundHalfEven(f->KWRealSpinEdit1->Value())) : 0;
+  s.GridColor = f->GridColor();
+  s.BlendAlpha = int(RoundHalfEven(std::clamp(f->KWSpinEdit1->Value(), 0, 100) / 100.0 * 255));
+  s.ColorCorrection = std::clamp(f->KWSpinEdit2->Value(), 0, 100);
+  s.Sharpen = f->CheckBox6->isChecked();
+  s.FastJpeg = f->CheckBox5->isChecked();
+  s.DetailedBlend = f->CheckBox7->isChecked();
+  s.JpegQuality = int(RoundHalfEven(f->spnJpgQuality->Value()));
+  job.AskTileNotFound = [](const std::string& path) {
+    return TileNotFoundDlg ? TileNotFoundDlg->Ask(path, true) : int(tnfAuto);
+  };
+  job.Status = [f](const std::string& text) {
+    f->SetStatusText(text);
+    ProcessMessages();
+  };
+  return job;
+}
+
+namespace {
+// Runs a writer with a progress bar on the output setup's status bar; the
+// window is repainted and its events pumped after every cell.
+template <typename Run>
+auto WithProgress(TOutputJob& job, TSetTileForm* form, QStatusBar* mainStatus, Run run) {
+  TRunProgress progress(form->StatusBar1, job.Area.Cols * job.Area.Rows);
+  job.Progress = [&](int done, int) {
+    progress.SetPosition(done);
+    mainStatus->repaint();
+    ProcessMessages();
+  };
+  return run();
+}
+
+// The side outputs have neither borders nor grid.
+void DropFrame(TOutputSettings& s) {
+  s.BorderLeft = s.BorderTop = s.BorderRight = s.BorderBottom = 0;
+  s.GridWidth = 0;
+}
+}  // namespace
+
+void TForm1::SaveText(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(false);
+  WithProgress(job, form, StatusBar1, [&] { return WriteTextList(job, fileName); });
+  form->SetStatusText("Saved to " + fileName);
+}
+
+void TForm1::SaveSequence(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(!form->CheckBox3->isChecked());
+  DropFrame(job.Settings);
+  CheckPosterSize("", job.Settings);  // no file format: the size alone
+  std::string last;
+  if (!WithProgress(job, form, StatusBar1, [&] { return WriteSequence(job, fileName, last); })) {
+    form->SetStatusText("Procedure cancelled by user");
+    return;
+  }
+  // The cursor is still on the last cell written.
+  form->SetStatusText("Sequence saved to files: " + ChangeFileExt(fileName, "") + "-ROW-COL-" +
+                      ChangeFileExt(ExtractFileName(VTMosaic1.CurPath), ".bmp"));
+}
+
+void TForm1::SaveHTML(const std::string& fileName) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(false);
+  DropFrame(job.Settings);
+  CheckPosterSize("", job.Settings);  // no file format: the size alone
+  WithProgress(job, form, StatusBar1, [&] { return WriteHTMLGallery(job, fileName); });
+  form->SetStatusText("Saved to " + fileName);
+}
+
+void TForm1::SavePoster(const std::string& fileName, bool UseOriginalFiles) {
+  FStopRequested = false;
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(UseOriginalFiles);
+  CheckPosterSize(fileName, job.Settings);
+  Bitmap24 poster;
+  if (!WithProgress(job, form, StatusBar1, [&] { return ComposePoster(job, poster); })) {
+    form->SetStatusText("Procedure cancelled by user");
+    return;
+  }
+  form->SetStatusText("Saving...");
+  if (UpperCase(ExtractFileExt(fileName)) == ".TIF") SetStatusText(0, "Saving...");
+  ProcessMessages();
+  SavePosterFile(fileName, poster, job.Settings);
+  form->SetStatusText("Saved to file " + fileName);
+}
+
+void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int kind) {
+  TSetTileForm* form = SetTileForm;
+  if (!form) return;
+  TOutputJob job = MakeOutputJob(UseOriginalFiles);
+  WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
+  form->SetStatusText("Saved to " + fileName);
+}
+
+void TForm1::Savestatistic1Click() {
+  if (!VTMosaic1.TableIsOpen()) return;
+  TSaveDialog dialog;
+  dialog.Filter = "Delimited text|*.txt|All files|*.*";
+  dialog.DefaultExt = "txt";
+  dialog.InitialDir = LastPath("Mosaic");
+  if (!dialog.Execute(this)) return;
+  const std::string fileName = dialog.FileName;
+  SetLastPath("Mosaic", fileName);
+  SetStatusText(0, "Sorting...");
+  ProcessMessages();
+  {
+    TRunProgress progress(Panel1, VTMosaic1.RecordCount);
+    WriteUsageReport(VTMosaic1, DrawGrid1->ColCount(), fileName, [&](int l, int count) {
+      progress.SetPosition(l);
+      SetStatusText(0, std::to_string(RoundDiv(int64_t(l) * 100, std::max(count, 1))) + "%");
+      ProcessMessages();
+    });
+  }
+  SetStatusText(1, "Saved to " + fileName);
+  if (FileExists(fileName)) ShellOpen(fileName);
+}

@@ -1,0 +1,475 @@
+// Mosaic output without a window. Kept free of Qt so that tests and the
+// benchmark drive the same loops the main window runs.
+#include "mainwin/v2mainOutputRender.h"
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "formats/BandStream.h"
+#include "formats/BandWriter.h"
+#include "formats/JpegDensity.h"
+#include "imaging/TileRender.h"
+#include "platform/Bmp.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Jpeg.h"
+#include "platform/Rounding.h"
+#include "tiledb/VTData.h"
+
+int OutputCellEdge(int size, int count, int i) {
+  return count <= 0 ? 0 : int(RoundDiv(int64_t(size) * i, count));
+}
+
+namespace {
+void MoveToCell(TOutputJob& job, int c, int r);
+}
+
+TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
+  FWidth = job.Settings.Width;
+  FHeight = job.Settings.Height;
+}
+
+TRect TCellRenderer::CellRect(int c, int r) const {
+  const TCellArea& a = FJob.Area;
+  return TRect(OutputCellEdge(FWidth, a.Cols, c), OutputCellEdge(FHeight, a.Rows, r),
+               OutputCellEdge(FWidth, a.Cols, c + 1), OutputCellEdge(FHeight, a.Rows, r + 1));
+}
+
+TRect TCellRenderer::SourceRegion(int c, int r) const {
+  const TVTData& plan = *FJob.Plan;
+  const TRect& s = plan.SourceRect;
+  const int gc = FJob.Area.Col0 + c, gr = FJob.Area.Row0 + r;
+  const int sw = s.Right - s.Left, sh = s.Bottom - s.Top;
+  return TRect(OutputCellEdge(sw, plan.Columns, gc) + s.Left, OutputCellEdge(sh, plan.Rows, gr) + s.Top,
+               OutputCellEdge(sw, plan.Columns, gc + 1) + s.Left,
+               OutputCellEdge(sh, plan.Rows, gr + 1) + s.Top);
+}
+
+void TCellRenderer::EnsureSourceLoaded() {
+  if (FSourceLoaded) return;
+  const std::string& path = FJob.Plan->SourcePath;
+  if (path.empty() || !FileExists(path)) return;
+  FSource.LoadFromFile(path);
+  FSourceLoaded = true;
+}
+
+void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
+  TVTData& mosaic = *FJob.Mosaic;
+  TVTData& plan = *FJob.Plan;
+  MoveToCell(FJob, c, r);
+  const TRect cr = CellRect(c, r);
+  const TRect src = SourceRegion(c, r);
+  const int cw = cr.Right - cr.Left, ch = cr.Bottom - cr.Top;
+  const TOutputSettings& s = FJob.Settings;
+  // Detailed blend reads the whole source picture, loaded on the first cell.
+  if (s.BlendAlpha > 0 && s.DetailedBlend) EnsureSourceLoaded();
+
+  auto renderStored = [&] {
+    RenderCellImage(mosaic.DisplayBitmap, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha,
+                    plan.DisplayBitmap, s.DetailedBlend, plan.SourcePath, FSourceLoaded ? &FSource : nullptr,
+                    src.Left, src.Top, src.Right, src.Bottom, cell);
+  };
+  if (!FJob.UseOriginalFiles) return renderStored();
+
+  const std::string& path = mosaic.CurPath;
+  // An empty cell's path is blank (plan records name no picture: "  ").
+  const bool blank = path.find_first_not_of(' ') == std::string::npos;
+  if (!blank && FileExists(path)) return renderStored();
+  if (blank) {
+    // An empty cell: the background is the source picture when allowed.
+    if (FJob.DetailedBackground) EnsureSourceLoaded();
+    if (FJob.DetailedBackground && FSourceLoaded) {
+      RenderTileFromBitmap(FSource, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
+                           cell);
+    } else {
+      cell.SetSize(cw, ch);
+      StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
+    }
+    return;
+  }
+  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource)
+    FAnswer = FJob.AskTileNotFound ? FJob.AskTileNotFound(path) : tnfAuto;
+  int answer = FAnswer;
+  if (answer == tnfAutoSource && !FileExists(plan.SourcePath)) answer = tnfAuto;
+  auto replace = [&] {
+    if (!FJob.PlainReplacement) return renderStored();
+    cell.SetSize(cw, ch);
+    StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
+  };
+  switch (answer) {
+    case tnfReplaceAllRest:
+      FJob.UseOriginalFiles = false;
+      replace();
+      break;
+    case tnfAutoSource:
+      RenderTileFromFile(plan.SourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
+                         s.Sharpen, cell);
+      break;
+    case tnfCancel:
+      if (FJob.StopRequested) *FJob.StopRequested = true;
+      // The cell keeps the background colour.
+      cell.SetSize(cw, ch);
+      cell.Fill(s.BorderColor);
+      break;
+    default:
+      replace();
+  }
+}
+
+namespace {
+
+// Remembers the mosaic table's thumbnail switch and turns it on for the run,
+// so that DisplayBitmap is the stored thumbnail; restores it also on a throw.
+// The renderer's picture cache is let go at the end of every run.
+class TRunScope {
+ public:
+  explicit TRunScope(TVTData& mosaic, bool thumbs = true) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+    mosaic.ShowThumbs = thumbs;
+  }
+  ~TRunScope() {
+    FMosaic.ShowThumbs = FShowThumbs;
+    ReleaseTileRenderCache();
+  }
+  TRunScope(const TRunScope&) = delete;
+  TRunScope& operator=(const TRunScope&) = delete;
+
+ private:
+  TVTData& FMosaic;
+  bool FShowThumbs;
+};
+
+void Report(const TOutputJob& job, const std::string& text) {
+  if (job.Status) job.Status(text);
+}
+
+// Visits every cell of the area row by row: visit(c, r) for each, then the
+// progress; endRow(r) after each row. False when the run was stopped.
+template <typename Visit, typename EndRow>
+bool VisitCells(TOutputJob& job, Visit visit, EndRow endRow) {
+  const TCellArea& a = job.Area;
+  const int total = a.Cols * a.Rows;
+  int done = 0;
+  for (int r = 0; r < a.Rows; ++r) {
+    for (int c = 0; c < a.Cols; ++c) {
+      visit(c, r);
+      ++done;
+      if (job.Progress) job.Progress(done, total);
+      if (job.Stopped()) {
+        endRow(r);
+        return false;
+      }
+    }
+    endRow(r);
+  }
+  return true;
+}
+
+// Renders every cell of the area, handing each to put with its area column
+// and row and its position in the full picture; false when stopped.
+template <typename Put>
+bool RenderCells(TOutputJob& job, Put put) {
+  TCellRenderer renderer(job);
+  Bitmap24 cell;
+  return VisitCells(
+      job,
+      [&](int c, int r) {
+        renderer.RenderCell(c, r, cell);
+        const TRect rect = renderer.CellRect(c, r);
+        put(c, r, job.Settings.BorderLeft + rect.Left, job.Settings.BorderTop + rect.Top, cell);
+      },
+      [](int) {});
+}
+
+void MoveToCell(TOutputJob& job, int c, int r) {
+  const int32_t record = (job.Area.Row0 + r) * job.GridColumns + job.Area.Col0 + c + 1;
+  job.Mosaic->MoveTo(record);
+  job.Plan->MoveTo(record);
+}
+
+}  // namespace
+
+bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
+  const TOutputSettings& s = job.Settings;
+  TRunScope scope(*job.Mosaic);
+  poster.SetSize(s.FullWidth(), s.FullHeight());
+  poster.Fill(s.BorderColor);
+  const bool done =
+      RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
+  if (!done) return false;
+  if (s.GridWidth > 0) {
+    Report(job, "Grid...");
+    DrawPosterGrid(poster, s, job.Area.Cols, job.Area.Rows);
+  }
+  return true;
+}
+
+void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int rows) {
+  const int g = s.GridWidth;
+  if (g <= 0 || cols <= 0 || rows <= 0) return;
+  const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
+  // A pen of width g is centred across the line it draws; the line's end
+  // point is left out, as the graphics device does.
+  const int half = g / 2;
+  const int right = int(RoundHalfEven(L + W - g / 2.0));
+  const int bottom = int(RoundHalfEven(T + H - g / 2.0));
+  for (int u = 0; u <= rows; ++u) {
+    const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
+    poster.FillRect(TRect(L, y - half, right, y - half + g), s.GridColor);
+  }
+  for (int v = 0; v <= cols; ++v) {
+    const int x = int(RoundHalfEven(double(W) / cols * v - g / 2.0)) + L;
+    poster.FillRect(TRect(x - half, T, x - half + g, bottom), s.GridColor);
+  }
+}
+
+namespace {
+// The full size with its borders, refused when it does not fit an int.
+void CheckFullSize(const TOutputSettings& s) {
+  const int64_t fw = int64_t(s.BorderLeft) + s.Width + s.BorderRight;
+  const int64_t fh = int64_t(s.BorderTop) + s.Height + s.BorderBottom;
+  if (s.Width <= 0 || s.Height <= 0 || fw > INT32_MAX || fh > INT32_MAX)
+    throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)fw, (long long)fh));
+}
+}  // namespace
+
+void CheckPosterSize(const std::string& fileName, const TOutputSettings& s) {
+  CheckFullSize(s);
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  const int fw = s.FullWidth(), fh = s.FullHeight();
+  if (ext == ".JPG" && (fw > 65500 || fh > 65500))
+    throw EOutOfResources(
+        Format("A JPEG picture cannot be larger than 65500 x 65500 pixels (asked for %d x %d)", fw, fh));
+  if (ext == ".BMP") CheckBMPSize(fw, fh);
+  if (ext == ".TIF") CheckTIFFSize(fw, fh);
+}
+
+void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s) {
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  if (ext == ".JPG") {
+    // The density is patched into the finished file before it replaces the
+    // user's one, so a failure leaves the old file as it was.
+    const std::string temp = fileName + ".part";
+    try {
+      WriteFileReplacing(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
+      SetJPEGDensity(temp, s.DPI, s.DPI);
+    } catch (...) {
+      DeleteFile(temp);
+      throw;
+    }
+    ReplaceFile(temp, fileName);
+  } else if (ext == ".TIF") {
+    SaveBitmapAsTIFF(fileName, poster, s.DPI, 2);
+  } else if (ext == ".BMP") {
+    WriteFileReplacing(fileName, EncodeBMP24(poster));
+  }
+}
+
+bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
+  const TOutputSettings& s = job.Settings;
+  const bool bmp = kind == 1;
+  CheckFullSize(s);
+  const int FW = s.FullWidth(), FH = s.FullHeight();
+  if (bmp)
+    CheckBMPSize(FW, FH);
+  else
+    CheckTIFFSize(FW, FH);
+  TRunScope scope(*job.Mosaic);
+
+  const std::string temp = fileName + ".part";
+  bool finished = false;
+  bool stopped = false;
+  {
+    TBandFileStream stream(temp, TFileMode::fmCreate);
+    try {
+      const bool header = bmp ? WriteBMPHeader(stream, FW, FH) : WriteTIFFHeader(stream, FW, FH, s.DPI, 2);
+      // A header that cannot be written means the disk cannot hold the file:
+      // carrying on would report a picture that is not there.
+      if (!header) throw EFileError(Format("Cannot write file %s: not enough disk space", fileName.c_str()));
+      auto rect = [&](const TRect& r, TColor colour) {
+        if (bmp)
+          WriteBMPRect(stream, FW, FH, r, colour);
+        else
+          WriteTIFFRect(stream, FW, FH, r, colour);
+      };
+      const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
+      const struct {
+        int Width;
+        const char* Text;
+        TRect Rect;
+      } borders[] = {{L, "Left border... Please wait.", TRect(0, 0, L, FH)},
+                     {s.BorderRight, "Right border... Please wait.", TRect(L + W, 0, FW, FH)},
+                     {T, "Top border... Please wait.", TRect(0, 0, FW, T)},
+                     {s.BorderBottom, "Bottom border... Please wait.", TRect(0, T + H, FW, FH)}};
+      for (const auto& b : borders) {
+        if (b.Width <= 0 || job.Stopped()) continue;
+        Report(job, b.Text);
+        if (job.Progress) job.Progress(0, job.Area.Cols * job.Area.Rows);
+        rect(b.Rect, s.BorderColor);
+      }
+      stopped = !RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) {
+        if (bmp)
+          WriteBMPBand(stream, FW, FH, x, y, cell);
+        else
+          WriteTIFFBand(stream, FW, FH, x, y, cell);
+      });
+      const int g = s.GridWidth;
+      if (g > 0 && !stopped) {
+        Report(job, "Grid...");
+        const int cols = job.Area.Cols, rows = job.Area.Rows;
+        std::vector<int> x(size_t(cols) + 1);
+        for (int i = 0; i <= cols; ++i) x[size_t(i)] = OutputCellEdge(W, cols, i) + L;
+        if (bmp)
+          WriteBMPGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+        else
+          WriteTIFFGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+        for (int u = 0; u <= rows; ++u) {
+          const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
+          rect(TRect(L, y, L + W, y + g), s.GridColor);
+        }
+      }
+      stream.Close();
+      finished = true;
+    } catch (...) {
+      // The user's file of that name stays as it was.
+      if (!finished) DeleteFile(temp);
+      throw;
+    }
+  }
+  ReplaceFile(temp, fileName);
+  return !stopped;
+}
+
+bool WriteTextList(TOutputJob& job, const std::string& fileName) {
+  TRunScope scope(*job.Mosaic, false);
+  std::string text;
+  const bool done = VisitCells(
+      job,
+      [&](int c, int r) {
+        MoveToCell(job, c, r);
+        text += Format("%4s, %4s, %s\r\n", std::to_string(job.Area.Row0 + r + 1).c_str(),
+                       std::to_string(job.Area.Col0 + c + 1).c_str(), job.Mosaic->CurPath.c_str());
+      },
+      [](int) {});
+  WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+  return done;
+}
+
+std::string SequenceFileName(const std::string& baseName, int row, int col, const std::string& tilePath) {
+  return ChangeFileExt(baseName, "") +
+         Format("-%.3d-%.3d-%s", row, col, ChangeFileExt(ExtractFileName(tilePath), ".bmp").c_str());
+}
+
+bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName) {
+  TRunScope scope(*job.Mosaic);
+  job.PlainReplacement = true;
+  return RenderCells(job, [&](int c, int r, int, int, const Bitmap24& cell) {
+    lastName = SequenceFileName(baseName, job.Area.Row0 + r + 1, job.Area.Col0 + c + 1, job.Mosaic->CurPath);
+    WriteFileReplacing(lastName, EncodeBMP24(cell));
+  });
+}
+
+namespace {
+// The product's address in the page's creator line.
+constexpr const char* ProductWebSite = "https://www.vitrane.com";
+}  // namespace
+
+bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
+  TRunScope scope(*job.Mosaic);
+  job.UseOriginalFiles = false;  // the gallery always shows the stored thumbnails
+  const std::string folder = ExtractFilePath(fileName);
+  std::error_code ec;
+  std::filesystem::create_directories(folder + "tmb", ec);
+  std::filesystem::create_directories(folder + "big", ec);
+  std::string page = "<HTML><HEAD><META NAME=\"description\" CONTENT=\"Mosaic image gallery\">";
+  page += std::string("<META NAME=\"creator\" CONTENT=\"Vitrane v.2 - ") + ProductWebSite + "\">";
+  page += "<TITLE>Mosaic image gallery</TITLE></HEAD>";
+  page +=
+      "<BODY BACKGROUND=\"\" BGCOLOR=\"#00008B\" TEXT=\"#ffff80\" LINK=\"#FFFF80\" VLINK=\"#C0C0C0\" "
+      "ALINK=\"#ff0000\">";
+  page += "<TABLE BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"0\">\r\n";
+  TCellRenderer renderer(job);
+  Bitmap24 cell;
+  const bool done = VisitCells(
+      job,
+      [&](int c, int r) {
+        if (c == 0) page += "<tr align=center>\r\n";
+        renderer.RenderCell(c, r, cell);
+        const std::string path = job.Mosaic->CurPath, tile = ExtractFileName(path);
+        const std::string thumb = Format("%.3d-%.3d-%s", job.Area.Row0 + r + 1, job.Area.Col0 + c + 1,
+                                         ChangeFileExt(tile, ".jpg").c_str());
+        page += "<td><a href=\"big/" + tile + "\" target=\"_blank\"><img border=\"0\" src=\"tmb/" + thumb +
+                "\"></a>";
+        // A thumbnail or a copy that cannot be written leaves a gap in the
+        // gallery, not a failed page.
+        try {
+          WriteFileReplacing(folder + "tmb/" + thumb, JpegEncode(cell, 75));
+        } catch (const EVitrane&) {
+        }
+        if (!path.empty() && FileExists(path))
+          std::filesystem::copy_file(path, folder + "big/" + tile,
+                                     std::filesystem::copy_options::overwrite_existing, ec);
+        page += "</td>";
+      },
+      [&](int) { page += "</tr>\r\n"; });
+  page += "</table>\r\n</BODY>\r\n</HTML>\r\n";
+  WriteFileReplacing(fileName, std::vector<uint8_t>(page.begin(), page.end()));
+  return done;
+}
+
+std::string UsagePosition(int col, int row, const TRect& crop) {
+  const char* mark = "";
+  if (crop.Right < crop.Left && crop.Bottom < crop.Top)
+    mark = "(R)";
+  else if (crop.Right < crop.Left && crop.Top < crop.Bottom)
+    mark = "(H)";
+  else if (crop.Left < crop.Right && crop.Bottom < crop.Top)
+    mark = "(V)";
+  return Format(" %sx%s%s ", std::to_string(col).c_str(), std::to_string(row).c_str(), mark);
+}
+
+int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
+                     const std::function<void(int done, int count)>& progress) {
+  TRunScope scope(mosaic, false);
+  struct ClearSort {
+    TVTData& t;
+    ~ClearSort() { t.ClearIndex(); }
+  } clear{mosaic};
+  mosaic.SortByName();
+  const std::string placeholder(51, ' ');
+  std::string text = placeholder + "\r\nMosaic picture tiles statistic:\r\n" + placeholder +
+                     "\r\n\r\n(H): Horisontal flip; (V): Vertical flip; (R):180 rotated\r\n"
+                     "Times used          File Name          Tile positions Col x Row (Flip)\r\n";
+  int unique = 1, count = 0;
+  std::string path, positions;
+  auto writeGroup = [&] {
+    text += Format("%4s, %s , %s\r\n", std::to_string(count).c_str(), path.c_str(), positions.c_str());
+  };
+  const int columns = std::max(gridColumns, 1);
+  for (int l = 1; l <= mosaic.RecordCount; ++l) {
+    mosaic.MoveTo(l);
+    const int n = mosaic.CurRecNo;
+    const std::string position =
+        UsagePosition((n - 1) % columns + 1, (n - 1) / columns + 1, mosaic.CurCropRect);
+    if (l == 1 || mosaic.CurPath != path) {
+      if (l > 1) {
+        writeGroup();
+        ++unique;
+      }
+      path = mosaic.CurPath;
+      count = 1;
+      positions = position;
+    } else {
+      ++count;
+      positions += position;
+    }
+    if (progress) progress(l, mosaic.RecordCount);
+  }
+  if (count > 0) writeGroup();
+  const std::string summary = std::to_string(unique) + " unique pictures were used.";
+  text.replace(0, std::min(summary.size(), placeholder.size()), summary.substr(0, placeholder.size()));
+  WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+  return unique;
+}

@@ -1,0 +1,151 @@
+// Mosaic output without a window: the output cell geometry, one cell rendered
+// from the open tables, and the two picture writers (the whole poster composed
+// in memory, or a BMP/TIFF file written cell by cell into its place on disk).
+// The main window fills in a job from the output setup and its tables; tests
+// and benchmarks fill one in directly.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "imaging/Bitmap32.h"
+#include "platform/Bitmap24.h"
+#include "platform/Types.h"
+
+class TVTData;
+
+// Edge i (0..count) of the cells that split size pixels into count parts:
+// round(size / count * i), halves to even, exact in integers.
+int OutputCellEdge(int size, int count, int i);
+
+// The grid cells being written: first column and row, and how many.
+struct TCellArea {
+  int Col0 = 0, Row0 = 0, Cols = 1, Rows = 1;
+};
+
+// Everything a writer reads from the output setup, read once at the start.
+struct TOutputSettings {
+  int Width = 0, Height = 0;                                             // the mosaic without borders
+  int BorderLeft = 0, BorderTop = 0, BorderRight = 0, BorderBottom = 0;  // 0 without "Add borders"
+  TColor BorderColor = 0;
+  int DPI = 150;
+  int GridWidth = 0;  // 0 without "Draw grid"
+  TColor GridColor = 0;
+  int BlendAlpha = 0;       // 0..255
+  int ColorCorrection = 0;  // percent
+  bool Sharpen = true;
+  bool FastJpeg = true;
+  bool DetailedBlend = false;
+  int JpegQuality = 80;
+
+  int FullWidth() const { return BorderLeft + Width + BorderRight; }
+  int FullHeight() const { return BorderTop + Height + BorderBottom; }
+};
+
+// Answers of the tile-not-found question.
+enum : int {
+  tnfNone = 0,
+  tnfReplace = 1,
+  tnfReplaceAllRest = 2,
+  tnfAuto = 3,
+  tnfCancel = 4,
+  tnfAutoSource = 6
+};
+
+// One run of a writer over the open plan and mosaic tables.
+struct TOutputJob {
+  TVTData* Mosaic = nullptr;
+  TVTData* Plan = nullptr;
+  int GridColumns = 1;  // record of grid cell (c, r) = r * GridColumns + c + 1
+  TCellArea Area;
+  TOutputSettings Settings;
+  bool UseOriginalFiles = false;
+  bool DetailedBackground = true;
+  // A missing tile replaced by its stored thumbnail is stretched to the cell
+  // without sharpening, blending or correction (the image sequence).
+  bool PlainReplacement = false;
+  // The stop flag the window's "Stop" sets; polled after every cell.
+  bool* StopRequested = nullptr;
+  // Asks about a missing tile file; returns one of the answers above.
+  std::function<int(const std::string& path)> AskTileNotFound;
+  // Progress text (panel 0 of the output setup's status bar).
+  std::function<void(const std::string& text)> Status;
+  // After each cell: cells done of the total; the window pumps its events here.
+  std::function<void(int done, int total)> Progress;
+
+  bool Stopped() const { return StopRequested && *StopRequested; }
+};
+
+// Renders cell (c, r) of the area (0-based within it) at its output size:
+// moves both tables to the cell's record, then draws the tile as the output
+// setup asks, minding missing tile files when UseOriginalFiles is set.
+// The run's state (loaded source picture, dialog answer) lives in the runner.
+class TCellRenderer {
+ public:
+  explicit TCellRenderer(TOutputJob& job);
+  // Width and height of the output without borders (the cell geometry).
+  void SetGeometry(int width, int height) {
+    FWidth = width;
+    FHeight = height;
+  }
+  void RenderCell(int c, int r, Bitmap24& cell);
+  // The cell's rectangle in the output without borders.
+  TRect CellRect(int c, int r) const;
+  // The cell's region of the project's source picture.
+  TRect SourceRegion(int c, int r) const;
+
+ private:
+  void EnsureSourceLoaded();
+  TOutputJob& FJob;
+  int FWidth = 0, FHeight = 0;
+  TBitmap32 FSource;
+  bool FSourceLoaded = false;
+  int FAnswer = tnfNone;
+};
+
+// Composes the whole output in memory (borders, cells, then grid lines) into
+// poster. Returns false when stopped; the poster is then incomplete.
+bool ComposePoster(TOutputJob& job, Bitmap24& poster);
+// The grid lines of the in-memory poster.
+void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int rows);
+// Refuses (EOutOfResources), before anything is rendered, an output whose
+// full size overflows or that the file format of fileName cannot hold
+// (JPEG sides up to 65500 pixels; the BMP and TIFF limits of the band writers).
+void CheckPosterSize(const std::string& fileName, const TOutputSettings& s);
+// Writes the poster by the upper-cased extension of fileName: ".JPG" (with its
+// density), ".TIF", ".BMP"; any other extension writes nothing. The file is
+// written beside the target and renamed over it when complete.
+void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s);
+
+// Renders the area straight into a BMP (kind 1) or TIFF (any other kind) file
+// one cell at a time. The size is checked before anything is created; the file
+// is built beside the target and renamed over it at the end, also after a stop
+// (what was not rendered stays black). Returns false when stopped.
+bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind);
+
+// Side outputs over the same area. Each file is built beside its target and
+// renamed over it; a stop keeps what was written (the HTML page still gets
+// its closing tags). Each returns false when stopped.
+
+// One line per cell: "%4s, %4s, %s" of the 1-based row, column and tile path.
+bool WriteTextList(TOutputJob& job, const std::string& fileName);
+// The name of one picture of the image sequence: the base name without its
+// extension, then "-ROW-COL-" (three digits each) and the tile's file name
+// with ".bmp".
+std::string SequenceFileName(const std::string& baseName, int row, int col, const std::string& tilePath);
+// One 24-bit BMP per cell; lastName is the last picture written.
+bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName);
+// A gallery page: a table of cell thumbnails ("tmb/") linking to copies of
+// the tiles' picture files ("big/"), both folders beside the page.
+bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName);
+
+// The tile-usage report. One position: " COLxROW(FLIP) " with the 1-based
+// column and row and the flip mark of the crop rectangle's corner order:
+// "(R)" both reversed, "(H)" only left-right, "(V)" only top-bottom.
+std::string UsagePosition(int col, int row, const TRect& crop);
+// Sorts the mosaic by tile file name and writes one line per tile file: the
+// times used, the path and every position; above them the count of unique
+// pictures. The sort index is cleared afterwards. progress(l, count) follows
+// every record. Returns the number of unique pictures.
+int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
+                     const std::function<void(int done, int count)>& progress);

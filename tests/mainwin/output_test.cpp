@@ -1,0 +1,333 @@
+// The window-free output loops over real tables: cell geometry, the poster
+// in memory and the file written cell by cell to disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/ScratchDir.h"
+#include "formats/BandWriter.h"
+#include "mainwin/MainWinFixture.h"
+#include "mainwin/v2mainOutputRender.h"
+#include "platform/Bmp.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Hooks.h"
+#include "tiledb/VTData.h"
+
+namespace {
+
+using mwtest::MakeLibrary;
+using mwtest::MakeProject;
+
+TEST(OutputCellEdge, EdgesAreExactHalfEvenRatios) {
+  EXPECT_EQ(OutputCellEdge(100, 3, 0), 0);
+  EXPECT_EQ(OutputCellEdge(100, 3, 1), 33);
+  EXPECT_EQ(OutputCellEdge(100, 3, 2), 67);
+  EXPECT_EQ(OutputCellEdge(100, 3, 3), 100);
+  // 29 / 14 * 7 is exactly 14.5: halves go to the even neighbour.
+  EXPECT_EQ(OutputCellEdge(29, 14, 7), 14);
+  EXPECT_EQ(OutputCellEdge(30, 4, 1), 8);  // 7.5 -> 8
+}
+
+// A library, a 4 x 3 project and its mosaic filled with tiles in turn.
+class OutputRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string lib = MakeLibrary(Dir, "lib");
+    Library.SetBaseName(lib);
+    ASSERT_TRUE(Plan.OpenProject(MakeProject(Dir, lib, "p.vtp"), Mosaic));
+    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
+      Library.MoveTo((n - 1) % Library.RecordCount + 1);
+      ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
+    }
+    Job.Mosaic = &Mosaic;
+    Job.Plan = &Plan;
+    Job.GridColumns = Plan.Columns;
+    Job.Area = {0, 0, Plan.Columns, Plan.Rows};
+    Job.StopRequested = &Stop;
+    Job.Settings.Width = 101;
+    Job.Settings.Height = 76;
+    Job.Settings.Sharpen = false;
+    Job.Settings.BorderColor = RGB(10, 200, 90);
+  }
+
+  ScratchDir Dir{"out"};
+  TVTData Library, Plan, Mosaic;
+  TOutputJob Job;
+  bool Stop = false;
+};
+
+TEST_F(OutputRun, DirectFilesHoldTheSamePixelsAsThePoster) {
+  Job.Settings.BorderLeft = 3;
+  Job.Settings.BorderTop = 5;
+  Job.Settings.BorderRight = 7;
+  Job.Settings.BorderBottom = 2;
+  Job.Settings.GridWidth = 0;
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  ASSERT_EQ(poster.Width(), 111);
+  ASSERT_EQ(poster.Height(), 83);
+  EXPECT_EQ(poster.Pixel(0, 0), Job.Settings.BorderColor);
+  EXPECT_EQ(poster.Pixel(110, 82), Job.Settings.BorderColor);
+  EXPECT_NE(poster.Pixel(3, 5), Job.Settings.BorderColor);
+  EXPECT_FALSE(Mosaic.ShowThumbs);  // restored after the run
+
+  const std::string bmp = Dir / "d.bmp";
+  ASSERT_TRUE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  EXPECT_TRUE(back == poster);
+  EXPECT_FALSE(FileExists(bmp + ".part"));
+
+  // The in-memory BMP is the same picture.
+  SavePosterFile(Dir / "m.bmp", poster, Job.Settings);
+  Bitmap24 mem;
+  ReadBMPFile(Dir / "m.bmp", mem);
+  EXPECT_TRUE(mem == poster);
+
+  // TIFF: the pixel area follows the 32-byte head, rows top-down, R G B.
+  const std::string tif = Dir / "d.tif";
+  ASSERT_TRUE(WriteMosaicDirect(Job, tif, 2));
+  const std::vector<uint8_t> bytes = ReadWholeFile(tif);
+  ASSERT_GE(bytes.size(), size_t(32 + 3 * 111 * 83));
+  for (int y : {0, 40, 82})
+    for (int x : {0, 50, 110}) {
+      const TColor c = poster.Pixel(x, y);
+      const size_t at = 32 + size_t(y * 111 + x) * 3;
+      EXPECT_EQ(RGB(bytes[at], bytes[at + 1], bytes[at + 2]), c) << x << "," << y;
+    }
+}
+
+TEST_F(OutputRun, CellsTakeTheirTilesInTheirPlaces) {
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  // Cells 1 and 2 hold tiles of different solid colours; look at their centres.
+  TCellRenderer r(Job);
+  const TRect a = r.CellRect(0, 0), b = r.CellRect(1, 0);
+  EXPECT_EQ(a, TRect(0, 0, 25, 25));
+  EXPECT_EQ(b, TRect(25, 0, 50, 25));
+  Library.ShowThumbs = true;
+  Library.MoveTo(1);
+  const TColor first = Library.DisplayBitmap.Pixel(20, 15);
+  const TColor got = poster.Pixel(12, 12);
+  EXPECT_NEAR(int(GetRValue(got)), int(GetRValue(first)), 8);
+  EXPECT_NEAR(int(GetGValue(got)), int(GetGValue(first)), 8);
+  EXPECT_NEAR(int(GetBValue(got)), int(GetBValue(first)), 8);
+  EXPECT_NE(poster.Pixel(12, 12), poster.Pixel(37, 12));
+}
+
+TEST_F(OutputRun, GridLinesLieWhereTheirRoundedPositionsSay) {
+  Job.Settings.GridWidth = 1;
+  Job.Settings.GridColor = RGB(255, 0, 255);
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(Job, poster));
+  // Rows: round(76 / 3 * u - 0.5) = 0, 25, 50 and 76 (75.5 to even), the
+  // last outside the picture.
+  for (int y : {0, 25, 50}) EXPECT_EQ(poster.Pixel(60, y), Job.Settings.GridColor) << y;
+  for (int y : {12, 75}) EXPECT_NE(poster.Pixel(60, y), Job.Settings.GridColor) << y;
+
+  // On disk the horizontal lines are the same rectangles.
+  const std::string bmp = Dir / "g.bmp";
+  ASSERT_TRUE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  for (int y : {0, 25, 50}) EXPECT_EQ(back.Pixel(60, y), Job.Settings.GridColor) << y;
+}
+
+TEST_F(OutputRun, StopAfterTheFirstCellLeavesTheRestBlack) {
+  Job.Progress = [this](int done, int) {
+    if (done == 1) Stop = true;
+  };
+  Bitmap24 poster;
+  EXPECT_FALSE(ComposePoster(Job, poster));
+
+  Stop = false;
+  const std::string bmp = Dir / "s.bmp";
+  EXPECT_FALSE(WriteMosaicDirect(Job, bmp, 1));
+  Bitmap24 back;
+  ReadBMPFile(bmp, back);
+  EXPECT_NE(back.Pixel(10, 10), RGB(0, 0, 0));
+  EXPECT_EQ(back.Pixel(40, 10), RGB(0, 0, 0));
+  EXPECT_EQ(back.Pixel(90, 70), RGB(0, 0, 0));
+}
+
+TEST_F(OutputRun, TooLargeADirectFileLeavesTheOldOneAlone) {
+  const std::string bmp = Dir / "keep.bmp";
+  WriteFileReplacing(bmp, {1, 2, 3});
+  Job.Settings.Width = 40000;
+  Job.Settings.Height = 40000;
+  EXPECT_THROW(WriteMosaicDirect(Job, bmp, 1), EOutOfResources);
+  EXPECT_EQ(ReadWholeFile(bmp), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_FALSE(Mosaic.ShowThumbs);
+}
+
+TEST_F(OutputRun, PosterFileKindFollowsTheExtension) {
+  Bitmap24 poster(30, 20);
+  poster.Fill(RGB(100, 150, 200));
+  Job.Settings.DPI = 300;
+  Job.Settings.JpegQuality = 85;
+  SavePosterFile(Dir / "a.JPG", poster, Job.Settings);
+  const std::vector<uint8_t> jpg = ReadWholeFile(Dir / "a.JPG");
+  ASSERT_GT(jpg.size(), 20u);
+  EXPECT_EQ(jpg[13], 1);  // dots per inch
+  EXPECT_EQ((jpg[14] << 8) | jpg[15], 300);
+  EXPECT_EQ((jpg[16] << 8) | jpg[17], 300);
+  SavePosterFile(Dir / "a.png", poster, Job.Settings);
+  SavePosterFile(Dir / "a.jpeg", poster, Job.Settings);
+  EXPECT_FALSE(FileExists(Dir / "a.png"));
+  EXPECT_FALSE(FileExists(Dir / "a.jpeg"));
+  SavePosterFile(Dir / "a.tif", poster, Job.Settings);
+  EXPECT_EQ(FileSize(Dir / "a.tif"), TIFFFileSize(30, 20));
+}
+
+TEST_F(OutputRun, MissingTileFileAsksAndCancelEndsTheRun) {
+  // Point the first cell's tile at a file that is gone.
+  std::filesystem::remove(Dir / "lib_pics/p0.jpg");
+  Job.UseOriginalFiles = true;
+  int asked = 0;
+  Job.AskTileNotFound = [&](const std::string& path) {
+    ++asked;
+    EXPECT_EQ(ExtractFileName(path), "p0.jpg");
+    return int(tnfCancel);
+  };
+  Bitmap24 poster;
+  EXPECT_FALSE(ComposePoster(Job, poster));
+  EXPECT_EQ(asked, 1);
+
+  // "Auto" is kept: asked once for every missing file of the run.
+  Stop = false;
+  asked = 0;
+  Job.AskTileNotFound = [&](const std::string&) {
+    ++asked;
+    return int(tnfAuto);
+  };
+  EXPECT_TRUE(ComposePoster(Job, poster));
+  EXPECT_EQ(asked, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OutputRun, TextListHasOneLinePerCellOfTheArea) {
+  Job.Area = {1, 0, 2, 2};  // columns 2..3, rows 1..2
+  const std::string file = Dir / "list.txt";
+  ASSERT_TRUE(WriteTextList(Job, file));
+  const std::vector<uint8_t> bytes = ReadWholeFile(file);
+  const std::string text(bytes.begin(), bytes.end());
+  Mosaic.MoveTo(2);
+  const std::string first = "   1,    2, " + Mosaic.CurPath + "\r\n";
+  EXPECT_EQ(text.substr(0, first.size()), first);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+  Mosaic.MoveTo(7);
+  EXPECT_NE(text.find("   2,    3, " + Mosaic.CurPath + "\r\n"), std::string::npos);
+}
+
+TEST_F(OutputRun, SequenceAndGalleryWriteAFilePerCell) {
+  EXPECT_EQ(SequenceFileName("/out/seq.bmp", 2, 3, "/p/rose.jpg"), "/out/seq-002-003-rose.bmp");
+  Job.Area = {0, 0, 2, 1};
+  std::string last;
+  ASSERT_TRUE(WriteSequence(Job, Dir / "seq.bmp", last));
+  Mosaic.MoveTo(2);
+  EXPECT_EQ(last, SequenceFileName(Dir / "seq.bmp", 1, 2, Mosaic.CurPath));
+  Bitmap24 cell;
+  ReadBMPFile(last, cell);
+  EXPECT_EQ(cell.Width(), 51);  // 101 over 2 columns: 50 and 51
+  EXPECT_EQ(cell.Height(), 76);
+
+  // The gallery: the first cell's tile file is gone, so it has no copy.
+  Mosaic.MoveTo(1);
+  const std::string gone = Mosaic.CurPath;
+  std::filesystem::remove(gone);
+  Mosaic.MoveTo(2);
+  const std::string kept = ExtractFileName(Mosaic.CurPath);
+  ASSERT_TRUE(WriteHTMLGallery(Job, Dir / "g.html"));
+  const std::vector<uint8_t> bytes = ReadWholeFile(Dir / "g.html");
+  const std::string page(bytes.begin(), bytes.end());
+  EXPECT_EQ(page.substr(0, 12), "<HTML><HEAD>");
+  EXPECT_NE(page.find("<a href=\"big/" + kept + "\" target=\"_blank\"><img border=\"0\" src=\"tmb/001-002-" +
+                      ChangeFileExt(kept, ".jpg") + "\"></a>"),
+            std::string::npos);
+  EXPECT_EQ(page.substr(page.size() - 35), "</tr>\r\n</table>\r\n</BODY>\r\n</HTML>\r\n");
+  EXPECT_TRUE(FileExists(Dir / ("big/" + kept)));
+  EXPECT_FALSE(FileExists(Dir / ("big/" + ExtractFileName(gone))));
+  EXPECT_TRUE(FileExists(Dir / ("tmb/001-001-" + ChangeFileExt(ExtractFileName(gone), ".jpg"))));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UsageReport, PositionsCarryTheirFlipMarks) {
+  EXPECT_EQ(UsagePosition(1, 1, TRect(0, 0, 10, 10)), " 1x1 ");
+  EXPECT_EQ(UsagePosition(2, 1, TRect(10, 0, 0, 10)), " 2x1(H) ");
+  EXPECT_EQ(UsagePosition(3, 4, TRect(0, 10, 10, 0)), " 3x4(V) ");
+  EXPECT_EQ(UsagePosition(12, 7, TRect(10, 10, 0, 0)), " 12x7(R) ");
+}
+
+TEST_F(OutputRun, UsageReportGroupsTheCellsByTileFile) {
+  const std::string file = Dir / "stat.txt";
+  int calls = 0;
+  const int unique = WriteUsageReport(Mosaic, Plan.Columns, file, [&](int, int) { ++calls; });
+  EXPECT_EQ(unique, 6);  // 12 cells over 6 tiles in turn
+  EXPECT_EQ(calls, 12);
+  EXPECT_EQ(Mosaic.IndexKeySize, 0);
+  const std::vector<uint8_t> bytes = ReadWholeFile(file);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_EQ(text.substr(0, 53), "6 unique pictures were used." + std::string(23, ' ') + "\r\n");
+  Mosaic.MoveTo(1);
+  // Cells 1 and 7 share the first tile: row 1 column 1, row 2 column 3.
+  EXPECT_NE(text.find("   2, " + Mosaic.CurPath + " ,  1x1  3x2 \r\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PosterSize, RefusedBeforeRenderingWhenTheFormatCannotHoldIt) {
+  TOutputSettings s;
+  s.Width = 70000;
+  s.Height = 100;
+  EXPECT_THROW(CheckPosterSize("a.jpg", s), EOutOfResources);
+  EXPECT_NO_THROW(CheckPosterSize("a.bmp", s));
+  s.Width = 999999999;
+  s.BorderLeft = 999999999;
+  s.BorderRight = 999999999;
+  EXPECT_THROW(CheckPosterSize("a.txt", s), EOutOfResources);
+  s.BorderLeft = s.BorderRight = 0;
+  s.Height = 999999999;
+  EXPECT_THROW(CheckPosterSize("a.tif", s), EOutOfResources);
+  s.Width = 0;
+  EXPECT_THROW(CheckPosterSize("a.bmp", s), EOutOfResources);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OutputEmptyCells, AProjectWithoutTilesRendersItsSamples) {
+  ScratchDir dir("oe");
+  const std::string lib = MakeLibrary(dir, "lib");
+  TVTData plan, mosaic;
+  ASSERT_TRUE(plan.OpenProject(MakeProject(dir, lib, "p.vtp"), mosaic));
+  bool stop = false;
+  TOutputJob job;
+  job.Mosaic = &mosaic;
+  job.Plan = &plan;
+  job.GridColumns = plan.Columns;
+  job.Area = {0, 0, plan.Columns, plan.Rows};
+  job.StopRequested = &stop;
+  job.Settings.Width = 40;
+  job.Settings.Height = 30;
+  job.UseOriginalFiles = true;
+  int asked = 0;
+  job.AskTileNotFound = [&](const std::string&) { return ++asked, int(tnfAuto); };
+  Bitmap24 poster;
+  ASSERT_TRUE(ComposePoster(job, poster));
+  EXPECT_EQ(asked, 0);  // a blank path is an empty cell, not a missing file
+  EXPECT_EQ(poster.Width(), 40);
+  job.UseOriginalFiles = false;
+  ASSERT_TRUE(ComposePoster(job, poster));
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// "Save mosaic..." from the main window: the preview, the output setup and
+// the writers it runs, through the dialogs' hooks.
+#include <QApplication>
+#include <QTimer>
+
+#include "dialogs/SetTileForm.h"
+#include "formats/BandWriter.h"
+#include "mainwin/MainWinFixture.h"
+#include "platform/Bmp.h"
+#include "platform/Files.h"
+#include "platform/qt/Desktop.h"
+
+namespace {
+
+using namespace mwtest;
+
+class OutputWindow : public MainWinTest {
+ protected:
+  TForm1& OpenFilledProject() {
+    const std::string lib = MakeLibrary(Dir, "lib");
+    TForm1& f = NewForm();
+    f.resize(700, 500);
+    f.show();
+    QApplication::processEvents();
+    f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
+    for (int n = 1; n <= f.VTMosaic1.RecordCount; ++n) {
+      f.VTLib1.MoveTo((n - 1) % f.VTLib1.RecordCount + 1);
+      f.VTMosaic1.SetRecordFrom(n, f.VTLib1, true);
+    }
+    f.SetButtonsOnOff();
+    return f;
+  }
+  // Runs body inside the modal output setup once it shows, then closes it.
+  void WithSetup(TForm1& f, std::function<void(TSetTileForm&)> body) {
+    bool ran = false;
+    std::function<void()> wait = [&] {
+      if (!SetTileForm || QApplication::activeModalWidget() != SetTileForm) {
+        QTimer::singleShot(1, wait);
+        return;
+      }
+      ran = true;
+      body(*SetTileForm);
+      SetTileForm->Button1Click();
+    };
+    QTimer::singleShot(0, wait);
+    f.Mosaiclayoutsetup1Click();
+    EXPECT_TRUE(ran);
+  }
+};
+
+TEST_F(OutputWindow, SaveMosaicWritesEveryFormatOfThePicture) {
+  TForm1& f = OpenFilledProject();
+  ASSERT_TRUE(f.Savemosaic1->isEnabled());
+  std::string file;
+  int index = 3;
+  const bool thumbs = f.VTMosaic1.ShowThumbs;
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{file}, index};
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    // A 4 x 3 grid of 4:3 tiles: the size starts at 16 x 9 and keeps its proportion.
+    EXPECT_EQ(s.FCols, 4);
+    EXPECT_EQ(s.FRows, 3);
+    EXPECT_EQ(s.FMosaicWidth, 16);
+    EXPECT_EQ(s.FMosaicHeight, 9);
+    EXPECT_FALSE(s.LayoutPicture().Empty());
+    s.KWRealSpinOMW->SetValue(160);
+    EXPECT_EQ(s.FMosaicHeight, 90);
+    s.CheckBox2->setChecked(true);
+    s.FBorderLeft = 4;
+    s.CheckBox2Click();
+
+    file = Dir / "direct.bmp";
+    s.CheckBox4->setChecked(true);
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText(), "Saved to " + Dir / "direct.bmp");
+    EXPECT_EQ(FileSize(Dir / "direct.bmp"), BMPFileSize(164, 90));
+
+    file = Dir / "memory.bmp";
+    s.CheckBox4->setChecked(false);
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText(), "Saved to file " + Dir / "memory.bmp");
+    Bitmap24 a, b;
+    ReadBMPFile(Dir / "direct.bmp", a);
+    ReadBMPFile(Dir / "memory.bmp", b);
+    EXPECT_TRUE(a == b);
+
+    index = 1;
+    file = Dir / "direct.tif";
+    s.CheckBox4->setChecked(true);
+    s.Button2Click();
+    EXPECT_EQ(FileSize(Dir / "direct.tif"), TIFFFileSize(164, 90));
+
+    index = 4;
+    file = Dir / "list";
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText(), "Saved to " + Dir / "list.txt");
+    EXPECT_GT(FileSize(Dir / "list.txt"), 12 * 12);
+
+    index = 5;
+    file = Dir / "seq.bmp";
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText().rfind("Sequence saved to files: " + Dir / "seq-ROW-COL-", 0), 0u);
+  });
+  EXPECT_EQ(f.VTMosaic1.ShowThumbs, thumbs);
+  EXPECT_EQ(Ini("Output", "MosaicWidth"), "160");
+  EXPECT_EQ(Ini("Output", "BorderLeft"), "4");
+}
+
+TEST_F(OutputWindow, StopDuringTheRunWritesNoPoster) {
+  TForm1& f = OpenFilledProject();
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{Dir / "stopped.bmp"}, 3};
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    s.CheckBox4->setChecked(false);
+    // The first pass of pending events presses "Stop".
+    QTimer::singleShot(0, s.BtnStop, [&s] { s.BtnStop->click(); });
+    s.Button2Click();
+    EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
+    EXPECT_FALSE(FileExists(Dir / "stopped.bmp"));
+    EXPECT_TRUE(s.Button2->isEnabled());
+  });
+}
+
+TEST_F(OutputWindow, SaveStatisticWritesTheReportAndOpensIt) {
+  TForm1& f = OpenFilledProject();
+  ASSERT_TRUE(f.Savestatistic1->isEnabled());
+  std::string startDir;
+  SetFileDialogHook([&](const TOpenDialog& d, bool) -> std::optional<TFileChoice> {
+    startDir = d.InitialDir;
+    return TFileChoice{{Dir / "stat.txt"}, 1};
+  });
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& name) {
+    opened.push_back(name);
+    return true;
+  });
+  f.Savestatistic1Click();
+  SetShellOpenHook(nullptr);
+  EXPECT_EQ(startDir, Dir.Path());
+  EXPECT_EQ(opened, std::vector<std::string>{Dir / "stat.txt"});
+  EXPECT_EQ(f.StatusText(1), "Saved to " + Dir / "stat.txt");
+  EXPECT_EQ(f.StatusText(0), "100%");
+  EXPECT_EQ(Ini("LastPath", "Mosaic"), Dir.Path());
+  EXPECT_EQ(f.VTMosaic1.IndexKeySize, 0);
+}
+
+}  // namespace
