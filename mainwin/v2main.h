@@ -192,6 +192,7 @@ class TForm1 : public QMainWindow {
   // (end of mosaic output handlers)
 
   // New library and library commands handlers
+  void Newlibrary1Click();
   // (end of new library and library commands handlers)
 
   // Source image handlers

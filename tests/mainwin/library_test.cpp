@@ -1,0 +1,32 @@
+// The main window's library commands: "New library..." runs the dialog and
+// the new library lands in the window.
+#include <QApplication>
+#include <QTimer>
+
+#include "MainWinFixture.h"
+#include "dialogs/NewBase.h"
+
+using namespace mwtest;
+
+TEST_F(MainWinTest, NewLibraryCommandOpensTheLibraryItBuilt) {
+  const std::string lib = MakeLibrary(Dir, "seed");  // also leaves pictures in seed_pics/
+  TForm1& f = NewForm();
+  EXPECT_TRUE(f.Newlibrary1->isEnabled());
+  EXPECT_TRUE(f.SpeedButton1->isEnabled());
+  bool ran = false;
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TV2NewBaseForm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    ran = true;
+    dlg->TxtNewVtb->setText(QString::fromStdString(Dir / "fresh"));
+    dlg->TxtRoot->setText(QString::fromStdString(Dir / "seed_pics/"));
+    dlg->BitBtn1Click();
+    dlg->BitBtn2->click();
+  });
+  f.SpeedButton1->click();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(f.VTLib1.BaseName(), Dir / "fresh.vt2");
+  EXPECT_EQ(f.VTLib1.RecordCount, 6);
+  EXPECT_TRUE(Boxes.empty());
+  (void)lib;
+}
