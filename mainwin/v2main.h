@@ -193,6 +193,7 @@ class TForm1 : public QMainWindow {
 
   // New library and library commands handlers
   void Newlibrary1Click();
+  void Libraryinspector1Click();
   // (end of new library and library commands handlers)
 
   // Source image handlers

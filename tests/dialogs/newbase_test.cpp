@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "common/ScratchDir.h"
+#include "DialogFixture.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -22,18 +22,8 @@ TPictTypes Types(std::initializer_list<int> on) {
   return t;
 }
 
-class NewBaseTest : public ::testing::Test {
+class NewBaseTest : public DialogTest {
  protected:
-  void SetUp() override {
-    TestApp();
-    SettingsFileName = Dir / "vt002.ini";
-    SetMessageBoxHook([this](const MessageBoxRequest& r) {
-      Boxes.push_back(r);
-      return Answer ? Answer : DefaultAnswer(r);
-    });
-  }
-  void TearDown() override { SetMessageBoxHook(nullptr); }
-
   // count solid pictures of 80 x 60 in a folder of their own.
   std::string Pictures(int count) {
     const std::string pics = Dir / "pics/";
@@ -63,13 +53,10 @@ class NewBaseTest : public ::testing::Test {
     return h;
   }
 
-  ScratchDir Dir{"nb"};
   TVTData Lib;
   bool ProjectIsOpen = false;
   std::vector<std::string> Opened;
   int Closed = 0, ButtonUpdates = 0;
-  std::vector<MessageBoxRequest> Boxes;
-  int Answer = 0;
 };
 
 }  // namespace

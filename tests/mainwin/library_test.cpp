@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "MainWinFixture.h"
+#include "dialogs/LibInspector.h"
 #include "dialogs/NewBase.h"
 
 using namespace mwtest;
@@ -29,4 +30,26 @@ TEST_F(MainWinTest, NewLibraryCommandOpensTheLibraryItBuilt) {
   EXPECT_EQ(f.VTLib1.RecordCount, 6);
   EXPECT_TRUE(Boxes.empty());
   (void)lib;
+}
+
+TEST_F(MainWinTest, LibraryInspectorIsSizedForTheLibrary) {
+  TForm1& f = NewForm();
+  f.SetButtonsOnOff();
+  EXPECT_FALSE(f.Libraryinspector1->isEnabled());
+  f.OpenLibraryByName(MakeLibrary(Dir, "six"));
+  EXPECT_TRUE(f.Libraryinspector1->isEnabled());
+  int rows = 0, columns = 0, gridRows = 0;
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TLibrayMosaic*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    columns = dlg->KWSpinEdit1->Value();
+    rows = dlg->KWSpinEdit2->Value();
+    gridRows = dlg->DrawGrid1->RowCount();
+    dlg->BitBtn1->click();
+  });
+  f.Libraryinspector1->trigger();
+  EXPECT_EQ(gridRows, 7);
+  EXPECT_EQ(columns, 2);
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(f.VTLib1.IndexKeySize, 0);
 }

@@ -1,0 +1,67 @@
+// The library inspector: the original tiles of the open library one per grid
+// row, with picture, name, record number, size and path; a tile file can be
+// located, previewed, and marked deleted or restored.
+#pragma once
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <string>
+
+#include "controls/KWSpin.h"
+#include "platform/qt/DrawGrid.h"
+#include "tiledb/VTData.h"
+
+class QFrame;
+class QProgressBar;
+
+class TLibrayMosaic : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TLibrayMosaic(TVTData& library, QWidget* parent = nullptr);
+  // Saves the window bounds.
+  ~TLibrayMosaic() override;
+
+  TDrawGrid* DrawGrid1;
+  QLabel *Label4, *Label1;
+  QGroupBox* GroupBox1;  // "Make Mosaic from Library"
+  TKWSpinEdit *KWSpinEdit1, *KWSpinEdit2;
+  QRadioButton *RadioButton1, *RadioButton2, *RadioButton3, *RadioButton4;
+  QFrame* Shape1;
+  QPushButton *BitBtn2, *BitBtn1, *BitBtn3, *BitBtn4, *BitBtn5, *BitBtn7, *BitBtn6, *BitBtn8, *SpeedButton2;
+
+  // The tile file to locate when the window is shown (empty: none).
+  std::string FFindFileName;
+  uint8_t FStopSearch = 0;
+
+  void ShowLibInfo();
+  // Locates FFindFileName (run on showing); the grid moves to it, or a box
+  // says it was stopped or not found.
+  void FindTile();
+  void DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
+  void KWSpinEdit1RealChange();
+  void KWSpinEdit2RealChange();
+  // The popup's items for grid row r (the record number).
+  void OnOriginalPopUpClick(int r);
+  void OnDeletePopUpClick(int r);
+  void OnRestorePopUpClick(int r);
+  // Writes the delete marks into the library file.
+  void BitBtn8Click();
+  // Asks to save a changed library; false when the window stays open.
+  bool FormCloseQuery();
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void DrawGrid1MouseDown(Qt::MouseButton button, int x, int y);
+  void MarkRecord(int r, uint8_t flag);
+  TVTData& FLib;
+  bool FSearchPending = false;
+  bool FSyncing = false;
+};

@@ -1,0 +1,122 @@
+// The library inspector: its summary line, the Columns/Rows pair, locating a
+// tile file, delete marks and the question when closing a changed library.
+#include "dialogs/LibInspector.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+
+#include "DialogFixture.h"
+#include "dialogs/LibInspectorRules.h"
+#include "platform/Hooks.h"
+#include "platform/Ini.h"
+#include "qt/TestApp.h"
+#include "tiledb/LibraryMaker.h"
+
+namespace {
+
+class LibInspectorTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    vttest::MakeLibrary(Dir / "l.vt2", {.Count = 10, .ColorSystem = csYCC});
+    Lib.SetBaseName(Dir / "l.vt2");
+  }
+  TVTData Lib;
+};
+
+}  // namespace
+
+TEST(LibInspectorRules, GridSizes) {
+  EXPECT_EQ(DefaultColumns(10), 3);
+  EXPECT_EQ(DefaultColumns(9), 3);
+  EXPECT_EQ(DefaultColumns(0), 0);
+  EXPECT_EQ(RowsForColumns(10, 3), 4);
+  EXPECT_EQ(RowsForColumns(9, 3), 3);
+  EXPECT_EQ(RowsForColumns(10, 5), 2);
+  EXPECT_EQ(RowsForColumns(10, 0), 0);
+}
+
+TEST_F(LibInspectorTest, SummaryListsOriginalsAndFlippedBlocks) {
+  EXPECT_EQ(LibrarySummary(Lib), "10 rec. (YCC) 4/3 - 6/6");
+  Lib.AddFlipped(TVTData::fkHorizontal);
+  Lib.AddFlipped(TVTData::fkRotate180);
+  EXPECT_EQ(Lib.RecordCount, 30);
+  EXPECT_EQ(LibrarySummary(Lib), "10 (HR) rec. (YCC) 4/3 - 6/6");
+  TLibrayMosaic f(Lib);
+  f.ShowLibInfo();
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 (HR) rec. (YCC) 4/3 - 6/6");
+  EXPECT_EQ(f.Label4->text().toStdString(), "Lib: " + Dir / "l.vt2");
+}
+
+TEST_F(LibInspectorTest, ColumnsAndRowsFollowEachOther) {
+  TLibrayMosaic f(Lib);
+  f.KWSpinEdit1->SetValue(3);
+  EXPECT_EQ(f.KWSpinEdit2->Value(), 4);
+  f.KWSpinEdit2->SetValue(5);
+  EXPECT_EQ(f.KWSpinEdit1->Value(), 2);
+  f.KWSpinEdit2->SetValue(6);  // 2 columns; the rows typed stay
+  EXPECT_EQ(f.KWSpinEdit1->Value(), 2);
+  EXPECT_EQ(f.KWSpinEdit2->Value(), 6);
+}
+
+TEST_F(LibInspectorTest, FindTileMovesTheGridOrSaysWhy) {
+  TLibrayMosaic f(Lib);
+  f.DrawGrid1->SetRowCount(11);
+  f.FFindFileName = "/pics/pic6.jpg";
+  f.FindTile();
+  EXPECT_EQ(f.DrawGrid1->Row(), 7);
+  EXPECT_TRUE(Boxes.empty());
+  f.FFindFileName = "/PICS/pic6.jpg";
+  f.FindTile();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(
+      Boxes[0].Text,
+      "File\r/PICS/pic6.jpg\rwas not found in the current library.\rIt seems that this file was added as a "
+      "custom tile\ror belongs to another library.");
+  EXPECT_EQ(Boxes[0].Caption, "Vitrane 2");
+  EXPECT_TRUE(f.DrawGrid1->isVisibleTo(&f));
+}
+
+TEST_F(LibInspectorTest, DeleteMarksAskBeforeClosingAndAreSaved) {
+  {
+    TLibrayMosaic f(Lib);
+    EXPECT_FALSE(f.BitBtn8->isEnabled());
+    f.OnDeletePopUpClick(2);
+    EXPECT_EQ(Lib.RecordFlag(2), 255);
+    EXPECT_TRUE(f.BitBtn8->isEnabled());
+    f.show();
+    Answer = IDCANCEL;
+    f.reject();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Library was changed.\rSave before exit?");
+    EXPECT_EQ(Boxes[0].Flags, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2));
+    EXPECT_TRUE(f.isVisible());
+    Answer = IDYES;
+    f.reject();
+    EXPECT_FALSE(f.isVisible());
+  }
+  EXPECT_EQ(Lib.Modified, 0);
+  TVTData again;
+  again.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(again.RecordFlag(2), 255);
+  EXPECT_EQ(again.RecordFlag(1), 0);
+}
+
+TEST_F(LibInspectorTest, DrawingRowsAndASmallRowSizesThemAll) {
+  TLibrayMosaic f(Lib);
+  f.DrawGrid1->SetRowCount(11);
+  f.resize(700, 500);
+  f.show();
+  f.OnDeletePopUpClick(1);  // drawn with its cross
+  f.DrawGrid1->SetSelection({1, 1, 1, 1});
+  (void)f.grab();
+  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), 48);
+  f.DrawGrid1->SetRowHeights(1, 10);
+  (void)f.grab();
+  const int th = QFontMetrics(f.DrawGrid1->font()).height();
+  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), 3 * th + 6);
+  EXPECT_EQ(f.DrawGrid1->RowHeights(5), 3 * th + 6);
+  Answer = IDNO;
+  f.reject();
+}
