@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "dialogs/LibInspectorRules.h"
+#include "dialogs/NewBase.h"
 #include "dialogs/TilePreview.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -130,7 +131,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   main->addWidget(side);
 
   // Commands whose table work is not offered yet stay off.
-  for (QPushButton* b : {BitBtn2, BitBtn3, BitBtn4, BitBtn5, BitBtn7, BitBtn6}) b->setEnabled(false);
+  for (QPushButton* b : {BitBtn2, BitBtn5, BitBtn6}) b->setEnabled(false);
   BitBtn8->setEnabled(FLib.Modified != 0);
 
   connect(DrawGrid1, &TDrawGrid::OnDrawCell, this, &TLibrayMosaic::DrawGrid1DrawCell);
@@ -143,6 +144,9 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
     connect(r, &QRadioButton::toggled, this, [this] { Shape1->setVisible(RadioButton4->isChecked()); });
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::close);
   connect(BitBtn8, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn8Click);
+  connect(BitBtn3, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn3Click);
+  connect(BitBtn4, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn4Click);
+  connect(BitBtn7, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn7Click);
   connect(SpeedButton2, &QPushButton::clicked, this, [] { ShowHelpContext(32); });
 
   resize(760, 520);
@@ -279,6 +283,56 @@ void TLibrayMosaic::OnRestorePopUpClick(int r) {
 void TLibrayMosaic::BitBtn8Click() {
   FLib.Save();
   BitBtn8->setEnabled(false);
+}
+
+void TLibrayMosaic::RefreshLibrary() {
+  ShowLibInfo();
+  DrawGrid1->SetRowCount(FLib.OriginalCount + 1);
+  const int32_t columns = DefaultColumns(FLib.OriginalCount);
+  KWSpinEdit1->SetValue(columns);
+  KWSpinEdit2->SetValue(RowsForColumns(FLib.OriginalCount, columns));
+  DrawGrid1->viewport()->update();
+}
+
+void TLibrayMosaic::BitBtn3Click() {
+  FLib.FStopBuild = false;
+  FLib.OnProgress = [](TVTData&) { ProcessMessages(); };
+  struct TRestore {
+    TVTData& Lib;
+    ~TRestore() { Lib.OnProgress = nullptr; }
+  } restore{FLib};
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int32_t before = FLib.RecordCount;
+  try {
+    for (int kind : {TVTData::fkHorizontal, TVTData::fkVertical, TVTData::fkRotate180})
+      if (!FLib.FStopBuild) FLib.AddFlipped(kind);
+    if (FLib.RecordCount != before) FLib.Save();
+  } catch (...) {
+    QApplication::restoreOverrideCursor();
+    RefreshLibrary();
+    throw;
+  }
+  QApplication::restoreOverrideCursor();
+  RefreshLibrary();
+}
+
+void TLibrayMosaic::BitBtn4Click() {
+  const int32_t before = FLib.RecordCount;
+  FLib.RemoveFlipped();
+  if (FLib.RecordCount != before) FLib.Save();
+  RefreshLibrary();
+}
+
+void TLibrayMosaic::BitBtn7Click() {
+  TNewBaseHost host;
+  host.Library = &FLib;
+  {
+    TV2NewBaseForm form(std::move(host), this);
+    form.ShowForAppend();
+    form.exec();
+  }
+  FLib.ClearIndex();
+  RefreshLibrary();
 }
 
 void TLibrayMosaic::showEvent(QShowEvent* event) {

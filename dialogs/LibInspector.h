@@ -48,6 +48,16 @@ class TLibrayMosaic : public QDialog {
   void OnRestorePopUpClick(int r);
   // Writes the delete marks into the library file.
   void BitBtn8Click();
+  // "Add flips": every missing flipped block (horizontal, vertical, 180)
+  // is added and the library file rewritten.
+  void BitBtn3Click();
+  // "Remove flips": the flipped blocks are dropped and the file rewritten.
+  void BitBtn4Click();
+  // "Append images from folder...": the new-library dialog in its append
+  // form, adding a folder's pictures to this library.
+  void BitBtn7Click();
+  // Summary, grid rows and the Columns/Rows pair from the library as it is.
+  void RefreshLibrary();
   // Asks to save a changed library; false when the window stays open.
   bool FormCloseQuery();
 

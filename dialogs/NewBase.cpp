@@ -239,6 +239,20 @@ void TV2NewBaseForm::ShowShape() {
   Shape2->setGeometry(p.Shape2.Left, p.Shape2.Top, p.Shape2.Width(), p.Shape2.Height());
 }
 
+void TV2NewBaseForm::ShowForAppend() {
+  BitBtn5->show();
+  BitBtn1->hide();
+  for (QWidget* w : std::initializer_list<QWidget*>{Label1, TxtNewVtb, BitBtn3, SpinEdit1, SpinEdit2,
+                                                    RadioButtonYCC, RadioButtonRGB})
+    w->setEnabled(false);
+  if (FHost.Library && FHost.Library->TableIsOpen()) {
+    SpinEdit2->SetValue(FHost.Library->XScale);
+    SpinEdit1->SetValue(FHost.Library->YScale);
+    (FHost.Library->ColorSystem == csRGB ? RadioButtonRGB : RadioButtonYCC)->setChecked(true);
+    ShowShape();
+  }
+}
+
 void TV2NewBaseForm::BitBtn3Click() {
   std::string dir;
   IniReadString(SettingsFileName, "LastPath", "Library", dir, ExtractFilePath(SettingsFileName));

@@ -76,6 +76,9 @@ class TV2NewBaseForm : public QDialog {
   std::string GetPictExts() const;
   uint8_t CropAnchor() const;
   void ShowShape();
+  // The form that adds a folder to the open library instead of making one:
+  // "Append images" in place of "Scan images", the tile shape the library's.
+  void ShowForAppend();
 
  public slots:
   void BitBtn1Click();  // "Scan images"

@@ -48,5 +48,8 @@ void TForm1::Libraryinspector1Click() {
     inspector.exec();
   }
   VTLib1.ClearIndex();
+  // Flips, appended pictures or delete marks may have changed the library.
+  ShowStatus();
+  SetButtonsOnOff();
   DrawGrid1->viewport()->update();
 }

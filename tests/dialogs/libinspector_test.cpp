@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QTimer>
+#include <filesystem>
 
 #include "DialogFixture.h"
 #include "dialogs/LibInspectorRules.h"
+#include "dialogs/NewBase.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
+#include "platform/Jpeg.h"
 #include "qt/TestApp.h"
 #include "tiledb/LibraryMaker.h"
 
@@ -119,4 +124,52 @@ TEST_F(LibInspectorTest, DrawingRowsAndASmallRowSizesThemAll) {
   EXPECT_EQ(f.DrawGrid1->RowHeights(5), 3 * th + 6);
   Answer = IDNO;
   f.reject();
+}
+
+TEST_F(LibInspectorTest, FlipBlocksAreAddedAndRemovedInTheFile) {
+  TLibrayMosaic f(Lib);
+  f.BitBtn3Click();
+  EXPECT_EQ(Lib.RecordCount, 40);
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 (HVR) rec. (YCC) 4/3 - 6/6");
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 11);
+  TVTData file;
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 40);
+  f.BitBtn4Click();
+  EXPECT_EQ(Lib.RecordCount, 10);
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 rec. (YCC) 4/3 - 6/6");
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 10);
+  EXPECT_EQ(Lib.Modified, 0);
+}
+
+TEST_F(LibInspectorTest, AppendImagesAddsAFoldersPictures) {
+  const std::string pics = Dir / "more/";
+  std::filesystem::create_directories(pics);
+  for (int i = 0; i < 2; ++i)
+    JpegEncodeFile(vttest::Pattern(80, 60, i + 3), 90, pics + std::to_string(i) + ".jpg");
+  TLibrayMosaic f(Lib);
+  bool ran = false;
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TV2NewBaseForm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    ran = true;
+    EXPECT_TRUE(dlg->BitBtn5->isVisibleTo(dlg));
+    EXPECT_FALSE(dlg->BitBtn1->isVisibleTo(dlg));
+    dlg->TxtRoot->setText(QString::fromStdString(pics));
+    Answer = IDNO;  // no more folders: the dialog closes
+    dlg->BitBtn5->click();
+  });
+  f.BitBtn7Click();
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text,
+            "2 tiles was added from \r" + pics +
+                ".\rDo you want to add more tiles?\r(To add more tiles please press 'Yes' and select "
+                "new root directory.)");
+  EXPECT_EQ(Lib.OriginalCount, 12);
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 13);
+  TVTData file;
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 12);
 }
