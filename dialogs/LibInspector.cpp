@@ -131,7 +131,10 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   main->addWidget(side);
 
   // Commands whose table work is not offered yet stay off.
-  for (QPushButton* b : {BitBtn2, BitBtn5, BitBtn6}) b->setEnabled(false);
+  for (QPushButton* b : {BitBtn2, BitBtn6}) b->setEnabled(false);
+  SaveDialog2.DefaultExt = "vt2";
+  SaveDialog2.Filter = "Vitrane library|*.vt2|All files|*.*";
+  SaveDialog2.Options = ofOverwritePrompt;
   BitBtn8->setEnabled(FLib.Modified != 0);
 
   connect(DrawGrid1, &TDrawGrid::OnDrawCell, this, &TLibrayMosaic::DrawGrid1DrawCell);
@@ -147,6 +150,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   connect(BitBtn3, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn3Click);
   connect(BitBtn4, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn4Click);
   connect(BitBtn7, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn7Click);
+  connect(BitBtn5, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn5Click);
   connect(SpeedButton2, &QPushButton::clicked, this, [] { ShowHelpContext(32); });
 
   resize(760, 520);
@@ -333,6 +337,46 @@ void TLibrayMosaic::BitBtn7Click() {
   }
   FLib.ClearIndex();
   RefreshLibrary();
+}
+
+void TLibrayMosaic::ResampleProgress(TVTData&) {
+  ProcessMessages();
+}
+
+void TLibrayMosaic::BitBtn5Click() {
+  FResample.FResampleOK = 0;
+  {
+    TLibResSetDlg settings(FResample, this);
+    settings.KWSpinEdit1->SetValue(FLib.XRes);
+    settings.KWSpinEdit2->SetValue(FLib.YRes);
+    (FLib.ColorSystem == csRGB ? settings.RadioButton2 : settings.RadioButton1)->setChecked(true);
+    settings.exec();
+  }
+  if (!FResample.FResampleOK) return;
+  SaveDialog2.InitialDir = ExtractFilePath(FLib.BaseName());
+  SaveDialog2.FileName = "";
+  if (!SaveDialog2.Execute(this)) return;
+  // The open library is the one being read: it is never written over here.
+  if (SaveDialog2.FileName == FLib.BaseName()) {
+    MessageBox("Please choose another file name for the resampled library.", Product, MB_OK | MB_ICONWARNING);
+    return;
+  }
+  FLib.FStopBuild = false;
+  FLib.OnProgress = [this](TVTData& t) { ResampleProgress(t); };
+  struct TRestore {
+    TVTData& Lib;
+    ~TRestore() { Lib.OnProgress = nullptr; }
+  } restore{FLib};
+  FLib.ResampleBase(SaveDialog2.FileName, FResample.FNewSampleX, FResample.FNewSampleY,
+                    FResample.FNewColorSystem);
+  // The table writes without a word when the file cannot be written.
+  TVTData::TBaseInfo made;
+  FLib.ReadBaseInfo(SaveDialog2.FileName, made);
+  if (made.Name.empty() || made.XRes != FResample.FNewSampleX || made.YRes != FResample.FNewSampleY)
+    MessageBox("Cannot write " + SaveDialog2.FileName, Product, MB_OK | MB_ICONERROR);
+  else
+    MessageBox("Library " + std::string(1, CR) + SaveDialog2.FileName + CR + "was created.", Product,
+               MB_OK | MB_ICONINFORMATION);
 }
 
 void TLibrayMosaic::showEvent(QShowEvent* event) {

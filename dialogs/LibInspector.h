@@ -10,7 +10,9 @@
 #include <string>
 
 #include "controls/KWSpin.h"
+#include "dialogs/LibResSet.h"
 #include "platform/qt/DrawGrid.h"
+#include "platform/qt/FileDialogs.h"
 #include "tiledb/VTData.h"
 
 class QFrame;
@@ -34,6 +36,9 @@ class TLibrayMosaic : public QDialog {
   // The tile file to locate when the window is shown (empty: none).
   std::string FFindFileName;
   uint8_t FStopSearch = 0;
+  // Filled by the resample settings dialog.
+  TResampleChoice FResample;
+  TSaveDialog SaveDialog2;  // the resampled library's file
 
   void ShowLibInfo();
   // Locates FFindFileName (run on showing); the grid moves to it, or a box
@@ -56,6 +61,11 @@ class TLibrayMosaic : public QDialog {
   // "Append images from folder...": the new-library dialog in its append
   // form, adding a folder's pictures to this library.
   void BitBtn7Click();
+  // "Resample library...": the new grid and colour system from the
+  // settings dialog, then a new library file of the originals sampled anew.
+  void BitBtn5Click();
+  // Processes pending window messages during a resample run.
+  void ResampleProgress(TVTData& sender);
   // Summary, grid rows and the Columns/Rows pair from the library as it is.
   void RefreshLibrary();
   // Asks to save a changed library; false when the window stays open.

@@ -15,6 +15,7 @@
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Jpeg.h"
+#include "platform/qt/FileDialogs.h"
 #include "qt/TestApp.h"
 #include "tiledb/LibraryMaker.h"
 
@@ -172,4 +173,45 @@ TEST_F(LibInspectorTest, AppendImagesAddsAFoldersPictures) {
   TVTData file;
   file.SetBaseName(Dir / "l.vt2");
   EXPECT_EQ(file.RecordCount, 12);
+}
+
+TEST_F(LibInspectorTest, ResampleWritesANewLibraryWithTheChosenGrid) {
+  TLibrayMosaic f(Lib);
+  const std::string out = Dir / "r8.vt2";
+  SetFileDialogHook([&](const TOpenDialog&, bool save) -> std::optional<TFileChoice> {
+    EXPECT_TRUE(save);
+    return TFileChoice{{out}, 1};
+  });
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TLibResSetDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->KWSpinEdit1->Value(), 6);
+    EXPECT_TRUE(dlg->RadioButton1->isChecked());
+    dlg->KWSpinEdit1->SetValue(8);
+    dlg->KWSpinEdit2->SetValue(4);
+    dlg->RadioButton2->setChecked(true);
+    dlg->BitBtn2->click();
+  });
+  f.BitBtn5Click();
+  SetFileDialogHook(nullptr);
+  EXPECT_EQ(f.FResample.FResampleOK, 1);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Library \r" + out + "\rwas created.");
+  TVTData r;
+  r.SetBaseName(out);
+  EXPECT_EQ(r.RecordCount, 10);
+  EXPECT_EQ(r.XRes, 8);
+  EXPECT_EQ(r.YRes, 4);
+  EXPECT_EQ(r.ColorSystem, csRGB);
+  EXPECT_EQ(Lib.XRes, 6);  // the open library stays as it was
+
+  // Cancel in the settings: nothing is asked or written.
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TLibResSetDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    dlg->BitBtn3->click();
+  });
+  f.BitBtn5Click();
+  EXPECT_EQ(f.FResample.FResampleOK, 0);
+  EXPECT_EQ(Boxes.size(), 1u);
 }
