@@ -141,6 +141,15 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   connect(
       DrawGrid1, &TDrawGrid::OnMouseDown, this,
       [this](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y, bool) { DrawGrid1MouseDown(b, x, y); });
+  connect(DrawGrid1, &TDrawGrid::OnKeyDown, this, [this](int& key, Qt::KeyboardModifiers) {
+    // Del marks the current tile deleted, or restores a marked one.
+    const int r = DrawGrid1->Row();
+    if (key != Qt::Key_Delete || r < 1 || r > FLib.RecordCount) return;
+    key = 0;
+    FLib.MoveTo(r);
+    if (QString::fromStdString(FLib.CurPath).trimmed().isEmpty()) return;
+    FLib.PicDeleted() ? OnRestorePopUpClick(r) : OnDeletePopUpClick(r);
+  });
   connect(KWSpinEdit1, &TKWSpinEdit::OnRealChange, this, &TLibrayMosaic::KWSpinEdit1RealChange);
   connect(KWSpinEdit2, &TKWSpinEdit::OnRealChange, this, &TLibrayMosaic::KWSpinEdit2RealChange);
   for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})

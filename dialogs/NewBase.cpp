@@ -303,8 +303,10 @@ void TV2NewBaseForm::BitBtn1Click() {
   cmndStop->setEnabled(true);
   BitBtn1->setEnabled(false);
   BitBtn2->setEnabled(false);
+  FScanning = true;
   {
     TScanGuard idle([this] {
+      FScanning = false;
       Image1->hide();
       BitBtn1->setEnabled(true);
       BitBtn2->setEnabled(true);
@@ -364,6 +366,10 @@ void TV2NewBaseForm::OfferNewLibrary(const std::string& fileName) {
   if (FHost.SetButtonsOnOff) FHost.SetButtonsOnOff();
 }
 
+void TV2NewBaseForm::reject() {
+  if (!FScanning) QDialog::reject();
+}
+
 void TV2NewBaseForm::cmndStopClick() {
   VTData1.FStopBuild = true;
   if (BitBtn5->isVisible() && FHost.Library) FHost.Library->FStopBuild = true;
@@ -387,8 +393,10 @@ void TV2NewBaseForm::tempffind1Click() {
   BitBtn1->setEnabled(false);
   const int32_t before = lib->RecordCount;
   const bool fastJpeg = lib->FFastJpeg;
+  FScanning = true;
   {
     TScanGuard idle([this, lib, fastJpeg] {
+      FScanning = false;
       lib->OnCreateBaseProgress = nullptr;
       lib->FFastJpeg = fastJpeg;
       Image1->hide();

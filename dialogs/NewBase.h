@@ -89,6 +89,8 @@ class TV2NewBaseForm : public QDialog {
   void SpinEdit1Change() { ShowShape(); }
   void SpinEdit2Change() { ShowShape(); }
   void SpinEdit3Change() { ShowShape(); }
+  // Esc and the close box wait while a scan runs, as "Close" does.
+  void reject() override;
 
  private:
   void FormCreate();
@@ -102,5 +104,6 @@ class TV2NewBaseForm : public QDialog {
   TNewBaseHost FHost;
   uint8_t FFilter = 6;
   std::string FLastAppendRoot;
+  bool FScanning = false;
   QButtonGroup FAnchorGroup, FColorGroup;
 };

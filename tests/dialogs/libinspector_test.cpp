@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -88,6 +89,12 @@ TEST_F(LibInspectorTest, DeleteMarksAskBeforeClosingAndAreSaved) {
   {
     TLibrayMosaic f(Lib);
     EXPECT_FALSE(f.BitBtn8->isEnabled());
+    f.DrawGrid1->SetRowCount(11);
+    f.DrawGrid1->SetRow(3);
+    QTest::keyClick(f.DrawGrid1, Qt::Key_Delete);
+    EXPECT_EQ(Lib.RecordFlag(3), 255);
+    QTest::keyClick(f.DrawGrid1, Qt::Key_Delete);
+    EXPECT_EQ(Lib.RecordFlag(3), 0);
     f.OnDeletePopUpClick(2);
     EXPECT_EQ(Lib.RecordFlag(2), 255);
     EXPECT_TRUE(f.BitBtn8->isEnabled());

@@ -186,8 +186,11 @@ TEST_F(NewBaseTest, StopKeepsThePicturesIndexedSoFar) {
   QTimer::singleShot(0, &f, [&f] {
     EXPECT_TRUE(f.cmndStop->isEnabled());
     EXPECT_FALSE(f.BitBtn1->isEnabled());
+    f.reject();  // Esc waits for the scan
+    EXPECT_TRUE(f.isVisible());
     f.cmndStop->click();
   });
+  f.show();
   f.BitBtn1Click();
   TVTData t;
   t.SetBaseName(Dir / "stopped.vt2");
