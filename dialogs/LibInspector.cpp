@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <set>
 
 #include "dialogs/LibInspectorRules.h"
 #include "dialogs/NewBase.h"
@@ -131,7 +132,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   main->addWidget(side);
 
   // Commands whose table work is not offered yet stay off.
-  for (QPushButton* b : {BitBtn2, BitBtn6}) b->setEnabled(false);
+  BitBtn2->setEnabled(false);
   SaveDialog2.DefaultExt = "vt2";
   SaveDialog2.Filter = "Vitrane library|*.vt2|All files|*.*";
   SaveDialog2.Options = ofOverwritePrompt;
@@ -160,6 +161,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   connect(BitBtn4, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn4Click);
   connect(BitBtn7, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn7Click);
   connect(BitBtn5, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn5Click);
+  connect(BitBtn6, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn6Click);
   connect(SpeedButton2, &QPushButton::clicked, this, [] { ShowHelpContext(32); });
 
   resize(760, 520);
@@ -346,6 +348,20 @@ void TLibrayMosaic::BitBtn7Click() {
   }
   FLib.ClearIndex();
   RefreshLibrary();
+}
+
+int TLibrayMosaic::BitBtn6Click() {
+  std::set<std::string> seen;
+  int marked = 0;
+  for (int32_t r = 1; r <= FLib.OriginalCount; ++r) {
+    // A copy already marked neither counts as the one kept nor is marked again.
+    if (FLib.RecordFlag(r) >= FlagDeletedMin) continue;
+    if (seen.insert(FLib.RecordInfo(r).Path).second) continue;
+    MarkRecord(r, DeletedFlag);
+    ++marked;
+  }
+  DrawGrid1->viewport()->update();
+  return marked;
 }
 
 void TLibrayMosaic::ResampleProgress(TVTData&) {

@@ -66,6 +66,9 @@ class TLibrayMosaic : public QDialog {
   void BitBtn5Click();
   // Processes pending window messages during a resample run.
   void ResampleProgress(TVTData& sender);
+  // "Clean double Path+Name": every original whose path an earlier original
+  // already has is marked deleted; returns how many were marked.
+  int BitBtn6Click();
   // Summary, grid rows and the Columns/Rows pair from the library as it is.
   void RefreshLibrary();
   // Asks to save a changed library; false when the window stays open.

@@ -222,3 +222,21 @@ TEST_F(LibInspectorTest, ResampleWritesANewLibraryWithTheChosenGrid) {
   EXPECT_EQ(f.FResample.FResampleOK, 0);
   EXPECT_EQ(Boxes.size(), 1u);
 }
+
+TEST_F(LibInspectorTest, CleanDoublesMarksLaterCopiesOfAPath) {
+  vttest::MakeLibrary(Dir / "d.vt2",
+                      {.Count = 5, .Paths = {"/a.jpg", "/b.jpg", "/a.jpg", "/b.jpg", "/a.jpg"}});
+  TVTData lib;
+  lib.SetBaseName(Dir / "d.vt2");
+  lib.SetRecordFlag(1, 255);  // the first copy is already out: the next one stays
+  TLibrayMosaic f(lib);
+  EXPECT_EQ(f.BitBtn6Click(), 2);
+  EXPECT_EQ(lib.RecordFlag(1), 255);
+  EXPECT_EQ(lib.RecordFlag(2), 0);
+  EXPECT_EQ(lib.RecordFlag(3), 0);
+  EXPECT_EQ(lib.RecordFlag(4), 255);
+  EXPECT_EQ(lib.RecordFlag(5), 255);
+  EXPECT_TRUE(f.BitBtn8->isEnabled());
+  EXPECT_EQ(f.BitBtn6Click(), 0);
+  lib.Modified = 0;  // no question when the test's window closes
+}
