@@ -56,6 +56,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   DrawGrid1->SetFixedRows(1);
   DrawGrid1->SetColWidths(0, 12);
   DrawGrid1->SetDefaultRowHeight(48);
+  DrawGrid1->SetRowHeights(0, 20);
   DrawGrid1->Options = goRowSizing | goColSizing | goThumbTracking;
   Label4 = new QLabel(this);
   Label4->setObjectName("Label4");
@@ -197,6 +198,10 @@ void TLibrayMosaic::KWSpinEdit2RealChange() {
 
 void TLibrayMosaic::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
+  FitColumn();
+}
+
+void TLibrayMosaic::FitColumn() {
   DrawGrid1->SetColWidths(1, std::max(1, DrawGrid1->viewport()->width() - DrawGrid1->ColWidths(0) - 5));
 }
 
@@ -406,6 +411,9 @@ void TLibrayMosaic::BitBtn5Click() {
 
 void TLibrayMosaic::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  // The grid has its final size only once the layout has placed it.
+  QTimer::singleShot(0, this, [this] { FitColumn(); });
+  FitColumn();
   if (!FFindFileName.empty() && !FSearchPending) {
     FSearchPending = true;
     QTimer::singleShot(0, this, [this] {

@@ -84,6 +84,8 @@ class TLibrayMosaic : public QDialog {
  private:
   void DrawGrid1MouseDown(Qt::MouseButton button, int x, int y);
   void MarkRecord(int r, uint8_t flag);
+  // Column 1 takes the grid's width.
+  void FitColumn();
   TVTData& FLib;
   bool FSearchPending = false;
   bool FSyncing = false;

@@ -134,6 +134,9 @@ class TForm1 : public QMainWindow {
   void SetLibraryButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectLibraryCommands();
+  // The library inspector, modal; with a file name it first locates that
+  // tile (the grid popup's "find in library").
+  void ShowLibraryInspector(const std::string& findFileName);
   // (end of new library and library commands)
 
   // ---- Source image ----

@@ -34,11 +34,16 @@ void TForm1::Newlibrary1Click() {
 }
 
 void TForm1::Libraryinspector1Click() {
+  ShowLibraryInspector("");
+}
+
+void TForm1::ShowLibraryInspector(const std::string& findFileName) {
   if (!LibraryOpen()) return;
   VTLib1.ClearIndex();
   {
     TLibrayMosaic inspector(VTLib1, this);
     inspector.ShowLibInfo();
+    inspector.FFindFileName = findFileName;
     const int32_t count = VTLib1.OriginalCount;
     inspector.DrawGrid1->SetRowCount(count + 1);
     // An empty library gets no grid rather than a division by zero.

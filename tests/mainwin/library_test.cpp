@@ -2,6 +2,7 @@
 // the new library lands in the window.
 #include <QApplication>
 #include <QTimer>
+#include <functional>
 
 #include "MainWinFixture.h"
 #include "dialogs/LibInspector.h"
@@ -52,4 +53,25 @@ TEST_F(MainWinTest, LibraryInspectorIsSizedForTheLibrary) {
   EXPECT_EQ(columns, 2);
   EXPECT_EQ(rows, 3);
   EXPECT_EQ(f.VTLib1.IndexKeySize, 0);
+}
+
+TEST_F(MainWinTest, LibraryInspectorLocatesAGivenTile) {
+  TForm1& f = NewForm();
+  f.OpenLibraryByName(MakeLibrary(Dir, "six"));
+  f.VTLib1.MoveTo(4);
+  const std::string path = f.VTLib1.CurPath;
+  int row = 0;
+  // The search runs once the window is up (and pumps as it goes): look when
+  // it has finished.
+  std::function<void()> look = [&] {
+    auto* dlg = qobject_cast<TLibrayMosaic*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    if (!dlg->FFindFileName.empty()) return void(QTimer::singleShot(10, dlg, look));
+    row = dlg->DrawGrid1->Row();
+    dlg->BitBtn1->click();
+  };
+  QTimer::singleShot(0, &f, look);
+  f.ShowLibraryInspector(path);
+  EXPECT_EQ(row, 4);
+  EXPECT_TRUE(Boxes.empty());
 }
