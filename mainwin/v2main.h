@@ -177,6 +177,9 @@ class TForm1 : public QMainWindow {
   void SetLibraryButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectLibraryCommands();
+  // The library inspector, modal; with a file name it first locates that
+  // tile (the grid popup's "find in library").
+  void ShowLibraryInspector(const std::string& findFileName);
   // (end of new library and library commands)
 
   // ---- Source image ----
@@ -265,6 +268,8 @@ class TForm1 : public QMainWindow {
   // (end of mosaic output handlers)
 
   // New library and library commands handlers
+  void Newlibrary1Click();
+  void Libraryinspector1Click();
   // (end of new library and library commands handlers)
 
   // Source image handlers

@@ -1,12 +1,60 @@
 // New library and library commands of the main window.
+#include "dialogs/LibInspector.h"
+#include "dialogs/LibInspectorRules.h"
+#include "dialogs/NewBase.h"
 #include "mainwin/v2main.h"
 
 void TForm1::SetLibraryButtons(bool lib, bool project, bool idle) {
-  (void)lib;
   (void)project;
-  (void)idle;
-  // Not part of the program yet.
-  Newlibrary1->setEnabled(false);
+  // The menu item stays on; the tool button follows the long-operation bracket.
+  Newlibrary1->setEnabled(true);
+  SpeedButton1->setEnabled(idle);
+  Libraryinspector1->setEnabled(idle && lib);
 }
 
-void TForm1::ConnectLibraryCommands() {}
+void TForm1::ConnectLibraryCommands() {
+  connect(Newlibrary1, &QAction::triggered, this, &TForm1::Newlibrary1Click);
+  connect(Libraryinspector1, &QAction::triggered, this, &TForm1::Libraryinspector1Click);
+}
+
+void TForm1::Newlibrary1Click() {
+  TNewBaseHost host;
+  host.Library = &VTLib1;
+  host.ProjectOpen = [this] { return ProjectOpen(); };
+  host.OpenLibraryByName = [this](const std::string& name) { return OpenLibraryByName(name); };
+  host.CloseProject = [this] { return CloseProject(); };
+  host.SetButtonsOnOff = [this] { SetButtonsOnOff(); };
+  host.AllowFastJpg = FAllowFastJpg;
+  {
+    TV2NewBaseForm form(std::move(host), this);
+    form.exec();
+  }
+  ShowStatus();
+  SetButtonsOnOff();
+}
+
+void TForm1::Libraryinspector1Click() {
+  ShowLibraryInspector("");
+}
+
+void TForm1::ShowLibraryInspector(const std::string& findFileName) {
+  if (!LibraryOpen()) return;
+  VTLib1.ClearIndex();
+  {
+    TLibrayMosaic inspector(VTLib1, this);
+    inspector.ShowLibInfo();
+    inspector.FFindFileName = findFileName;
+    const int32_t count = VTLib1.OriginalCount;
+    inspector.DrawGrid1->SetRowCount(count + 1);
+    // An empty library gets no grid rather than a division by zero.
+    const int32_t columns = DefaultColumns(count);
+    inspector.KWSpinEdit1->SetValue(columns);
+    inspector.KWSpinEdit2->SetValue(RowsForColumns(count, columns));
+    inspector.exec();
+  }
+  VTLib1.ClearIndex();
+  // Flips, appended pictures or delete marks may have changed the library.
+  ShowStatus();
+  SetButtonsOnOff();
+  DrawGrid1->viewport()->update();
+}

@@ -1,0 +1,242 @@
+// The library inspector: its summary line, the Columns/Rows pair, locating a
+// tile file, delete marks and the question when closing a changed library.
+#include "dialogs/LibInspector.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "DialogFixture.h"
+#include "dialogs/LibInspectorRules.h"
+#include "dialogs/NewBase.h"
+#include "platform/Hooks.h"
+#include "platform/Ini.h"
+#include "platform/Jpeg.h"
+#include "platform/qt/FileDialogs.h"
+#include "qt/TestApp.h"
+#include "tiledb/LibraryMaker.h"
+
+namespace {
+
+class LibInspectorTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    vttest::MakeLibrary(Dir / "l.vt2", {.Count = 10, .ColorSystem = csYCC});
+    Lib.SetBaseName(Dir / "l.vt2");
+  }
+  TVTData Lib;
+};
+
+}  // namespace
+
+TEST(LibInspectorRules, GridSizes) {
+  EXPECT_EQ(DefaultColumns(10), 3);
+  EXPECT_EQ(DefaultColumns(9), 3);
+  EXPECT_EQ(DefaultColumns(0), 0);
+  EXPECT_EQ(RowsForColumns(10, 3), 4);
+  EXPECT_EQ(RowsForColumns(9, 3), 3);
+  EXPECT_EQ(RowsForColumns(10, 5), 2);
+  EXPECT_EQ(RowsForColumns(10, 0), 0);
+}
+
+TEST_F(LibInspectorTest, SummaryListsOriginalsAndFlippedBlocks) {
+  EXPECT_EQ(LibrarySummary(Lib), "10 rec. (YCC) 4/3 - 6/6");
+  Lib.AddFlipped(TVTData::fkHorizontal);
+  Lib.AddFlipped(TVTData::fkRotate180);
+  EXPECT_EQ(Lib.RecordCount, 30);
+  EXPECT_EQ(LibrarySummary(Lib), "10 (HR) rec. (YCC) 4/3 - 6/6");
+  TLibrayMosaic f(Lib);
+  f.ShowLibInfo();
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 (HR) rec. (YCC) 4/3 - 6/6");
+  EXPECT_EQ(f.Label4->text().toStdString(), "Lib: " + Dir / "l.vt2");
+}
+
+TEST_F(LibInspectorTest, ColumnsAndRowsFollowEachOther) {
+  TLibrayMosaic f(Lib);
+  f.KWSpinEdit1->SetValue(3);
+  EXPECT_EQ(f.KWSpinEdit2->Value(), 4);
+  f.KWSpinEdit2->SetValue(5);
+  EXPECT_EQ(f.KWSpinEdit1->Value(), 2);
+  f.KWSpinEdit2->SetValue(6);  // 2 columns; the rows typed stay
+  EXPECT_EQ(f.KWSpinEdit1->Value(), 2);
+  EXPECT_EQ(f.KWSpinEdit2->Value(), 6);
+}
+
+TEST_F(LibInspectorTest, FindTileMovesTheGridOrSaysWhy) {
+  TLibrayMosaic f(Lib);
+  f.DrawGrid1->SetRowCount(11);
+  f.FFindFileName = "/pics/pic6.jpg";
+  f.FindTile();
+  EXPECT_EQ(f.DrawGrid1->Row(), 7);
+  EXPECT_TRUE(Boxes.empty());
+  f.FFindFileName = "/PICS/pic6.jpg";
+  f.FindTile();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(
+      Boxes[0].Text,
+      "File\r/PICS/pic6.jpg\rwas not found in the current library.\rIt seems that this file was added as a "
+      "custom tile\ror belongs to another library.");
+  EXPECT_EQ(Boxes[0].Caption, "Vitrane 2");
+  EXPECT_TRUE(f.DrawGrid1->isVisibleTo(&f));
+}
+
+TEST_F(LibInspectorTest, DeleteMarksAskBeforeClosingAndAreSaved) {
+  {
+    TLibrayMosaic f(Lib);
+    EXPECT_FALSE(f.BitBtn8->isEnabled());
+    f.DrawGrid1->SetRowCount(11);
+    f.DrawGrid1->SetRow(3);
+    QTest::keyClick(f.DrawGrid1, Qt::Key_Delete);
+    EXPECT_EQ(Lib.RecordFlag(3), 255);
+    QTest::keyClick(f.DrawGrid1, Qt::Key_Delete);
+    EXPECT_EQ(Lib.RecordFlag(3), 0);
+    f.OnDeletePopUpClick(2);
+    EXPECT_EQ(Lib.RecordFlag(2), 255);
+    EXPECT_TRUE(f.BitBtn8->isEnabled());
+    f.show();
+    Answer = IDCANCEL;
+    f.reject();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Library was changed.\rSave before exit?");
+    EXPECT_EQ(Boxes[0].Flags, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2));
+    EXPECT_TRUE(f.isVisible());
+    Answer = IDYES;
+    f.reject();
+    EXPECT_FALSE(f.isVisible());
+  }
+  EXPECT_EQ(Lib.Modified, 0);
+  TVTData again;
+  again.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(again.RecordFlag(2), 255);
+  EXPECT_EQ(again.RecordFlag(1), 0);
+}
+
+TEST_F(LibInspectorTest, DrawingRowsAndASmallRowSizesThemAll) {
+  TLibrayMosaic f(Lib);
+  f.DrawGrid1->SetRowCount(11);
+  f.resize(700, 500);
+  f.show();
+  f.OnDeletePopUpClick(1);  // drawn with its cross
+  f.DrawGrid1->SetSelection({1, 1, 1, 1});
+  (void)f.grab();
+  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), 48);
+  f.DrawGrid1->SetRowHeights(1, 10);
+  (void)f.grab();
+  const int th = QFontMetrics(f.DrawGrid1->font()).height();
+  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), 3 * th + 6);
+  EXPECT_EQ(f.DrawGrid1->RowHeights(5), 3 * th + 6);
+  Answer = IDNO;
+  f.reject();
+}
+
+TEST_F(LibInspectorTest, FlipBlocksAreAddedAndRemovedInTheFile) {
+  TLibrayMosaic f(Lib);
+  f.BitBtn3Click();
+  EXPECT_EQ(Lib.RecordCount, 40);
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 (HVR) rec. (YCC) 4/3 - 6/6");
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 11);
+  TVTData file;
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 40);
+  f.BitBtn4Click();
+  EXPECT_EQ(Lib.RecordCount, 10);
+  EXPECT_EQ(f.Label1->text().toStdString(), "10 rec. (YCC) 4/3 - 6/6");
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 10);
+  EXPECT_EQ(Lib.Modified, 0);
+}
+
+TEST_F(LibInspectorTest, AppendImagesAddsAFoldersPictures) {
+  const std::string pics = Dir / "more/";
+  std::filesystem::create_directories(pics);
+  for (int i = 0; i < 2; ++i)
+    JpegEncodeFile(vttest::Pattern(80, 60, i + 3), 90, pics + std::to_string(i) + ".jpg");
+  TLibrayMosaic f(Lib);
+  bool ran = false;
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TV2NewBaseForm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    ran = true;
+    EXPECT_TRUE(dlg->BitBtn5->isVisibleTo(dlg));
+    EXPECT_FALSE(dlg->BitBtn1->isVisibleTo(dlg));
+    dlg->TxtRoot->setText(QString::fromStdString(pics));
+    Answer = IDNO;  // no more folders: the dialog closes
+    dlg->BitBtn5->click();
+  });
+  f.BitBtn7Click();
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text,
+            "2 tiles was added from \r" + pics +
+                ".\rDo you want to add more tiles?\r(To add more tiles please press 'Yes' and select "
+                "new root directory.)");
+  EXPECT_EQ(Lib.OriginalCount, 12);
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 13);
+  TVTData file;
+  file.SetBaseName(Dir / "l.vt2");
+  EXPECT_EQ(file.RecordCount, 12);
+}
+
+TEST_F(LibInspectorTest, ResampleWritesANewLibraryWithTheChosenGrid) {
+  TLibrayMosaic f(Lib);
+  const std::string out = Dir / "r8.vt2";
+  SetFileDialogHook([&](const TOpenDialog&, bool save) -> std::optional<TFileChoice> {
+    EXPECT_TRUE(save);
+    return TFileChoice{{out}, 1};
+  });
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TLibResSetDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->KWSpinEdit1->Value(), 6);
+    EXPECT_TRUE(dlg->RadioButton1->isChecked());
+    dlg->KWSpinEdit1->SetValue(8);
+    dlg->KWSpinEdit2->SetValue(4);
+    dlg->RadioButton2->setChecked(true);
+    dlg->BitBtn2->click();
+  });
+  f.BitBtn5Click();
+  SetFileDialogHook(nullptr);
+  EXPECT_EQ(f.FResample.FResampleOK, 1);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Library \r" + out + "\rwas created.");
+  TVTData r;
+  r.SetBaseName(out);
+  EXPECT_EQ(r.RecordCount, 10);
+  EXPECT_EQ(r.XRes, 8);
+  EXPECT_EQ(r.YRes, 4);
+  EXPECT_EQ(r.ColorSystem, csRGB);
+  EXPECT_EQ(Lib.XRes, 6);  // the open library stays as it was
+
+  // Cancel in the settings: nothing is asked or written.
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TLibResSetDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    dlg->BitBtn3->click();
+  });
+  f.BitBtn5Click();
+  EXPECT_EQ(f.FResample.FResampleOK, 0);
+  EXPECT_EQ(Boxes.size(), 1u);
+}
+
+TEST_F(LibInspectorTest, CleanDoublesMarksLaterCopiesOfAPath) {
+  vttest::MakeLibrary(Dir / "d.vt2",
+                      {.Count = 5, .Paths = {"/a.jpg", "/b.jpg", "/a.jpg", "/b.jpg", "/a.jpg"}});
+  TVTData lib;
+  lib.SetBaseName(Dir / "d.vt2");
+  lib.SetRecordFlag(1, 255);  // the first copy is already out: the next one stays
+  TLibrayMosaic f(lib);
+  EXPECT_EQ(f.BitBtn6Click(), 2);
+  EXPECT_EQ(lib.RecordFlag(1), 255);
+  EXPECT_EQ(lib.RecordFlag(2), 0);
+  EXPECT_EQ(lib.RecordFlag(3), 0);
+  EXPECT_EQ(lib.RecordFlag(4), 255);
+  EXPECT_EQ(lib.RecordFlag(5), 255);
+  EXPECT_TRUE(f.BitBtn8->isEnabled());
+  EXPECT_EQ(f.BitBtn6Click(), 0);
+  lib.Modified = 0;  // no question when the test's window closes
+}
