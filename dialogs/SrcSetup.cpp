@@ -1,10 +1,10 @@
 #include "dialogs/SrcSetup.h"
 
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QVBoxLayout>
 
 #include "dialogs/CorrectTools.h"
+#include "dialogs/SetTileJpegOptions.h"
 #include "formats/BandWriter.h"
 #include "platform/Bmp.h"
 #include "platform/Files.h"
@@ -22,12 +22,10 @@ TSrcSetup* SrcSetup = nullptr;
 namespace {
 constexpr int HelpContext = 18;
 
+// The quality question of the output setup: the quality, or -1 for Cancel.
 int AskJpegQuality(QWidget* parent) {
-  bool ok = false;
-  const int q = QInputDialog::getInt(parent, "JPEG Options",
-                                     "JPEG quality:", IniReadInteger(SettingsFileName, "Output", "JPG", 85),
-                                     1, 85, 1, &ok);
-  return ok ? q : -1;
+  Tjpegoptions options(parent);
+  return options.exec();
 }
 }  // namespace
 

@@ -424,7 +424,7 @@ void TForm1::SetButtonsOnOff() {
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
   // Commands whose windows are not part of the program yet.
-  for (QAction* a : {Libraryinspector1, Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
+  for (QAction* a : {Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
