@@ -29,20 +29,20 @@ TTileNotFoundDlg::TTileNotFoundDlg(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QGridLayout;
   layout->addLayout(buttons);
 
-  struct Spec {
+  struct ButtonDef {
     QPushButton** Button;
     const char* Name;
     const char* Caption;
     int Result;
   };
-  const Spec specs[] = {{&BitBtn1, "BitBtn1", "Replace", 1},
-                        {&BitBtn2, "BitBtn2", "Replace all rest", 2},
-                        {&BitBtn3, "BitBtn3", "Auto", 3},
-                        {&BitBtn4, "BitBtn4", "Cancel", 4},
-                        {&BitBtn5, "BitBtn5", "Auto replace with source", 6},
-                        {&BitBtn6, "BitBtn6", "Help", 0}};
+  const ButtonDef defs[] = {{&BitBtn1, "BitBtn1", "Replace", 1},
+                            {&BitBtn2, "BitBtn2", "Replace all rest", 2},
+                            {&BitBtn3, "BitBtn3", "Auto", 3},
+                            {&BitBtn4, "BitBtn4", "Cancel", 4},
+                            {&BitBtn5, "BitBtn5", "Auto replace with source", 6},
+                            {&BitBtn6, "BitBtn6", "Help", 0}};
   int i = 0;
-  for (const Spec& s : specs) {
+  for (const ButtonDef& s : defs) {
     auto* b = new QPushButton(s.Caption, this);
     b->setObjectName(s.Name);
     b->setAutoDefault(false);

@@ -1,6 +1,6 @@
 // New library and library commands of the main window.
-#include "dialogs/LibInspector.h"
-#include "dialogs/LibInspectorRules.h"
+#include "dialogs/LibraryMosaic.h"
+#include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
 #include "mainwin/v2main.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "MainWinFixture.h"
-#include "dialogs/LibInspector.h"
+#include "dialogs/LibraryMosaic.h"
 #include "dialogs/NewBase.h"
 
 using namespace mwtest;

@@ -1,4 +1,4 @@
-#include "dialogs/LibInspector.h"
+#include "dialogs/LibraryMosaic.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <set>
 
-#include "dialogs/LibInspectorRules.h"
+#include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
 #include "dialogs/TilePreview.h"
 #include "platform/Files.h"

@@ -1,6 +1,6 @@
 // The library inspector: its summary line, the Columns/Rows pair, locating a
 // tile file, delete marks and the question when closing a changed library.
-#include "dialogs/LibInspector.h"
+#include "dialogs/LibraryMosaic.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "DialogFixture.h"
-#include "dialogs/LibInspectorRules.h"
+#include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -22,7 +22,7 @@
 
 namespace {
 
-class LibInspectorTest : public DialogTest {
+class LibraryMosaicTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
@@ -34,7 +34,7 @@ class LibInspectorTest : public DialogTest {
 
 }  // namespace
 
-TEST(LibInspectorRules, GridSizes) {
+TEST(LibraryMosaicRules, GridSizes) {
   EXPECT_EQ(DefaultColumns(10), 3);
   EXPECT_EQ(DefaultColumns(9), 3);
   EXPECT_EQ(DefaultColumns(0), 0);
@@ -44,7 +44,7 @@ TEST(LibInspectorRules, GridSizes) {
   EXPECT_EQ(RowsForColumns(10, 0), 0);
 }
 
-TEST_F(LibInspectorTest, SummaryListsOriginalsAndFlippedBlocks) {
+TEST_F(LibraryMosaicTest, SummaryListsOriginalsAndFlippedBlocks) {
   EXPECT_EQ(LibrarySummary(Lib), "10 rec. (YCC) 4/3 - 6/6");
   Lib.AddFlipped(TVTData::fkHorizontal);
   Lib.AddFlipped(TVTData::fkRotate180);
@@ -56,7 +56,7 @@ TEST_F(LibInspectorTest, SummaryListsOriginalsAndFlippedBlocks) {
   EXPECT_EQ(f.Label4->text().toStdString(), "Lib: " + Dir / "l.vt2");
 }
 
-TEST_F(LibInspectorTest, ColumnsAndRowsFollowEachOther) {
+TEST_F(LibraryMosaicTest, ColumnsAndRowsFollowEachOther) {
   TLibrayMosaic f(Lib);
   f.KWSpinEdit1->SetValue(3);
   EXPECT_EQ(f.KWSpinEdit2->Value(), 4);
@@ -67,7 +67,7 @@ TEST_F(LibInspectorTest, ColumnsAndRowsFollowEachOther) {
   EXPECT_EQ(f.KWSpinEdit2->Value(), 6);
 }
 
-TEST_F(LibInspectorTest, FindTileMovesTheGridOrSaysWhy) {
+TEST_F(LibraryMosaicTest, FindTileMovesTheGridOrSaysWhy) {
   TLibrayMosaic f(Lib);
   f.DrawGrid1->SetRowCount(11);
   f.FFindFileName = "/pics/pic6.jpg";
@@ -85,7 +85,7 @@ TEST_F(LibInspectorTest, FindTileMovesTheGridOrSaysWhy) {
   EXPECT_TRUE(f.DrawGrid1->isVisibleTo(&f));
 }
 
-TEST_F(LibInspectorTest, DeleteMarksAskBeforeClosingAndAreSaved) {
+TEST_F(LibraryMosaicTest, DeleteMarksAskBeforeClosingAndAreSaved) {
   {
     TLibrayMosaic f(Lib);
     EXPECT_FALSE(f.BitBtn8->isEnabled());
@@ -116,7 +116,7 @@ TEST_F(LibInspectorTest, DeleteMarksAskBeforeClosingAndAreSaved) {
   EXPECT_EQ(again.RecordFlag(1), 0);
 }
 
-TEST_F(LibInspectorTest, DrawingRowsAndASmallRowSizesThemAll) {
+TEST_F(LibraryMosaicTest, DrawingRowsAndASmallRowSizesThemAll) {
   TLibrayMosaic f(Lib);
   f.DrawGrid1->SetRowCount(11);
   f.resize(700, 500);
@@ -134,7 +134,7 @@ TEST_F(LibInspectorTest, DrawingRowsAndASmallRowSizesThemAll) {
   f.reject();
 }
 
-TEST_F(LibInspectorTest, FlipBlocksAreAddedAndRemovedInTheFile) {
+TEST_F(LibraryMosaicTest, FlipBlocksAreAddedAndRemovedInTheFile) {
   TLibrayMosaic f(Lib);
   f.BitBtn3Click();
   EXPECT_EQ(Lib.RecordCount, 40);
@@ -151,7 +151,7 @@ TEST_F(LibInspectorTest, FlipBlocksAreAddedAndRemovedInTheFile) {
   EXPECT_EQ(Lib.Modified, 0);
 }
 
-TEST_F(LibInspectorTest, AppendImagesAddsAFoldersPictures) {
+TEST_F(LibraryMosaicTest, AppendImagesAddsAFoldersPictures) {
   const std::string pics = Dir / "more/";
   std::filesystem::create_directories(pics);
   for (int i = 0; i < 2; ++i)
@@ -182,7 +182,7 @@ TEST_F(LibInspectorTest, AppendImagesAddsAFoldersPictures) {
   EXPECT_EQ(file.RecordCount, 12);
 }
 
-TEST_F(LibInspectorTest, ResampleWritesANewLibraryWithTheChosenGrid) {
+TEST_F(LibraryMosaicTest, ResampleWritesANewLibraryWithTheChosenGrid) {
   TLibrayMosaic f(Lib);
   const std::string out = Dir / "r8.vt2";
   SetFileDialogHook([&](const TOpenDialog&, bool save) -> std::optional<TFileChoice> {
@@ -223,7 +223,7 @@ TEST_F(LibInspectorTest, ResampleWritesANewLibraryWithTheChosenGrid) {
   EXPECT_EQ(Boxes.size(), 1u);
 }
 
-TEST_F(LibInspectorTest, CleanDoublesMarksLaterCopiesOfAPath) {
+TEST_F(LibraryMosaicTest, CleanDoublesMarksLaterCopiesOfAPath) {
   vttest::MakeLibrary(Dir / "d.vt2",
                       {.Count = 5, .Paths = {"/a.jpg", "/b.jpg", "/a.jpg", "/b.jpg", "/a.jpg"}});
   TVTData lib;

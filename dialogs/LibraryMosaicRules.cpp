@@ -1,4 +1,4 @@
-#include "dialogs/LibInspectorRules.h"
+#include "dialogs/LibraryMosaicRules.h"
 
 #include <cmath>
 
