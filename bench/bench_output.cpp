@@ -10,6 +10,7 @@
 #include "platform/Bmp.h"
 #include "platform/Files.h"
 #include "platform/Jpeg.h"
+#include "tests/tiledb/NewLibraryParameters.h"
 #include "tiledb/VTData.h"
 // The output loops are window-free but live with the main window's sources;
 // compiled in here so the benchmark needs no GUI library.
@@ -37,19 +38,7 @@ struct TProject {
       JpegEncodeFile(b, 90, pics + "p" + std::to_string(i) + ".jpg");
     }
     TVTData t;
-    t.FXScale = 4;
-    t.FYScale = 3;
-    t.FXRes = 4;
-    t.FYRes = 3;
-    t.FThumbW = 60;
-    t.FThumbQ = 85;
-    t.FFilter = 6;
-    t.FSampleDepth = 3;
-    t.FColorSystem = csRGB;
-    t.FCropAnchor = 4;
-    t.FExtList = ".JPG";
-    t.FRootDir = pics;
-    t.FRecurse = true;
+    SetNewLibraryParameters(t, pics, 4, 3, 60);
     t.FThreads = 1;
     t.CreateBase(Dir + "/lib.vt2");
     Library.SetBaseName(Dir + "/lib.vt2");

@@ -15,6 +15,7 @@
 #include "platform/Jpeg.h"
 #include "platform/qt/FileDialogs.h"
 #include "qt/TestApp.h"
+#include "tiledb/NewLibraryParameters.h"
 
 namespace mwtest {
 
@@ -33,19 +34,7 @@ inline std::string MakeLibrary(const ScratchDir& dir, const std::string& name, i
   int i = 0;
   for (TColor c : colours) JpegEncodeFile(Solid(80, 60, c), 95, pics + "p" + std::to_string(i++) + ".jpg");
   TVTData t;
-  t.FXScale = 4;
-  t.FYScale = 3;
-  t.FXRes = xres;
-  t.FYRes = yres;
-  t.FThumbW = 42;
-  t.FThumbQ = 85;
-  t.FFilter = 6;
-  t.FSampleDepth = 3;
-  t.FColorSystem = csRGB;
-  t.FCropAnchor = 4;
-  t.FExtList = ".JPG";
-  t.FRootDir = pics;
-  t.FRecurse = true;
+  SetNewLibraryParameters(t, pics, xres, yres);
   t.FThreads = 1;
   const std::string file = dir / (name + ".vt2");
   t.CreateBase(file);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestTables.h"
+#include "tiledb/NewLibraryParameters.h"
 #include "platform/Hooks.h"
 #include "platform/Picture.h"
 #include "tiledb/LibraryBuildTile.h"
@@ -32,21 +33,9 @@ void WriteGarbage(const std::string& file, size_t bytes) {
   for (size_t i = 0; i < bytes; ++i) f.put(char(i * 7));
 }
 
-// The parameters the new-library dialog sets, on a table of our own.
-void SetNewLibraryParameters(TVTData& t, const std::string& root) {
-  t.FXScale = 4;
-  t.FYScale = 3;
-  t.FXRes = 6;
-  t.FYRes = 6;
-  t.FThumbW = 42;
-  t.FThumbQ = 85;
-  t.FFilter = 6;
-  t.FSampleDepth = 3;
-  t.FColorSystem = csRGB;
-  t.FCropAnchor = 4;
-  t.FExtList = ".JPG";
-  t.FRootDir = root;
-  t.FRecurse = true;
+// The new-library dialog's parameters, with fast JPEG reading as it sets it.
+void SetDialogParameters(TVTData& t, const std::string& root) {
+  SetNewLibraryParameters(t, root);
   t.FFastJpeg = true;
 }
 
@@ -67,7 +56,7 @@ TEST_F(LibraryBuildTest, WritesRecordsHeaderAndThumbnails) {
   WriteJpeg(Pics("b.jpg"), Solid(90, 120, RGB(10, 100, 220)));  // portrait: cut in the middle
   WriteJpeg(Pics("sub/c.JPG"), Solid(64, 48, RGB(0, 0, 0)));
   TVTData t;
-  SetNewLibraryParameters(t, FDir / "pics");
+  SetDialogParameters(t, FDir / "pics");
   const std::string lib = FDir / "new.vt2";
   t.CreateBase(lib);
   EXPECT_EQ(t.FBuildCount, 3);
@@ -132,7 +121,7 @@ TEST_F(LibraryBuildTest, ReducedJpegStoresFullSizeGeometry) {
   WriteJpeg(Pics("wide.jpg"), vttest::Pattern(640, 480, 1));
   WriteJpeg(Pics("tall.jpg"), vttest::Pattern(480, 640, 2));
   TVTData t;
-  SetNewLibraryParameters(t, FDir / "pics");
+  SetDialogParameters(t, FDir / "pics");
   t.FMargin = 10;
   t.CreateBase(FDir / "r.vt2");
   ASSERT_TRUE(t.OpenFile(FDir / "r.vt2", okLibrary));
@@ -169,7 +158,7 @@ TEST_F(LibraryBuildTest, BadPicturesAreSkippedAndTheBuildGoesOn) {
   WriteGarbage(Pics("4.jpg"), 0);
   WriteJpeg(Pics("5.jpg"), vttest::Pattern(64, 48, 5));
   TVTData t;
-  SetNewLibraryParameters(t, FDir / "pics");
+  SetDialogParameters(t, FDir / "pics");
   int pumps = 0, events = 0;
   SetPumpHook([&] { ++pumps; });
   t.OnCreateBaseProgress = [&](TVTData&) { ++events; };
@@ -199,7 +188,7 @@ TEST_F(LibraryBuildTest, PictureListSidesBeyondTheRecordAndEmptyCutOuts) {
   WriteGarbage(Pics("a.vthuge"), 1);
   WriteGarbage(Pics("b.vtsmall"), 1);
   TVTData t;
-  SetNewLibraryParameters(t, FDir / "pics");
+  SetDialogParameters(t, FDir / "pics");
   t.FExtList = ".VTHUGE.VTSMALL";
   t.CreateBase(FDir / "l.vt2");
   ASSERT_TRUE(t.OpenFile(FDir / "l.vt2", okLibrary));
@@ -221,7 +210,7 @@ TEST_F(LibraryBuildTest, StopDuringAProgressEventStillAddsThatPicture) {
   for (int threads : {1, 4}) {
     SCOPED_TRACE(threads);
     TVTData t;
-    SetNewLibraryParameters(t, FDir / "pics");
+    SetDialogParameters(t, FDir / "pics");
     t.FThreads = threads;
     std::vector<int> seen;
     t.OnCreateBaseProgress = [&](TVTData& s) {
@@ -251,7 +240,7 @@ TEST_F(LibraryBuildTest, OneThreadAndManyThreadsWriteTheSameBytes) {
   for (int threads : {1, 3, 8}) {
     for (uint8_t colours : {csRGB, csYCC}) {
       TVTData t;
-      SetNewLibraryParameters(t, FDir / "pics");
+      SetDialogParameters(t, FDir / "pics");
       t.FColorSystem = colours;
       t.FThreads = threads;
       const std::string lib = FDir / ("t" + std::to_string(threads) + "_" + std::to_string(colours) + ".vt2");
@@ -270,7 +259,7 @@ TEST_F(LibraryBuildTest, OneThreadAndManyThreadsWriteTheSameBytes) {
 TEST_F(LibraryBuildTest, EmptyExtensionListIsRefused) {
   Folder("");
   TVTData t;
-  SetNewLibraryParameters(t, FDir / "pics");
+  SetDialogParameters(t, FDir / "pics");
   t.FExtList = "";
   const std::string lib = FDir / "x.vt2";
   try {
@@ -297,7 +286,7 @@ TEST_F(LibraryBuildTest, UpdateBaseAppendsAfterTheOriginals) {
   t.OriginalCount = 2;
   t.FlipKinds = {0, 1, 0, 0};
   const std::vector<uint8_t> before = Bytes(lib);
-  SetNewLibraryParameters(t, "");
+  SetDialogParameters(t, "");
   t.FFilter = 1;
   t.UpdateBase(FDir / "pics/more");
   EXPECT_EQ(t.RecordCount, 3);  // the table in memory is not reloaded
@@ -327,7 +316,7 @@ TEST_F(LibraryBuildTest, UpdateBaseRefusesAnotherSampleLayout) {
   TVTData t;
   ASSERT_TRUE(t.OpenFile(lib, okLibrary));
   const std::vector<uint8_t> before = Bytes(lib);
-  SetNewLibraryParameters(t, "");
+  SetDialogParameters(t, "");
   t.FXRes = 8;
   EXPECT_THROW(t.UpdateBase(FDir.Path()), EVitrane);
   EXPECT_EQ(Bytes(lib), before);
@@ -335,7 +324,7 @@ TEST_F(LibraryBuildTest, UpdateBaseRefusesAnotherSampleLayout) {
 
 TEST_F(LibraryBuildTest, RecordThatWouldPassTwoGigabytesIsRefusedWhole) {
   TVTData t;
-  SetNewLibraryParameters(t, "");
+  SetDialogParameters(t, "");
   ASSERT_TRUE(t.CreateWorkFiles());
   t.WorkThumbs.SetSize(int64_t(0x7FFFFFFF) - 100);  // sparse
   EXPECT_THROW(t.WriteTileRecord("/p/a.jpg", 4, 3, 0, 0, 4, 3), ELibraryFull);
