@@ -2,6 +2,12 @@
 JOBS ?= $(shell nproc)
 RELEASE_DIR ?= build/release
 TEST_DIR ?= build/test
+# ccache, when present, shares compiled objects between checkouts of the tree.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+CMAKE_LAUNCHER := -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+endif
 
 .PHONY: deps run build test bench clean
 
@@ -9,19 +15,19 @@ deps:
 	@bash scripts/deps.sh
 
 build: deps
-	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF
+	cmake -S . -B $(RELEASE_DIR) -G Ninja $(CMAKE_LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 run: build
 	./$(RELEASE_DIR)/mainwin/vitrane
 
 test: deps
-	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_SANITIZE=ON -DVT_BUILD_BENCH=OFF
+	cmake -S . -B $(TEST_DIR) -G Ninja $(CMAKE_LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_SANITIZE=ON -DVT_BUILD_BENCH=OFF
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(TEST_DIR) --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF -DVT_BUILD_BENCH=ON
+	cmake -S . -B $(RELEASE_DIR) -G Ninja $(CMAKE_LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF -DVT_BUILD_BENCH=ON
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	bash scripts/bench.sh $(RELEASE_DIR)
 
