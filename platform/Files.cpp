@@ -15,6 +15,13 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+// The system's words for an error number (a stream may leave none behind).
+const char* ReasonOf(int e) {
+  return e != 0 ? std::strerror(e) : "Input/output error";
+}
+}  // namespace
+
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   // A folder opens like a file here but has no content to speak of; its
   // reported size must never decide an allocation.
@@ -55,13 +62,17 @@ void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>&
     if (!ec) target = resolved.string();
   }
   const std::string tmp = target + ".tmp";
+  errno = 0;
   std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-  if (!f) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
+  // The stream keeps the system's reason in errno; the user needs it to
+  // tell a read-only folder from a full disk.
+  if (!f) throw EFileError(Format("Cannot create file \"%s\". %s", fileName.c_str(), ReasonOf(errno)));
   f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
   f.close();  // a full disk may only show when the file is closed
   if (!f) {
+    const int e = errno;
     std::remove(tmp.c_str());
-    throw EFileError(Format("Unable to write to %s", fileName.c_str()));
+    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), ReasonOf(e)));
   }
   // The new file keeps the access rights the user gave the old one.
   const fs::file_status old = fs::status(fs::u8path(target), ec);
