@@ -1,7 +1,6 @@
 #include "dialogs/ManualForm.h"
 
 #include <QDir>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -278,15 +277,11 @@ void TManualForma::CreateCustomPage() {
   // No drives here: the file system's root and the home folder.
   DriveComboBox1->addItem("/");
   DriveComboBox1->addItem(QDir::homePath() + "/");
-  FFolders = new QFileSystemModel(this);
-  FFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-  FFolders->setRootPath("/");
-  DirectoryListBox1 = new QTreeView(Panel3);
+  // Read when a folder is chosen, not watched: a busy folder costs nothing.
+  DirectoryListBox1 = new QTreeWidget(Panel3);
   DirectoryListBox1->setObjectName("DirectoryListBox1");
-  DirectoryListBox1->setModel(FFolders);
-  DirectoryListBox1->setRootIndex(FFolders->index("/"));
   DirectoryListBox1->setHeaderHidden(true);
-  for (int c = 1; c < FFolders->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
+  DirectoryListBox1->setColumnCount(1);
   FileListBox1 = new QListWidget(Panel3);
   FileListBox1->setObjectName("FileListBox1");
   auto* p3 = new QVBoxLayout(Panel3);
@@ -302,14 +297,14 @@ void TManualForma::CreateCustomPage() {
   page->addWidget(Splitter1);
 
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { FPanel3Width = Panel3->width(); });
-  connect(DriveComboBox1, &QComboBox::textActivated, this, [this](const QString& root) {
-    DirectoryListBox1->setRootIndex(FFolders->index(root));
-    SetFolder(root.toStdString());
+  connect(DriveComboBox1, &QComboBox::textActivated, this,
+          [this](const QString& root) { SetFolder(root.toStdString()); });
+  connect(DirectoryListBox1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (FFilling || !item) return;
+    // The tree is rebuilt for the new folder: not inside its own signal.
+    const std::string folder = item->data(0, Qt::UserRole).toString().toStdString();
+    QMetaObject::invokeMethod(this, [this, folder] { DirectoryListBox1Change(folder); }, Qt::QueuedConnection);
   });
-  connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& index) {
-            if (!FFilling && index.isValid()) DirectoryListBox1Change(FFolders->filePath(index).toStdString());
-          });
   connect(FileListBox1, &QListWidget::currentTextChanged, this, [this](const QString& name) {
     if (!FFilling && !name.isEmpty()) FileListBox1Change(FFolder + name.toStdString());
   });
@@ -634,8 +629,7 @@ void TManualForma::ShowPreview(const Bitmap24& bitmap) {
 void TManualForma::SetFolder(const std::string& folder) {
   FFolder = IncludeTrailingPathDelimiter(folder);
   FFilling = true;
-  const QModelIndex index = FFolders->index(QString::fromStdString(FFolder));
-  if (index.isValid()) DirectoryListBox1->setCurrentIndex(index);
+  FillFolderTree();
   FileListBox1->clear();
   QStringList masks;
   for (const QString& m : QString(FileMask).split(';')) masks << m;
@@ -643,6 +637,30 @@ void TManualForma::SetFolder(const std::string& folder) {
   FileListBox1->addItems(
       QDir(QString::fromStdString(FFolder)).entryList(masks, QDir::Files, QDir::Name | QDir::IgnoreCase));
   FFilling = false;
+}
+
+void TManualForma::FillFolderTree() {
+  const QString folder = QString::fromStdString(FFolder);
+  const QString home = DriveComboBox1->itemText(1);
+  const QString drive = folder.startsWith(home) ? home : QString("/");
+  DriveComboBox1->setCurrentText(drive);
+  DirectoryListBox1->clear();
+  auto add = [](QTreeWidgetItem* parent, const QString& name, const QString& path) {
+    auto* item = new QTreeWidgetItem(parent, QStringList(name));
+    item->setData(0, Qt::UserRole, path);
+    return item;
+  };
+  auto* current = new QTreeWidgetItem(DirectoryListBox1, QStringList(drive));
+  current->setData(0, Qt::UserRole, drive);
+  QString path = drive;
+  for (const QString& part : folder.mid(drive.size()).split('/', Qt::SkipEmptyParts)) {
+    path += part + "/";
+    current = add(current, part, path);
+  }
+  for (const QString& sub : QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase))
+    add(current, sub, path + sub + "/");
+  DirectoryListBox1->expandAll();
+  DirectoryListBox1->setCurrentItem(current);
 }
 
 void TManualForma::DirectoryListBox1Change(const std::string& folder) {

@@ -14,7 +14,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QPointer>
-#include <QTreeView>
+#include <QTreeWidget>
 #include <functional>
 #include <string>
 
@@ -26,7 +26,6 @@
 #include "platform/qt/Image.h"
 #include "tiledb/VTData.h"
 
-class QFileSystemModel;
 class QProgressBar;
 
 // Draws a previewed tile over one cell of a grid: a child of the grid's
@@ -98,7 +97,7 @@ class TManualForma : public QDialog {
   QSplitter* Splitter1;
   QWidget *Panel3, *Panel4;
   QComboBox* DriveComboBox1;
-  QTreeView* DirectoryListBox1;
+  QTreeWidget* DirectoryListBox1;
   QListWidget* FileListBox1;
   TCropImage* CropImage1 = nullptr;
   QListWidget* ListBox1;
@@ -190,6 +189,9 @@ class TManualForma : public QDialog {
   void FindCandidates();
   // The crop resampled to the library's tile picture; false without one.
   bool MakeCustomTile();
+  // The folder tree: the drive, the folders down to the current one, and
+  // the current one's subfolders.
+  void FillFolderTree();
   // The size of the library's tile picture.
   bool TileSize(int& width, int& height) const;
   // The picture popup on a table record (record <= 0: none).
@@ -209,7 +211,6 @@ class TManualForma : public QDialog {
   TVTData* FPopupTable = nullptr;
   QPointer<TCellOverlay> FOverlay;
   int FPanel3Width = 0;
-  QFileSystemModel* FFolders = nullptr;
   QProgressBar* FProgressBar = nullptr;
   std::string FFolder;
   // Set while the window itself moves a grid, so the moves do not come back

@@ -140,7 +140,14 @@ TEST_F(ManualTest, CustomTileFromAPictureIsKeptByABuild) {
   std::ofstream(pics + "notes.txt") << "text";
   m.PageControl1->setCurrentIndex(TManualForma::pgCustom);
   QApplication::processEvents();
-  m.SetFolder(pics);
+  // The folder tree leads from the drive down to its subfolders.
+  m.SetFolder(Dir / "");
+  QTreeWidgetItem* current = m.DirectoryListBox1->currentItem();
+  ASSERT_TRUE(current && current->childCount() >= 1);
+  for (int i = 0; i < current->childCount(); ++i)
+    if (current->child(i)->text(0) == "custom") m.DirectoryListBox1->setCurrentItem(current->child(i));
+  QApplication::processEvents();
+  EXPECT_EQ(m.Folder(), pics);
   ASSERT_EQ(m.FileListBox1->count(), 2);  // the mask, in any letter case
   m.FileListBox1Change(pics + "red.JPG");
   const TRect crop = m.CropImage1->CropRectF();
@@ -219,8 +226,18 @@ TEST_F(ManualTest, ReplaceAllPlacesEachForcedTileOnceOnAFreeCell) {
   }
   EXPECT_EQ(m.CellCol(), -1);
   EXPECT_FALSE(m.PreviewOverlay()->isVisible());
+  // A right click on a forced tile offers its file.
+  const TRect r = m.DrawGrid2->CellRect(1, 2);
+  m.DrawGrid2MouseDown(Qt::RightButton, r.Left + 2, r.Top + 2);
+  ASSERT_EQ(PopupMenuOf(m.DrawGrid2), m.TilePopup());
+  m.VTForcedLib1.MoveTo(2);
+  EXPECT_EQ(m.TilePopup()->Items()->Items(0)->Caption,
+            "Show file " + ExtractFileName(m.VTForcedLib1.CurPath) + " (80/60)");
+  EXPECT_EQ(m.TilePopup()->Items()->Items(0)->Tag, 2);
   m.BtnClose1Click();
   EXPECT_FALSE(m.VTForcedLib1.TableIsOpen());
+  m.DrawGrid2MouseDown(Qt::RightButton, r.Left + 2, r.Top + 2);
+  EXPECT_EQ(PopupMenuOf(m.DrawGrid2), nullptr);
   EXPECT_EQ(m.DrawGrid2->RowCount(), 2);
 }
 
