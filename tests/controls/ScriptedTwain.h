@@ -13,22 +13,16 @@
 
 #include "controls/MultiTwain.h"
 
-// A 24-bit bottom-up DIB block of w x h pixels of one colour (B, G, R).
+// A 24-bit bottom-up DIB block of w x h pixels of one colour.
 inline TW_HANDLE SolidDib(int w, int h, uint8_t b, uint8_t g, uint8_t r) {
   const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
   TW_HANDLE dib = TwainAlloc(40 + stride * size_t(h));
   auto* p = static_cast<uint8_t*>(TwainLock(dib));
-  const int32_t hdr[3] = {40, w, h};
-  std::memcpy(p, hdr, 12);
-  p[12] = 1;
-  p[14] = 24;
+  const int32_t hdr[4] = {40, w, h, 24 << 16 | 1};
+  const uint8_t px[3] = {b, g, r};
+  std::memcpy(p, hdr, 16);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint8_t* q = p + 40 + stride * size_t(y) + size_t(x) * 3;
-      q[0] = b;
-      q[1] = g;
-      q[2] = r;
-    }
+    for (int x = 0; x < w; ++x) std::memcpy(p + 40 + stride * size_t(y) + size_t(x) * 3, px, 3);
   return dib;
 }
 
