@@ -351,7 +351,8 @@ void TransferLoop() {
     Check(TwainState == 6 || TwainState == 7);
     if (TwainState == 7) {
       TW_PENDINGXFERS pending{};
-      if (SourceOK(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending)) TwainState = pending.Count != 0 ? 6 : 5;
+      if (SourceOK(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending))
+        TwainState = pending.Count != 0 ? 6 : 5;
     }
   }
 }
@@ -396,7 +397,8 @@ bool IsWindow(QWidget* w) {
 
 std::unique_ptr<QWidget> CreateProxyWindow() {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
-  auto proxy = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint);
+  auto proxy =
+      std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint);
   proxy->setWindowTitle("Acquire Proxy");
   proxy->show();
   return proxy;

@@ -52,7 +52,8 @@ TW_HANDLE MakeDib(const std::vector<uint8_t>& bgr, int width, int height) {
   Put16(p + 14, 24);
   Put32(p + 20, uint32_t(image));
   for (int y = 0; y < height; ++y)
-    std::memcpy(p + 40 + stride * size_t(height - 1 - y), bgr.data() + size_t(y) * width * 3, size_t(width) * 3);
+    std::memcpy(p + 40 + stride * size_t(height - 1 - y), bgr.data() + size_t(y) * width * 3,
+                size_t(width) * 3);
   return h;
 }
 
@@ -62,7 +63,8 @@ std::vector<TSaneDevice> SaneDevices() {
   std::vector<TSaneDevice> result;
   const SANE_Device** list = nullptr;
   if (sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) return result;
-  for (int i = 0; list[i]; ++i) result.push_back({Text(list[i]->name), Text(list[i]->vendor), Text(list[i]->model)});
+  for (int i = 0; list[i]; ++i)
+    result.push_back({Text(list[i]->name), Text(list[i]->vendor), Text(list[i]->model)});
   return result;
 }
 
@@ -106,7 +108,8 @@ bool TSaneSource::IsColour() const {
   const SANE_Option_Descriptor* d = sane_get_option_descriptor(FHandle, FModeOption);
   if (!d || d->size <= 0) return false;
   std::vector<char> value(size_t(d->size) + 1, 0);
-  if (sane_control_option(FHandle, FModeOption, SANE_ACTION_GET_VALUE, value.data(), nullptr) != SANE_STATUS_GOOD)
+  if (sane_control_option(FHandle, FModeOption, SANE_ACTION_GET_VALUE, value.data(), nullptr) !=
+      SANE_STATUS_GOOD)
     return false;
   return FColourMode == value.data();
 }
@@ -115,7 +118,8 @@ TSaneResolution TSaneSource::Resolution() const {
   TSaneResolution r;
   if (FResolutionOption < 0) return r;
   const SANE_Option_Descriptor* d = sane_get_option_descriptor(FHandle, FResolutionOption);
-  if (!d || (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) || d->size < int(sizeof(SANE_Word))) return r;
+  if (!d || (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) || d->size < int(sizeof(SANE_Word)))
+    return r;
   auto toDpi = [d](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? int(SANE_UNFIX(w) + 0.5) : int(w); };
   if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
     r.Min = toDpi(d->constraint.range->min);
@@ -147,7 +151,8 @@ bool TSaneSource::SetMode(bool colour) {
   if (!d || d->size <= 0) return true;
   std::vector<char> value(std::max(size_t(d->size), mode.size() + 1), 0);
   std::memcpy(value.data(), mode.c_str(), mode.size());
-  const SANE_Status st = sane_control_option(FHandle, FModeOption, SANE_ACTION_SET_VALUE, value.data(), nullptr);
+  const SANE_Status st =
+      sane_control_option(FHandle, FModeOption, SANE_ACTION_SET_VALUE, value.data(), nullptr);
   return st == SANE_STATUS_GOOD || Fail("Cannot set the scan mode", st);
 }
 
@@ -181,9 +186,10 @@ TW_HANDLE TSaneSource::Scan(bool colour, int dpi) {
       st = sane_get_parameters(FHandle, &p);
       if (st != SANE_STATUS_GOOD) return Fail("Cannot read the scan parameters", st), nullptr;
       const int channels = p.format == SANE_FRAME_RGB ? 3 : 1;
-      const uint64_t need = (uint64_t(p.pixels_per_line > 0 ? p.pixels_per_line : 0) * channels * p.depth + 7) / 8;
-      if ((p.depth != 1 && p.depth != 8 && p.depth != 16) || p.pixels_per_line <= 0 || p.bytes_per_line <= 0 ||
-          uint64_t(p.bytes_per_line) < need || p.format > SANE_FRAME_BLUE) {
+      const uint64_t need =
+          (uint64_t(p.pixels_per_line > 0 ? p.pixels_per_line : 0) * channels * p.depth + 7) / 8;
+      if ((p.depth != 1 && p.depth != 8 && p.depth != 16) || p.pixels_per_line <= 0 ||
+          p.bytes_per_line <= 0 || uint64_t(p.bytes_per_line) < need || p.format > SANE_FRAME_BLUE) {
         FError = "The scanner reports a picture format this program cannot read";
         return nullptr;
       }

@@ -432,9 +432,10 @@ TW_UINT16 ToManager(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) 
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) TW_UINT16 DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest,
-                                                                     TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                                                                     TW_MEMREF pData) {
+extern "C" __attribute__((visibility("default"))) TW_UINT16 DSM_Entry(TW_IDENTITY* pOrigin,
+                                                                      TW_IDENTITY* pDest, TW_UINT32 DG,
+                                                                      TW_UINT16 DAT, TW_UINT16 MSG,
+                                                                      TW_MEMREF pData) {
   if (!pOrigin) return ManagerFails(TWCC_BADPROTOCOL);
   try {
     if (!pDest) return ToManager(DG, DAT, MSG, pData);

@@ -1,3 +1,5 @@
+#include "controls/MultiTwain.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,7 +8,6 @@
 #include <fstream>
 
 #include "common/ScratchDir.h"
-#include "controls/MultiTwain.h"
 #include "controls/ScriptedTwain.h"
 #include "platform/Errors.h"
 #include "platform/Hooks.h"
@@ -54,7 +55,8 @@ TEST_F(TwainTest, ThreePicturesInOneGoAreAllKeptAndTheLastReturned) {
     auto* w = static_cast<QWidget*>(u.hParent);
     proxyShown = w->windowTitle() == "Acquire Proxy" && w->isVisible();
     // Runs inside the session's event loop.
-    QMetaObject::invokeMethod(qApp, [&, w] { proxyDisabled = !w->isEnabled(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [&, w] { proxyDisabled = !w->isEnabled(); }, Qt::QueuedConnection);
   };
   TW_HANDLE last = TwainAcquireDib(nullptr, 0);
   EXPECT_EQ(script.Trace, Join({kOpen,
@@ -87,7 +89,8 @@ TEST_F(TwainTest, ThreePicturesInOneGoAreAllKeptAndTheLastReturned) {
   QWidget owner;
   owner.show();
   EXPECT_EQ(TwainAcquireDib(&owner, 0), nullptr);
-  EXPECT_EQ(script.Trace, Join({kOpen, {"src ENABLEDS", "src EVENT CLOSEDSREQ", "src DISABLEDS"},
+  EXPECT_EQ(script.Trace, Join({kOpen,
+                                {"src ENABLEDS", "src EVENT CLOSEDSREQ", "src DISABLEDS"},
                                 {"dsm CLOSEDS", "dsm CLOSEDSM"}}));
   EXPECT_EQ(TwainImageCount(), 0);
   EXPECT_EQ(TwainGetState(), 1);
@@ -99,9 +102,10 @@ TEST_F(TwainTest, TransfersThatKeepFailingEndTheSessionAfterThree) {
   TScript script;
   script.TransfersFail = true;
   EXPECT_EQ(TwainAcquireDib(nullptr, 0), nullptr);
-  EXPECT_EQ(script.Trace, Join({kOpen, {"src ENABLEDS", "src EVENT XFERREADY", "src XFER", "src XFER", "src XFER",
-                                        "src RESET"},
-                                kClose}));
+  EXPECT_EQ(script.Trace,
+            Join({kOpen,
+                  {"src ENABLEDS", "src EVENT XFERREADY", "src XFER", "src XFER", "src XFER", "src RESET"},
+                  kClose}));
   EXPECT_EQ(TwainImageCount(), 0);
   EXPECT_EQ(TwainGetState(), 1);
 }
@@ -122,17 +126,16 @@ TEST_F(TwainTest, ASecondAcquireDuringASessionIsRefused) {
 TEST_F(TwainTest, NoManagerGivesTheLoadMessage) {
   ScratchDir dir("twain");
   const std::string notALibrary = dir / "libtwain_32.so";
-  {
-    std::ofstream(notALibrary) << "not a library";
-  }
+  { std::ofstream(notALibrary) << "not a library"; }
   for (const std::string& path : {dir / "none.so", notALibrary}) {
     TwainSetManagerPath(path);
     boxes.clear();
     EXPECT_EQ(TwainAcquireDib(nullptr, 0), nullptr);
     EXPECT_EQ(TwainImageCount(), 0);
     EXPECT_FALSE(TWAIN_SelectImageSource(nullptr));
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)",
-                                                 "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)",
+                                        "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)"}));
     EXPECT_EQ(boxes[0].Flags, unsigned(MB_OK | MB_ICONWARNING));
     EXPECT_EQ(TwainGetState(), 1);
   }
@@ -140,7 +143,8 @@ TEST_F(TwainTest, NoManagerGivesTheLoadMessage) {
   QWidget* gone = new QWidget;
   delete gone;
   EXPECT_FALSE(TWAIN_SelectImageSource(gone));
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"TWAIN Error: TWAIN_SelectImageSource: window handle is invalid"}));
+  EXPECT_EQ(Texts(),
+            (std::vector<std::string>{"TWAIN Error: TWAIN_SelectImageSource: window handle is invalid"}));
 }
 
 TEST_F(TwainTest, SelectingASourceOpensAndClosesTheManager) {
@@ -178,7 +182,7 @@ struct Negotiation {
   const char* name;
   uint32_t mask;
   std::function<void(TW_CAPABILITY&)> answer;
-  int error;                 // recorded code, 0 for success
+  int error;                  // recorded code, 0 for success
   std::vector<int> setItems;  // sent back with MSG_SET (none: no MSG_SET)
 };
 
@@ -226,13 +230,21 @@ TEST_F(TwainTest, FailedCallsKeepTheirResultAndConditionCodes) {
   using Fault = std::function<void(TScript&)>;
   const std::vector<std::tuple<Fault, int, TW_UINT16, Trace>> cases = {
       {[](TScript& s) { s.OpenDSResult = TWRC_FAILURE; }, 4, TWCC_BADCAP, {"dsm STATUS", "dsm CLOSEDSM"}},
-      {[](TScript& s) { s.OpenDSResult = TWRC_FAILURE, s.StatusFails = true; }, 4, TWCC_BUMMER,
+      {[](TScript& s) { s.OpenDSResult = TWRC_FAILURE, s.StatusFails = true; },
+       4,
+       TWCC_BUMMER,
        {"dsm STATUS", "dsm CLOSEDSM"}},
-      {[](TScript& s) { s.CapGetResult = TWRC_FAILURE; }, 2, TWCC_BADCAP,
+      {[](TScript& s) { s.CapGetResult = TWRC_FAILURE; },
+       2,
+       TWCC_BADCAP,
        {"src CAP GET", "src STATUS", "dsm CLOSEDS", "dsm CLOSEDSM"}},
-      {[](TScript& s) { s.CapSetResult = TWRC_FAILURE; }, 3, TWCC_BADCAP,
+      {[](TScript& s) { s.CapSetResult = TWRC_FAILURE; },
+       3,
+       TWCC_BADCAP,
        {"src CAP GET", "src CAP SET", "src STATUS", "dsm CLOSEDS", "dsm CLOSEDSM"}},
-      {[](TScript& s) { s.EnableResult = TWRC_FAILURE; }, 5, TWCC_BADCAP,
+      {[](TScript& s) { s.EnableResult = TWRC_FAILURE; },
+       5,
+       TWCC_BADCAP,
        {"src CAP GET", "src CAP SET", "src ENABLEDS", "src STATUS", "dsm CLOSEDS", "dsm CLOSEDSM"}},
   };
   for (const auto& [fault, code, condition, afterOpen] : cases) {
