@@ -73,7 +73,6 @@ TEST(NewBaseRules, PictureTypesAndExtensionList) {
   EXPECT_EQ(GetPictExts(Types({})), "");
   // PNG comes last, so stored texts keep their meaning; TIF takes TIFF too.
   EXPECT_EQ(PictTypesText(Types({1, 10})), ".JPG.PNG");
-  EXPECT_EQ(PictTypesFromText(".PNG.DIB"), Types({9, 10}));
   EXPECT_EQ(GetPictExts(Types({4, 9, 10})), "*.TIF*.TIFF*.DIB*.PNG");
 }
 
@@ -274,26 +273,4 @@ TEST_F(NewBaseTest, PngAndTiffPicturesBecomeTilesAndTheCaptionCountsTheScan) {
   f.TxtRoot->setText(QString::fromStdString(Dir / "empty/"));
   f.BitBtn1Click();
   EXPECT_EQ(f.windowTitle(), "0 pic indexed");
-}
-
-TEST_F(NewBaseTest, AppendCaptionCountsOnlyTheNewPictures) {
-  const std::string pics = Pictures(3);
-  {
-    TV2NewBaseForm f(Host());
-    f.TxtNewVtb->setText(QString::fromStdString(Dir / "base"));
-    f.TxtRoot->setText(QString::fromStdString(pics));
-    f.BitBtn1Click();
-  }
-  Lib.SetBaseName(Dir / "base.vt2");
-  ASSERT_EQ(Lib.RecordCount, 3);
-  const std::string more = Dir / "more/";
-  std::filesystem::create_directories(more);
-  JpegEncodeFile(Bitmap24(80, 60), 90, more + "m.jpg");
-  TV2NewBaseForm f(Host());
-  f.ShowForAppend();
-  f.TxtRoot->setText(QString::fromStdString(more));
-  Answer = IDNO;
-  f.tempffind1Click();
-  EXPECT_EQ(f.windowTitle(), "1 pic indexed");
-  EXPECT_EQ(Lib.RecordCount, 4);
 }
