@@ -131,8 +131,8 @@ void TPrefsForm::FormCreate() {
 
 void TPrefsForm::CheckBox5Click() {
   const bool on = CheckBox5->isChecked();
-  for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(KWSpinEdit1),
-                     static_cast<QWidget*>(Label2)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Label1), static_cast<QWidget*>(KWSpinEdit1), static_cast<QWidget*>(Label2)})
     w->setEnabled(on);
 }
 
@@ -210,9 +210,11 @@ void TPrefsForm::BitBtn3Click() {
 void TPrefsForm::BitBtn4Click() {
   if (MessageBox("Clean all recent used files menu?", FHost.Caption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
     return;
-  const std::pair<const char*, const char*> lists[] = {
-      {"Recentprojects", "Recentproject"}, {"RecentImages", "RecentImage"}, {"Recentlibrarys", "Recentlibrary"}};
+  const std::pair<const char*, const char*> lists[] = {{"Recentprojects", "Recentproject"},
+                                                       {"RecentImages", "RecentImage"},
+                                                       {"Recentlibrarys", "Recentlibrary"}};
   for (const auto& [section, key] : lists)
-    for (int i = 1; i <= RecentCount; ++i) IniWriteString(SettingsFileName, section, key + std::to_string(i), "");
+    for (int i = 1; i <= RecentCount; ++i)
+      IniWriteString(SettingsFileName, section, key + std::to_string(i), "");
   FHost.InitRecentFileMenu();
 }

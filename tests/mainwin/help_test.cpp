@@ -1,9 +1,9 @@
 // The help pages shipped beside the program: one for every help context the
 // windows set, linked from the contents, and F1 opening a window's page.
 #include <QTabWidget>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -22,17 +22,25 @@ std::string FileText(const std::string& name) {
   return s.str();
 }
 
-// Every help context number written in the windows' sources.
+// Every help context number written in the windows' sources: the number
+// that ends "SetHelpContext(w, 34)", "ShowHelpContext(22)" or
+// "HelpContext = 11".
 std::set<int> ContextsInSources() {
-  const std::regex uses(R"(SetHelpContext\([^;]*?,\s*(\d+)\)|ShowHelpContext\((\d+)\)|HelpContext\s*=\s*(\d+))");
   std::set<int> found;
   for (const char* dir : {"mainwin", "dialogs", "controls"})
     for (const auto& entry : std::filesystem::directory_iterator(std::string(VT_SOURCE_DIR) + "/" + dir)) {
       if (entry.path().extension() != ".cpp") continue;
       const std::string text = FileText(entry.path().string());
-      for (std::sregex_iterator m(text.begin(), text.end(), uses), end; m != end; ++m)
-        for (int g = 1; g <= 3; ++g)
-          if ((*m)[g].matched && std::stoi((*m)[g]) > 0) found.insert(std::stoi((*m)[g]));
+      for (size_t at = text.find("HelpContext"); at != std::string::npos;
+           at = text.find("HelpContext", at + 1)) {
+        size_t end = text.find_first_of(");", at);
+        while (end > at && text[end - 1] == ' ') --end;
+        size_t digits = end;
+        while (digits > at && std::isdigit(static_cast<unsigned char>(text[digits - 1]))) --digits;
+        if (digits < end && std::string(" ,=(").find(text[digits - 1]) != std::string::npos &&
+            std::stoi(text.substr(digits, end - digits)) > 0)
+          found.insert(std::stoi(text.substr(digits, end - digits)));
+      }
     }
   return found;
 }
