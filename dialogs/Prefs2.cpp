@@ -116,14 +116,12 @@ void TPrefsForm::FormCreate() {
   (open == "Base" ? RadioButton2 : open == "Project" ? RadioButton3 : RadioButton1)->setChecked(true);
   CheckBox1->setChecked(IniReadBool(ini, "StartUp", "WizardOnStart", true));
   CheckBox2->setChecked(IniReadBool(ini, "StartUp", "RememberBlendSetting", false));
-  CheckBox5->setChecked(IniReadBool(ini, "Advanced", "AllowPopUpCndidates", false));
-  KWSpinEdit1->SetValue(IniReadInteger(ini, "Advanced", "ShowBestCndidates", DefaultShowBest));
   CheckBox6->setChecked(IniReadBool(ini, "Advanced", "AllowFastJpg", true));
   CheckBox7->setChecked(IniReadBool(ini, "Advanced", "DetailedBackground", true));
   std::string mode;
   IniReadString(ini, "StartUp", "DefaultMosaicMode", mode, "Smart");
   (mode == "TopBottom" ? RadioButton4 : mode == "Random" ? RadioButton5 : RadioButton6)->setChecked(true);
-  // The values in force win over the file.
+  // The candidate popup as it is in force (the window keeps "Show best" in range).
   KWSpinEdit1->SetValue(*FHost.ShowBestCandidates);
   CheckBox5->setChecked(*FHost.AllowPopUpCandidates);
   CheckBox5Click();
