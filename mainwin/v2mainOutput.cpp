@@ -326,12 +326,14 @@ void TForm1::Savemosaicas1Click() {
   const int cols = DrawGrid1->ColCount(), rows = DrawGrid1->RowCount();
   if (SaveDialog1.FilterIndex == 4) {
     DrawGrid1->SetSelection({0, 0, 0, 0});
+    DrawGrid1->viewport()->update();
     WriteMosaicTextList(VTMosaic1, cols, rows, SaveDialog1.FileName);
     return;
   }
   int tw = 0, th = 0;
   ThumbnailSheetCellSize(VTMosaic1, CellToRow(DrawGrid1->Row(), DrawGrid1->Col()), tw, th);
   DrawGrid1->SetSelection({0, 0, 0, 0});
+  DrawGrid1->viewport()->update();
   const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveDialog1.FilterIndex);
   Bitmap24 sheet;
   ComposeThumbnailSheet(VTMosaic1, VTPlan1, cols, rows, tw, th, fileName, sheet, [&](int32_t record) {
