@@ -12,9 +12,7 @@
 #include "platform/Jpeg.h"
 #include "tests/tiledb/NewLibraryParameters.h"
 #include "tiledb/VTData.h"
-// The output loops are window-free but live with the main window's sources;
-// compiled in here so the benchmark needs no GUI library.
-#include "mainwin/v2mainOutputRender.cpp"
+#include "mosaic/OutputRender.h"
 
 namespace {
 
@@ -59,7 +57,7 @@ struct TProject {
     job.Mosaic = &Mosaic;
     job.Plan = &Plan;
     job.GridColumns = Cols;
-    job.Area = {0, 0, Cols, Rows};
+    job.Area = {0, 0, Cols - 1, Rows - 1};
     job.Settings.Width = OutW;
     job.Settings.Height = OutH;
     return job;

@@ -153,7 +153,7 @@ class TForm1 : public QMainWindow {
   void SetOutputButtons(bool lib, bool project, bool idle);
   // Connects this topic's menu items and buttons (called once by CreateMenus).
   void ConnectOutputCommands();
-  // (TCellArea and TOutputJob: mainwin/v2mainOutputRender.h)
+  // (TCellArea and TOutputJob: mosaic/OutputRender.h)
   // The writers of the output setup (SetTileForm): the whole picture composed
   // in memory, and BMP (kind 1) or TIFF written cell by cell to disk.
   void SavePoster(const std::string& fileName, bool UseOriginalFiles);

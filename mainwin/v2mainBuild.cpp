@@ -7,7 +7,7 @@
 
 #include "dialogs/TilePreview.h"
 #include "mainwin/v2main.h"
-#include "mainwin/v2mainBuildCore.h"
+#include "mosaic/BuildCore.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Utils.h"

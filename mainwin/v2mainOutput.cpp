@@ -1,6 +1,6 @@
 // Mosaic output of the main window: "Save mosaic..." with its preview, and
 // the writers the output setup runs. The loops themselves are window-free
-// (v2mainOutputRender); these handlers read the settings, show progress and
+// (mosaic/OutputRender); these handlers read the settings, show progress and
 // pump events.
 #include <QProgressBar>
 #include <memory>
@@ -8,7 +8,7 @@
 #include "dialogs/DlgTileNotFound.h"
 #include "dialogs/SetTileForm.h"
 #include "mainwin/v2main.h"
-#include "mainwin/v2mainOutputRender.h"
+#include "mosaic/OutputRender.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -53,8 +53,8 @@ void TForm1::ConnectOutputCommands() {
 
 TCellArea TForm1::OutputArea() const {
   const TGridRect s = DrawGrid1->Selection();
-  if (s.Left == s.Right && s.Top == s.Bottom) return {0, 0, DrawGrid1->ColCount(), DrawGrid1->RowCount()};
-  return {s.Left, s.Top, s.Right - s.Left + 1, s.Bottom - s.Top + 1};
+  if (s.Left == s.Right && s.Top == s.Bottom) return {0, 0, DrawGrid1->ColCount() - 1, DrawGrid1->RowCount() - 1};
+  return {s.Left, s.Top, s.Right, s.Bottom};
 }
 
 void TForm1::Mosaiclayoutsetup1Click() {
@@ -76,9 +76,9 @@ void TForm1::Mosaiclayoutsetup1Click() {
 
   const int width = std::max(1, int(RoundHalfEven(1.5 * form->GroupBox7->width())));
   const int height =
-      std::max(1, int(RoundHalfEven(double(width) / (double(xs) * area.Cols) * (double(ys) * area.Rows))));
+      std::max(1, int(RoundHalfEven(double(width) / (double(xs) * area.Cols()) * (double(ys) * area.Rows()))));
   Bitmap24 mosaic(width, height), source(width, height);
-  const double pw = double(width) / area.Cols, ph = double(height) / area.Rows;
+  const double pw = double(width) / area.Cols(), ph = double(height) / area.Rows();
   // Cells this small are drawn from the sample pictures instead of decoding thumbnails.
   if (VTMosaic1.ShowThumbs && 2 * VTMosaic1.XRes > pw) VTMosaic1.ShowThumbs = false;
 
@@ -87,10 +87,10 @@ void TForm1::Mosaiclayoutsetup1Click() {
   const std::string status = StatusText(1);
   SetStatusText(1, "Making preview...");
   {
-    TRunProgress progress(Panel1, area.Rows);
-    for (int r = 0; r < area.Rows && !FStopRequested; ++r) {
-      for (int c = 0; c < area.Cols; ++c) {
-        const int32_t record = CellToRow(area.Row0 + r, area.Col0 + c);
+    TRunProgress progress(Panel1, area.Rows());
+    for (int r = 0; r < area.Rows() && !FStopRequested; ++r) {
+      for (int c = 0; c < area.Cols(); ++c) {
+        const int32_t record = CellToRow(area.Top + r, area.Left + c);
         VTMosaic1.MoveTo(record);
         VTPlan1.MoveTo(record);
         const TRect rect(int(RoundHalfEven(c * pw)), int(RoundHalfEven(r * ph)),
@@ -112,15 +112,15 @@ void TForm1::Mosaiclayoutsetup1Click() {
   SetButtonsOnOff();
   if (FStopRequested) return;
 
-  form->FCols = area.Cols;
-  form->FRows = area.Rows;
+  form->FCols = area.Cols();
+  form->FRows = area.Rows();
   form->FTileWidth = xs;
   form->FTileHeight = ys;
-  if (form->FMosaicWidth == 0) form->FMosaicWidth = area.Cols * xs;
+  if (form->FMosaicWidth == 0) form->FMosaicWidth = area.Cols() * xs;
   form->FMosaicHeight = form->FMosaicWidth != 0
-                            ? int(RoundHalfEven(double(form->FMosaicWidth) / (double(area.Cols) * xs) *
-                                                (double(area.Rows) * ys)))
-                            : area.Rows * ys;
+                            ? int(RoundHalfEven(double(form->FMosaicWidth) / (double(area.Cols()) * xs) *
+                                                (double(area.Rows()) * ys)))
+                            : area.Rows() * ys;
   form->FProjectName = VTPlan1.BaseName();
   form->FLibraryTile = VTLib1.DisplayBitmap;
   form->FProductCaption = ProductCaption;
@@ -206,7 +206,7 @@ namespace {
 // window is repainted and its events pumped after every cell.
 template <typename Run>
 auto WithProgress(TOutputJob& job, TSetTileForm* form, QStatusBar* mainStatus, Run run) {
-  TRunProgress progress(form->StatusBar1, job.Area.Cols * job.Area.Rows);
+  TRunProgress progress(form->StatusBar1, job.Area.Cols() * job.Area.Rows());
   job.Progress = [&](int done, int) {
     progress.SetPosition(done);
     mainStatus->repaint();

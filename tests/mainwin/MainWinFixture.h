@@ -15,44 +15,9 @@
 #include "platform/Jpeg.h"
 #include "platform/qt/FileDialogs.h"
 #include "qt/TestApp.h"
-#include "tiledb/NewLibraryParameters.h"
+#include "mosaic/MosaicTables.h"
 
 namespace mwtest {
-
-inline Bitmap24 Solid(int w, int h, TColor c) {
-  Bitmap24 b(w, h);
-  b.Fill(c);
-  return b;
-}
-
-// A library of solid-coloured pictures: xres x yres samples, tiles 4:3.
-inline std::string MakeLibrary(const ScratchDir& dir, const std::string& name, int xres = 6, int yres = 6) {
-  const std::string pics = dir / (name + "_pics/");
-  std::filesystem::create_directories(pics);
-  const TColor colours[] = {RGB(200, 30, 30),  RGB(30, 200, 30), RGB(30, 30, 200),
-                            RGB(220, 220, 40), RGB(20, 20, 20),  RGB(240, 240, 240)};
-  int i = 0;
-  for (TColor c : colours) JpegEncodeFile(Solid(80, 60, c), 95, pics + "p" + std::to_string(i++) + ".jpg");
-  TVTData t;
-  SetNewLibraryParameters(t, pics, xres, yres);
-  t.FThreads = 1;
-  const std::string file = dir / (name + ".vt2");
-  t.CreateBase(file);
-  return file;
-}
-
-// A project of columns x rows cells cut from a picture of solid quarters.
-inline std::string MakeProject(const ScratchDir& dir, const std::string& library, const std::string& name,
-                               int columns = 4, int rows = 3) {
-  TVTData lib;
-  lib.SetBaseName(library);
-  Bitmap24 source = Solid(columns * 24, rows * 18, RGB(200, 30, 30));
-  for (int y = 0; y < source.Height() / 2; ++y)
-    for (int x = 0; x < source.Width() / 2; ++x) source.SetPixel(x, y, RGB(30, 30, 200));
-  const std::string file = dir / name;
-  lib.CreatePlan(file, source, {"", TRect(0, 0, source.Width(), source.Height())}, rows, columns);
-  return file;
-}
 
 class MainWinTest : public ::testing::Test {
  protected:

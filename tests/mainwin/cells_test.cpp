@@ -6,7 +6,7 @@
 
 #include "BuildFixture.h"
 #include "dialogs/TilePreview.h"
-#include "mainwin/v2mainBuildCore.h"
+#include "mosaic/BuildCore.h"
 #include "platform/qt/QtHooks.h"
 
 using namespace mwtest;

@@ -1,6 +1,6 @@
 // Mosaic output without a window. Kept free of Qt so that tests and the
 // benchmark drive the same loops the main window runs.
-#include "mainwin/v2mainOutputRender.h"
+#include "mosaic/OutputRender.h"
 
 #include <algorithm>
 #include <climits>
@@ -34,14 +34,14 @@ TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
 
 TRect TCellRenderer::CellRect(int c, int r) const {
   const TCellArea& a = FJob.Area;
-  return TRect(OutputCellEdge(FWidth, a.Cols, c), OutputCellEdge(FHeight, a.Rows, r),
-               OutputCellEdge(FWidth, a.Cols, c + 1), OutputCellEdge(FHeight, a.Rows, r + 1));
+  return TRect(OutputCellEdge(FWidth, a.Cols(), c), OutputCellEdge(FHeight, a.Rows(), r),
+               OutputCellEdge(FWidth, a.Cols(), c + 1), OutputCellEdge(FHeight, a.Rows(), r + 1));
 }
 
 TRect TCellRenderer::SourceRegion(int c, int r) const {
   const TVTData& plan = *FJob.Plan;
   const TRect& s = plan.SourceRect;
-  const int gc = FJob.Area.Col0 + c, gr = FJob.Area.Row0 + r;
+  const int gc = FJob.Area.Left + c, gr = FJob.Area.Top + r;
   const int sw = s.Right - s.Left, sh = s.Bottom - s.Top;
   return TRect(OutputCellEdge(sw, plan.Columns, gc) + s.Left, OutputCellEdge(sh, plan.Rows, gr) + s.Top,
                OutputCellEdge(sw, plan.Columns, gc + 1) + s.Left,
@@ -150,10 +150,10 @@ void Report(const TOutputJob& job, const std::string& text) {
 template <typename Visit, typename EndRow>
 bool VisitCells(TOutputJob& job, Visit visit, EndRow endRow) {
   const TCellArea& a = job.Area;
-  const int total = a.Cols * a.Rows;
+  const int total = a.Cols() * a.Rows();
   int done = 0;
-  for (int r = 0; r < a.Rows; ++r) {
-    for (int c = 0; c < a.Cols; ++c) {
+  for (int r = 0; r < a.Rows(); ++r) {
+    for (int c = 0; c < a.Cols(); ++c) {
       visit(c, r);
       ++done;
       if (job.Progress) job.Progress(done, total);
@@ -184,7 +184,7 @@ bool RenderCells(TOutputJob& job, Put put) {
 }
 
 void MoveToCell(TOutputJob& job, int c, int r) {
-  const int32_t record = (job.Area.Row0 + r) * job.GridColumns + job.Area.Col0 + c + 1;
+  const int32_t record = (job.Area.Top + r) * job.GridColumns + job.Area.Left + c + 1;
   job.Mosaic->MoveTo(record);
   job.Plan->MoveTo(record);
 }
@@ -201,7 +201,7 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   if (!done) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
-    DrawPosterGrid(poster, s, job.Area.Cols, job.Area.Rows);
+    DrawPosterGrid(poster, s, job.Area.Cols(), job.Area.Rows());
   }
   return true;
 }
@@ -306,7 +306,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       for (const auto& b : borders) {
         if (b.Width <= 0 || job.Stopped()) continue;
         Report(job, b.Text);
-        if (job.Progress) job.Progress(0, job.Area.Cols * job.Area.Rows);
+        if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
         rect(b.Rect, s.BorderColor);
       }
       stopped = !RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) {
@@ -318,7 +318,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
         Report(job, "Grid...");
-        const int cols = job.Area.Cols, rows = job.Area.Rows;
+        const int cols = job.Area.Cols(), rows = job.Area.Rows();
         std::vector<int> x(size_t(cols) + 1);
         for (int i = 0; i <= cols; ++i) x[size_t(i)] = OutputCellEdge(W, cols, i) + L;
         if (bmp)
@@ -349,8 +349,8 @@ bool WriteTextList(TOutputJob& job, const std::string& fileName) {
       job,
       [&](int c, int r) {
         MoveToCell(job, c, r);
-        text += Format("%4s, %4s, %s\r\n", std::to_string(job.Area.Row0 + r + 1).c_str(),
-                       std::to_string(job.Area.Col0 + c + 1).c_str(), job.Mosaic->CurPath.c_str());
+        text += Format("%4s, %4s, %s\r\n", std::to_string(job.Area.Top + r + 1).c_str(),
+                       std::to_string(job.Area.Left + c + 1).c_str(), job.Mosaic->CurPath.c_str());
       },
       [](int) {});
   WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
@@ -366,7 +366,7 @@ bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& la
   TRunScope scope(*job.Mosaic);
   job.PlainReplacement = true;
   return RenderCells(job, [&](int c, int r, int, int, const Bitmap24& cell) {
-    lastName = SequenceFileName(baseName, job.Area.Row0 + r + 1, job.Area.Col0 + c + 1, job.Mosaic->CurPath);
+    lastName = SequenceFileName(baseName, job.Area.Top + r + 1, job.Area.Left + c + 1, job.Mosaic->CurPath);
     WriteFileReplacing(lastName, EncodeBMP24(cell));
   });
 }
@@ -398,7 +398,7 @@ bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
         if (c == 0) page += "<tr align=center>\r\n";
         renderer.RenderCell(c, r, cell);
         const std::string path = job.Mosaic->CurPath, tile = ExtractFileName(path);
-        const std::string thumb = Format("%.3d-%.3d-%s", job.Area.Row0 + r + 1, job.Area.Col0 + c + 1,
+        const std::string thumb = Format("%.3d-%.3d-%s", job.Area.Top + r + 1, job.Area.Left + c + 1,
                                          ChangeFileExt(tile, ".jpg").c_str());
         page += "<td><a href=\"big/" + tile + "\" target=\"_blank\"><img border=\"0\" src=\"tmb/" + thumb +
                 "\"></a>";

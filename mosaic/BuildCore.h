@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mosaic/CellArea.h"
 #include "tiledb/VTData.h"
 
 // "1h:2m:5.4s": hours, minutes, seconds and tenths, no leading zeros.
@@ -21,12 +22,6 @@ TVTData::TFlipSet PackFlipSet(bool original, bool hflip, bool rotate180, bool vf
 bool NotEnoughTiles(int64_t originals, int64_t distance, int64_t repeat, int64_t cols, int64_t rows,
                     std::string& message);
 
-// Columns left..right and rows top..bottom, inclusive, 0-based.
-struct TCellArea {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool SingleCell() const { return Left == Right && Top == Bottom; }
-  bool Contains(int col, int row) const { return col >= Left && col <= Right && row >= Top && row <= Bottom; }
-};
 
 // The cells a build works on: a one-cell selection means the whole grid
 // (whatever the inversion); otherwise the selection, or every cell outside it.

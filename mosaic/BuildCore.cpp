@@ -1,5 +1,5 @@
 // The window-free rules of a build and of the erase runs.
-#include "mainwin/v2mainBuildCore.h"
+#include "mosaic/BuildCore.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 
 #include "common/ScratchDir.h"
 #include "formats/BandWriter.h"
-#include "mainwin/MainWinFixture.h"
-#include "mainwin/v2mainOutputRender.h"
+#include "mosaic/MosaicTables.h"
+#include "mosaic/OutputRender.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -43,7 +43,7 @@ class OutputRun : public ::testing::Test {
     Job.Mosaic = &Mosaic;
     Job.Plan = &Plan;
     Job.GridColumns = Plan.Columns;
-    Job.Area = {0, 0, Plan.Columns, Plan.Rows};
+    Job.Area = {0, 0, Plan.Columns - 1, Plan.Rows - 1};
     Job.StopRequested = &Stop;
     Job.Settings.Width = 101;
     Job.Settings.Height = 76;
@@ -210,7 +210,7 @@ TEST_F(OutputRun, MissingTileFileAsksAndCancelEndsTheRun) {
 namespace {
 
 TEST_F(OutputRun, TextListHasOneLinePerCellOfTheArea) {
-  Job.Area = {1, 0, 2, 2};  // columns 2..3, rows 1..2
+  Job.Area = {1, 0, 2, 1};  // columns 2..3, rows 1..2
   const std::string file = Dir / "list.txt";
   ASSERT_TRUE(WriteTextList(Job, file));
   const std::vector<uint8_t> bytes = ReadWholeFile(file);
@@ -225,7 +225,7 @@ TEST_F(OutputRun, TextListHasOneLinePerCellOfTheArea) {
 
 TEST_F(OutputRun, SequenceAndGalleryWriteAFilePerCell) {
   EXPECT_EQ(SequenceFileName("/out/seq.bmp", 2, 3, "/p/rose.jpg"), "/out/seq-002-003-rose.bmp");
-  Job.Area = {0, 0, 2, 1};
+  Job.Area = {0, 0, 1, 0};
   std::string last;
   ASSERT_TRUE(WriteSequence(Job, Dir / "seq.bmp", last));
   Mosaic.MoveTo(2);
@@ -315,7 +315,7 @@ TEST(OutputEmptyCells, AProjectWithoutTilesRendersItsSamples) {
   job.Mosaic = &mosaic;
   job.Plan = &plan;
   job.GridColumns = plan.Columns;
-  job.Area = {0, 0, plan.Columns, plan.Rows};
+  job.Area = {0, 0, plan.Columns - 1, plan.Rows - 1};
   job.StopRequested = &stop;
   job.Settings.Width = 40;
   job.Settings.Height = 30;

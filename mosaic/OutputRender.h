@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging/Bitmap32.h"
+#include "mosaic/CellArea.h"
 #include "platform/Bitmap24.h"
 #include "platform/Types.h"
 
@@ -18,10 +19,6 @@ class TVTData;
 // round(size / count * i), halves to even, exact in integers.
 int OutputCellEdge(int size, int count, int i);
 
-// The grid cells being written: first column and row, and how many.
-struct TCellArea {
-  int Col0 = 0, Row0 = 0, Cols = 1, Rows = 1;
-};
 
 // Everything a writer reads from the output setup, read once at the start.
 struct TOutputSettings {
