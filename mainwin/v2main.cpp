@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/ManualForm.h"
 #include "dialogs/MySplash.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -70,6 +71,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+  // Before the tables it works on go.
+  delete ManualForma;
+  ManualForma = nullptr;
   FormDestroy();
   if (Form1 == this) Form1 = nullptr;
 }
@@ -316,6 +320,7 @@ void TForm1::CreateMenus() {
   ConnectOutputCommands();
   ConnectLibraryCommands();
   ConnectSourceCommands();
+  ConnectManualCommands();
 
   // Tool buttons forward to their menu commands.
   const std::pair<QToolButton*, QAction*> forwards[] = {
@@ -411,7 +416,6 @@ void TForm1::SetButtonsOnOff() {
   SpeedButton5->setEnabled(modified);
   SpeedButton6->setEnabled(false);
   SpeedButton7->setEnabled(false);
-  SpeedButton8->setEnabled(false);
   SpeedButton9->setEnabled(LongOperationRunning);
   for (QToolButton* b : {SpeedButton1, SpeedButton11}) b->setEnabled(false);
   for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
@@ -424,11 +428,12 @@ void TForm1::SetButtonsOnOff() {
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
   // Commands whose windows are not part of the program yet.
-  for (QAction* a : {Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
+  for (QAction* a : {Preferences1, RunVitraneWizard1}) a->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
   SetSourceButtons(lib, project, idle);
+  SetManualButtons(lib, project, idle);
 }
 
 bool TForm1::QuerySaveProject() {

@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools
+  libsane-dev libsane1
 )
 # `make fuzz` alone needs clang (libFuzzer); the normal build does not.
 if [ "${1:-}" = "fuzz" ]; then packages+=(clang); fi
