@@ -84,7 +84,7 @@ const std::string& ScratchFile(const char* ext) {
 
 const std::string& WriteScratch(const uint8_t* data, size_t size, const char* ext) {
   const std::string& name = ScratchFile(ext);
-  WriteFileReplacing(name, std::vector<uint8_t>(data, data + size));
+  WriteNewFile(name, std::vector<uint8_t>(data, data + size));
   return name;
 }
 
