@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <stdexcept>
 #include <string>
 
@@ -46,6 +48,30 @@ TEST(LibraryBuildPool, StoppingEarlyLeavesTheRestUndone) {
   }
   // The workers run at most a window ahead of the consumer.
   EXPECT_LT(done.load(), 100);
+}
+
+TEST(LibraryBuildPool, FinishedResultsWaitingStayWithinTheByteBudget) {
+  // Results of 10 bytes against a budget of 25: at most three wait (the
+  // third started while two waited), however far the window would allow,
+  // and a slow first item still lets the others through in order.
+  std::atomic<int> made{0}, taken{0}, most{0};
+  TOrderedPool<int> pool(
+      300, 8,
+      [&](size_t i) {
+        if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int waiting = ++made - taken;
+        for (int m = most; waiting > m && !most.compare_exchange_weak(m, waiting);) {
+        }
+        return int(i);
+      },
+      [](const int&) { return size_t(10); }, 25);
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_EQ(pool.TakeNext(), i);
+    ++taken;
+  }
+  // Three waiting results, plus one item per other worker started before the
+  // budget ran out.
+  EXPECT_LE(most.load(), 3 + 8);
 }
 
 TEST(LibraryBuildPool, OneThreadPreparesOnTake) {
