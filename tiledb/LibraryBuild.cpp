@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "tiledb/FolderScan.h"
 #include "tiledb/LibraryBuildPool.h"
@@ -57,6 +59,26 @@ TTileParams TileParamsOf(const TVTData& t) {
   p.Filter = FilterFromByte(t.FFilter);
   p.FastJpeg = t.FFastJpeg;
   return p;
+}
+
+// What preparing each picture may hold at once, for the workers' byte budget.
+// A JPEG decoded at a reduced scale holds little. Any other picture is
+// decoded whole and its cut-out copied: four times its file stands for that
+// (an uncompressed file about as large as its picture, twice over; PNG and
+// the like a few times larger). Empty for a build on the caller's thread.
+std::vector<size_t> PreparingEstimates(const std::vector<std::string>& files, const TTileParams& p,
+                                       int threads) {
+  std::vector<size_t> out;
+  if (ResolveThreadCount(threads) <= 1) return out;
+  out.resize(files.size(), 0);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string ext = UpperCase(ExtractFileExt(files[i]));
+    if (p.FastJpeg && (ext == ".JPG" || ext == ".JPEG")) continue;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(files[i], ec);
+    if (!ec) out[i] = size_t(std::min<uintmax_t>(size, SIZE_MAX / 8) * 4);
+  }
+  return out;
 }
 
 }  // namespace
@@ -148,6 +170,7 @@ bool TVTData::OpenWorkFiles() {
 void TVTData::ScanFolder(const std::string& folder) {
   const std::vector<std::string> files = ListPictureFiles(folder, FExtList, FRecurse);
   const TTileParams params = TileParamsOf(*this);
+  const std::vector<size_t> estimates = PreparingEstimates(files, params, FThreads);
   TOrderedPool<TPreparedTile> pool(
       files.size(), FThreads,
       [&files, params](size_t i) {
@@ -157,7 +180,8 @@ void TVTData::ScanFolder(const std::string& folder) {
       },
       [](const TPreparedTile& p) {
         return p.Tile.CutOut.ByteSize() + p.Tile.Samples.ByteSize() + p.Tile.Thumb.size();
-      });
+      },
+      [&estimates](size_t i) { return estimates.empty() ? size_t(0) : estimates[i]; });
   // Whatever ends the scan, the records made so far reach the work files.
   const bool outer = !FWorkPending.Batching;
   FWorkPending.Batching = true;

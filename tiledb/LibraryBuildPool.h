@@ -6,9 +6,10 @@
 //
 // How far ahead the workers run is bounded twice: in items (a window wide
 // enough that a slow item, a large picture, does not leave the other workers
-// idle behind it) and in bytes of finished results waiting to be taken, as
-// measured by the caller's size function, so a run of large results cannot
-// fill memory. The item the consumer waits for may always be started.
+// idle behind it) and in bytes: finished results waiting to be taken, as
+// measured by the caller's size function, plus the caller's estimate of what
+// each item being prepared holds, so a run of large pictures cannot fill
+// memory. The item the consumer waits for may always be started.
 #pragma once
 #include <algorithm>
 #include <condition_variable>
@@ -32,15 +33,20 @@ class TOrderedPool {
  public:
   using TWork = std::function<R(size_t)>;
   using TSizeOf = std::function<size_t(const R&)>;
+  using TEstimate = std::function<size_t(size_t)>;
 
   // Items ahead of the consumer per worker, and the default byte budget of
   // finished results waiting to be taken.
   static constexpr size_t kItemsPerWorker = 16;
   static constexpr size_t kDefaultBudget = size_t(128) << 20;
 
-  TOrderedPool(size_t count, int threads, TWork work, TSizeOf sizeOf = nullptr,
+  TOrderedPool(size_t count, int threads, TWork work, TSizeOf sizeOf = nullptr, TEstimate estimate = nullptr,
                size_t budget = kDefaultBudget)
-      : FCount(count), FWork(std::move(work)), FSizeOf(std::move(sizeOf)), FBudget(budget) {
+      : FCount(count),
+        FWork(std::move(work)),
+        FSizeOf(std::move(sizeOf)),
+        FEstimate(std::move(estimate)),
+        FBudget(budget) {
     threads = ResolveThreadCount(threads);
     if (threads <= 1 || count <= 1) return;
     const size_t workers = std::min(size_t(threads), count);
@@ -94,10 +100,12 @@ class TOrderedPool {
     std::exception_ptr Error;
   };
 
+  size_t EstimateOf(size_t index) const { return FEstimate ? FEstimate(index) : 0; }
+
   // Under the lock: whether a worker may start the next unclaimed item.
   bool MayClaim() const {
     if (FNextClaim >= FTaken + FWindow) return false;
-    return FNextClaim == FTaken || FPendingBytes < FBudget;
+    return FNextClaim == FTaken || FPendingBytes + FPreparingBytes + EstimateOf(FNextClaim) <= FBudget;
   }
 
   void Run() {
@@ -108,6 +116,7 @@ class TOrderedPool {
         FWorkAvailable.wait(lock, [&] { return FCancelled || FNextClaim >= FCount || MayClaim(); });
         if (FCancelled || FNextClaim >= FCount) return;
         index = FNextClaim++;
+        FPreparingBytes += EstimateOf(index);
       }
       std::optional<R> result;
       std::exception_ptr error;
@@ -127,6 +136,7 @@ class TOrderedPool {
         slot.Bytes = bytes;
         slot.Done = true;
         FPendingBytes += bytes;
+        FPreparingBytes -= EstimateOf(index);
         wanted = index == FTaken;
       }
       // Only the consumer waits for results, and only for the next one.
@@ -137,8 +147,10 @@ class TOrderedPool {
   const size_t FCount;
   TWork FWork;
   TSizeOf FSizeOf;
+  TEstimate FEstimate;
   const size_t FBudget;
-  size_t FPendingBytes = 0;  // finished results not yet taken
+  size_t FPendingBytes = 0;    // finished results not yet taken
+  size_t FPreparingBytes = 0;  // estimates of the items being prepared
   size_t FWindow = 0;
   std::vector<TSlot> FSlots;
   std::vector<std::thread> FWorkers;

@@ -64,7 +64,7 @@ TEST(LibraryBuildPool, FinishedResultsWaitingStayWithinTheByteBudget) {
         }
         return int(i);
       },
-      [](const int&) { return size_t(10); }, 25);
+      [](const int&) { return size_t(10); }, nullptr, 25);
   for (int i = 0; i < 300; ++i) {
     EXPECT_EQ(pool.TakeNext(), i);
     ++taken;
@@ -72,6 +72,25 @@ TEST(LibraryBuildPool, FinishedResultsWaitingStayWithinTheByteBudget) {
   // Three waiting results, plus one item per other worker started before the
   // budget ran out.
   EXPECT_LE(most.load(), 3 + 8);
+}
+
+TEST(LibraryBuildPool, LargeItemsArePreparedOneAtATime) {
+  // Every item is estimated at 60 bytes against a budget of 100: one item is
+  // prepared at a time beyond the one the consumer waits for.
+  std::atomic<int> preparing{0}, most{0};
+  TOrderedPool<int> pool(
+      40, 8,
+      [&](size_t i) {
+        const int now = ++preparing;
+        for (int m = most; now > m && !most.compare_exchange_weak(m, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        --preparing;
+        return int(i);
+      },
+      nullptr, [](size_t) { return size_t(60); }, 100);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(pool.TakeNext(), i);
+  EXPECT_LE(most.load(), 2);
 }
 
 TEST(LibraryBuildPool, OneThreadPreparesOnTake) {
