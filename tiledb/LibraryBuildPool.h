@@ -37,7 +37,7 @@ class TOrderedPool {
 
   // Items ahead of the consumer per worker, and the default byte budget of
   // finished results waiting to be taken.
-  static constexpr size_t kItemsPerWorker = 16;
+  static constexpr size_t kItemsPerWorker = 64;
   static constexpr size_t kDefaultBudget = size_t(128) << 20;
 
   TOrderedPool(size_t count, int threads, TWork work, TSizeOf sizeOf = nullptr, TEstimate estimate = nullptr,
