@@ -18,6 +18,7 @@
 
 #include "controls/KWMenus.h"
 #include "controls/KWSpin.h"
+#include "mainwin/CellPictures.h"
 #include "platform/qt/DrawGrid.h"
 #include "platform/qt/FileDialogs.h"
 #include "tiledb/VTData.h"
@@ -112,6 +113,10 @@ class TForm1 : public QMainWindow {
   void DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
   void TrackBar1Change(int position);
   void AutoShowDetailed(int mode);
+  // The mosaic view's decoded thumbnails; with UseCellPictures off every
+  // painted cell is read (and decoded) from its record again.
+  TCellPictures CellPictures;
+  bool UseCellPictures = true;
   void FitToWindow();
   void FitSelection();
   void SelectallGrid();
@@ -326,6 +331,10 @@ class TForm1 : public QMainWindow {
   void FreeProgressBar();
   // Redraws one cell from the tables at once.
   void RedrawCell(int col, int row);
+  // The decoded thumbnail the mosaic view shows for record n; nullptr when the
+  // view shows something else or the record has none that decodes.
+  const Bitmap24* CellThumbnail(int32_t n);
+  std::vector<uint8_t> FCellJpeg;
   // Positions plan and mosaic on record n as the popup commands do.
   void PositionOn(int32_t n);
   // Fills the popup's three command items for a single cell.

@@ -293,7 +293,13 @@ void TForm1::RenderMosaic(TRenderOrder order) {
     TWindowObserver(TForm1& f, int64_t count) : F(f), Count(count), LastFrame(GetTickMs()) {}
     void CellKept(int64_t) override { ++Steps; }
     bool CellPlaced(int col, int row, bool changed, int64_t number) override {
-      if (changed) Changed.emplace_back(col, row);
+      if (changed) {
+        Changed.emplace_back(col, row);
+        // The pick has decoded the winner's thumbnail: the cell's redraw
+        // finds it under the same bytes instead of decoding them again.
+        if (F.UseCellPictures && F.VTLib1.CurThumbShown)
+          F.CellPictures.Put(F.VTLib1.CurThumbJpeg, F.VTLib1.DisplayBitmap);
+      }
       const uint32_t now = GetTickMs();
       if (now - LastFrame >= F.FBuildFrameMs) {
         Frame(true);

@@ -47,6 +47,7 @@ void TForm1::Openvtp1Click() {
 }
 
 void TForm1::OpenVTP(const std::string& fileName) {
+  CellPictures.Clear();
   if (!VTPlan1.OpenProject(fileName, VTMosaic1)) throw EFileError("File: " + fileName + " not found.");
   DrawGrid1->SetColCount(VTPlan1.Columns);
   DrawGrid1->SetRowCount(VTPlan1.Rows);
@@ -114,6 +115,7 @@ bool TForm1::CloseProject() {
   if (!QuerySaveProject()) return false;
   VTPlan1.CloseTable();
   VTMosaic1.CloseTable();
+  CellPictures.Clear();
   DrawGrid1->SetColCount(1);
   DrawGrid1->SetRowCount(1);
   ShowStatus();

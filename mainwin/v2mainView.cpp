@@ -37,6 +37,8 @@ void TForm1::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawSta
   } else if (RBSource1->isChecked()) {
     VTPlan1.MoveTo(n);
     canvas->drawImage(r, Bitmap24View(VTPlan1.DisplayBitmap));
+  } else if (const Bitmap24* picture = CellThumbnail(n)) {
+    canvas->drawImage(r, Bitmap24View(*picture));
   } else {
     VTMosaic1.MoveTo(n);
     canvas->drawImage(r, Bitmap24View(VTMosaic1.DisplayBitmap));
@@ -56,6 +58,19 @@ void TForm1::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawSta
     canvas->drawLine(rect.Left, rect.Top, rect.Right, rect.Bottom);
     canvas->drawLine(rect.Right, rect.Top, rect.Left, rect.Bottom);
   }
+}
+
+const Bitmap24* TForm1::CellThumbnail(int32_t n) {
+  // Through a sort index the cell's record is not n: such views read it.
+  if (!UseCellPictures || !VTMosaic1.ShowThumbs || VTMosaic1.IndexKeySize != 0 || n < 1 ||
+      n > VTMosaic1.RecordCount)
+    return nullptr;
+  try {
+    if (!VTMosaic1.ReadThumbBlob(VTMosaic1.RecordInfo(n).ThumbBlobOffset, FCellJpeg)) return nullptr;
+  } catch (const EFileError&) {
+    return nullptr;
+  }
+  return CellPictures.Find(FCellJpeg);
 }
 
 void TForm1::TrackBar1Change(int position) {

@@ -350,6 +350,7 @@ void TVTData::ClearCurrent() {
   CurPicWidth = CurPicHeight = 1;
   CurCropRect = TRect(0, 0, 1, 1);
   CurThumbJpeg.clear();
+  CurThumbShown = false;
   DisplayBitmap.Fill(clWhite);
 }
 
@@ -379,11 +380,13 @@ void TVTData::ReadCurrent() {
   DataSection.Seek(pos + recSize);
   ReadBitmapPixels(SampleBitmap, CurSamples, ColorSystem);
   CurThumbJpeg.clear();
+  CurThumbShown = false;
   if (ShowThumbs && ReadThumbBlob(r.ThumbBlobOffset, CurThumbJpeg)) {
     try {
       Bitmap24 pic;
       JpegDecode(CurThumbJpeg.data(), CurThumbJpeg.size(), 0, pic);
       DisplayBitmap = std::move(pic);
+      CurThumbShown = true;
       return;
     } catch (const std::exception&) {
       // A damaged thumbnail shows the record's own samples instead.

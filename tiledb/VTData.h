@@ -105,6 +105,7 @@ class TVTData {
   std::vector<uint8_t> CurThumbJpeg;  // JPEG bytes of the current thumbnail, empty when none
   Bitmap24 SampleBitmap;              // XRes x YRes
   Bitmap24 DisplayBitmap;
+  bool CurThumbShown = false;         // DisplayBitmap was decoded from CurThumbJpeg
   Bitmap24 LastCutOut;
   uint8_t Modified = 0;
 
