@@ -292,6 +292,8 @@ unsigned CoreCount() {
   return cores;
 }
 
+thread_local int SerialStretchDepth = 0;
+
 // The separable resampler with exact integer sums: per destination row, the
 // weighted column sums of the listed source rows, then per destination
 // column the weighted sum of those. Large opaque or blended jobs split their
@@ -334,7 +336,7 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
   const uint64_t work = uint64_t(mapY->Pairs.size()) * lanes;
   const unsigned cores = CoreCount();
   const int threads = int(std::min<uint64_t>({cores, 4, uint64_t(clip.Height()), work / (8u << 20) + 1}));
-  if (threads <= 1 || c.Op == dmCustom) {
+  if (threads <= 1 || c.Op == dmCustom || SerialStretchDepth > 0) {
     rows(clip.Top, clip.Bottom);
     return;
   }
@@ -359,6 +361,14 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
 }
 
 }  // namespace
+
+TSerialStretchScope::TSerialStretchScope() {
+  ++SerialStretchDepth;
+}
+
+TSerialStretchScope::~TSerialStretchScope() {
+  --SerialStretchDepth;
+}
 
 float StretchKernel(TStretchFilter filter, float x) {
   const float a = std::fabs(x);

@@ -3,6 +3,7 @@
 #include "mosaic/OutputRender.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "formats/BandWriter.h"
 #include "formats/JpegDensity.h"
 #include "imaging/TileRender.h"
+#include "mosaic/CellPool.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -27,7 +29,7 @@ namespace {
 void MoveToCell(TOutputJob& job, int c, int r);
 }
 
-TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
+TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job), FSourcePath(job.Plan->SourcePath) {
   FWidth = job.Settings.Width;
   FHeight = job.Settings.Height;
 }
@@ -50,72 +52,131 @@ TRect TCellRenderer::SourceRegion(int c, int r) const {
 
 void TCellRenderer::EnsureSourceLoaded() {
   if (FSourceLoaded) return;
-  const std::string& path = FJob.Plan->SourcePath;
-  if (path.empty() || !FileExists(path)) return;
-  FSource.LoadFromFile(path);
+  if (FSourcePath.empty() || !FileExists(FSourcePath)) return;
+  FSource.LoadFromFile(FSourcePath);
   FSourceLoaded = true;
 }
 
+void TCellRenderer::LoadBlendSource() {
+  if (FJob.Settings.BlendAlpha > 0 && FJob.Settings.DetailedBlend) EnsureSourceLoaded();
+}
+
 void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
+  TCellTask task;
+  Prepare(c, r, task);
+  Render(task, cell);
+}
+
+bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
   TVTData& mosaic = *FJob.Mosaic;
   TVTData& plan = *FJob.Plan;
   MoveToCell(FJob, c, r);
-  const TRect cr = CellRect(c, r);
-  const TRect src = SourceRegion(c, r);
-  const int cw = cr.Right - cr.Left, ch = cr.Bottom - cr.Top;
-  const TOutputSettings& s = FJob.Settings;
-  // Detailed blend reads the whole source picture, loaded on the first cell.
-  if (s.BlendAlpha > 0 && s.DetailedBlend) EnsureSourceLoaded();
+  task.Col = c;
+  task.Row = r;
+  task.Rect = CellRect(c, r);
+  task.Source = SourceRegion(c, r);
+  task.ThumbJpeg = mosaic.CurThumbJpeg;
+  task.Display = mosaic.DisplayBitmap;
+  task.CellBitmap = plan.DisplayBitmap;
+  task.Path = mosaic.CurPath;
+  task.Crop = mosaic.CurCropRect;
+  // Detailed blend reads the whole source picture, loaded before the first cell.
+  LoadBlendSource();
+  task.SourcePicture = FSourceLoaded ? &FSource : nullptr;
+  task.Kind = TCellTask::ckStored;
+  if (!FJob.UseOriginalFiles) return true;
 
-  auto renderStored = [&] {
-    RenderCellImage(mosaic.DisplayBitmap, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha,
-                    plan.DisplayBitmap, s.DetailedBlend, plan.SourcePath, FSourceLoaded ? &FSource : nullptr,
-                    src.Left, src.Top, src.Right, src.Bottom, cell);
-  };
-  if (!FJob.UseOriginalFiles) return renderStored();
-
-  const std::string& path = mosaic.CurPath;
+  const std::string& path = task.Path;
   // An empty cell's path is blank (plan records name no picture: "  ").
   const bool blank = path.find_first_not_of(' ') == std::string::npos;
-  if (!blank && FileExists(path)) return renderStored();
+  if (!blank && FileExists(path)) {
+    task.Kind = TCellTask::ckOriginal;
+    return true;
+  }
   if (blank) {
     // An empty cell: the background is the source picture when allowed.
     if (FJob.DetailedBackground) EnsureSourceLoaded();
-    if (FJob.DetailedBackground && FSourceLoaded) {
-      RenderTileFromBitmap(FSource, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
-                           cell);
-    } else {
-      cell.SetSize(cw, ch);
-      StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
-    }
-    return;
+    task.SourcePicture = FSourceLoaded ? &FSource : nullptr;
+    task.Kind = FJob.DetailedBackground && FSourceLoaded ? TCellTask::ckSourceRegion : TCellTask::ckPlainStored;
+    return true;
   }
-  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource)
+  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource) {
+    if (!mayAsk) return false;
     FAnswer = FJob.AskTileNotFound ? FJob.AskTileNotFound(path) : tnfAuto;
+  }
   int answer = FAnswer;
-  if (answer == tnfAutoSource && !FileExists(plan.SourcePath)) answer = tnfAuto;
-  auto replace = [&] {
-    if (!FJob.PlainReplacement) return renderStored();
-    cell.SetSize(cw, ch);
-    StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
-  };
+  if (answer == tnfAutoSource && !FileExists(FSourcePath)) answer = tnfAuto;
+  const TCellTask::TKind replace = FJob.PlainReplacement ? TCellTask::ckPlainStored : TCellTask::ckStored;
   switch (answer) {
     case tnfReplaceAllRest:
       FJob.UseOriginalFiles = false;
-      replace();
+      task.Kind = replace;
       break;
     case tnfAutoSource:
-      RenderTileFromFile(plan.SourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
-                         s.Sharpen, cell);
+      task.Kind = TCellTask::ckSourceFile;
       break;
     case tnfCancel:
       if (FJob.StopRequested) *FJob.StopRequested = true;
+      task.Kind = TCellTask::ckCancelled;
+      break;
+    default:
+      task.Kind = replace;
+  }
+  return true;
+}
+
+namespace {
+// The record's picture: its stored thumbnail, or its samples when it has none
+// or the thumbnail cannot be decoded.
+const Bitmap24& StoredPicture(const TCellTask& task, Bitmap24& decoded) {
+  if (task.ThumbJpeg.empty()) return task.Display;
+  try {
+    JpegDecode(task.ThumbJpeg.data(), task.ThumbJpeg.size(), 0, decoded);
+    return decoded;
+  } catch (const std::exception&) {
+    return task.Display;
+  }
+}
+}  // namespace
+
+void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
+  const TOutputSettings& s = FJob.Settings;
+  const TRect& src = task.Source;
+  const int cw = task.Rect.Right - task.Rect.Left, ch = task.Rect.Bottom - task.Rect.Top;
+  auto renderCell = [&](const Bitmap24& tile) {
+    RenderCellImage(tile, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha, task.CellBitmap, s.DetailedBlend,
+                    FSourcePath, task.SourcePicture, src.Left, src.Top, src.Right, src.Bottom, cell);
+  };
+  Bitmap24 picture;
+  switch (task.Kind) {
+    case TCellTask::ckStored:
+      renderCell(StoredPicture(task, picture));
+      break;
+    case TCellTask::ckOriginal: {
+      const TRect& k = task.Crop;
+      RenderTileFromOriginal(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, &FCache, picture);
+      renderCell(picture);
+      break;
+    }
+    case TCellTask::ckSourceRegion:
+      RenderTileFromBitmap(*task.SourcePicture, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
+                           s.Sharpen, cell);
+      break;
+    case TCellTask::ckPlainStored: {
+      const Bitmap24& tile = StoredPicture(task, picture);
+      cell.SetSize(cw, ch);
+      StretchDraw(cell, TRect(0, 0, cw, ch), tile);
+      break;
+    }
+    case TCellTask::ckSourceFile:
+      RenderTileFromFile(FSourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
+                         cell);
+      break;
+    case TCellTask::ckCancelled:
       // The cell keeps the background colour.
       cell.SetSize(cw, ch);
       cell.Fill(s.BorderColor);
       break;
-    default:
-      replace();
   }
 }
 
@@ -126,11 +187,15 @@ namespace {
 // The renderer's picture cache is let go at the end of every run.
 class TRunScope {
  public:
-  explicit TRunScope(TVTData& mosaic, bool thumbs = true) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+  explicit TRunScope(TVTData& mosaic, bool thumbs = true)
+      : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs), FDecodeThumbs(mosaic.DecodeThumbs) {
     mosaic.ShowThumbs = thumbs;
+    // The renderer decodes the thumbnail, on whichever thread draws the cell.
+    mosaic.DecodeThumbs = false;
   }
   ~TRunScope() {
     FMosaic.ShowThumbs = FShowThumbs;
+    FMosaic.DecodeThumbs = FDecodeThumbs;
     ReleaseTileRenderCache();
   }
   TRunScope(const TRunScope&) = delete;
@@ -138,7 +203,7 @@ class TRunScope {
 
  private:
   TVTData& FMosaic;
-  bool FShowThumbs;
+  bool FShowThumbs, FDecodeThumbs;
 };
 
 void Report(const TOutputJob& job, const std::string& text) {
@@ -183,6 +248,100 @@ bool RenderCells(TOutputJob& job, Put put) {
       [](int) {});
 }
 
+// Where the cells of one band go: cell rectangle (x0, y0, ...) at
+// (X + x0, Y + y0) of Target.
+struct TBandTarget {
+  Bitmap24* Target = nullptr;
+  int X = 0, Y = 0;
+};
+
+// Renders every cell of the area band by band, a band being one row of
+// cells. The calling thread reads each band's cells from the tables (and asks
+// about missing tile files) in cell order; the job's threads render them into
+// the band's target; the calling thread then takes the cells in order with
+// their progress and stop, as a one-thread run does. While a band renders,
+// the next one is read ahead unless one of its cells needs the question, which
+// waits until every cell before it has been taken. target(r) gives band r's
+// target before any of its cells is rendered; finish(r, count) follows when
+// its first count cells are done (fewer than the band's after a stop). False
+// when stopped.
+template <typename TargetOf, typename Finish>
+bool RenderBands(TOutputJob& job, TCellRenderer& renderer, TargetOf target, Finish finish) {
+  const int cols = job.Area.Cols(), rows = job.Area.Rows();
+  if (cols <= 0 || rows <= 0) return true;
+  const size_t total = size_t(cols) * size_t(rows);
+  renderer.LoadBlendSource();
+  struct TBand {
+    int Row = -1;
+    int Prepared = 0;
+    int StopAt = -1;  // the cell whose reading met a stop; the flag counts from it
+    TBandTarget Place;
+    std::vector<TCellTask> Tasks;
+  };
+  std::array<TBand, 2> bands;
+  for (TBand& b : bands) b.Tasks.resize(size_t(cols));
+  TCellPool pool(total, job.Threads, [&](size_t i) {
+    const TBand& b = bands[(i / size_t(cols)) % 2];
+    const TCellTask& task = b.Tasks[i % size_t(cols)];
+    Bitmap24 cell;
+    renderer.Render(task, cell);
+    DrawAt(*b.Place.Target, b.Place.X + task.Rect.Left, b.Place.Y + task.Rect.Top, cell);
+  });
+  // Reads band r's cells on from where it was left; true when the band is
+  // ready to render: complete, or ended by a stop at its last prepared cell.
+  auto prepare = [&](int r, bool mayAsk) {
+    TBand& b = bands[size_t(r) % 2];
+    if (b.Row != r) {
+      b.Row = r;
+      b.Prepared = 0;
+      b.StopAt = -1;
+      b.Place = target(r);
+    }
+    while (b.Prepared < cols) {
+      if (!mayAsk && job.Stopped()) return false;
+      if (!renderer.Prepare(b.Prepared, r, b.Tasks[size_t(b.Prepared)], mayAsk)) return false;
+      ++b.Prepared;
+      // A "Cancel" answer, or Stop pressed while the question was shown, ends
+      // the run after this cell, as if met while drawing it.
+      if (mayAsk && job.Stopped()) {
+        b.StopAt = b.Prepared - 1;
+        break;
+      }
+    }
+    return true;
+  };
+  auto release = [&](int r) { pool.Release(size_t(r) * size_t(cols) + size_t(bands[size_t(r) % 2].Prepared)); };
+
+  prepare(0, true);
+  release(0);
+  int done = 0;
+  for (int r = 0; r < rows; ++r) {
+    const TBand& band = bands[size_t(r) % 2];
+    bool nextReady = false;
+    if (band.Prepared == cols && r + 1 < rows && prepare(r + 1, false)) {
+      release(r + 1);
+      nextReady = true;
+    }
+    for (int c = 0; c < band.Prepared; ++c) {
+      pool.Wait(size_t(r) * size_t(cols) + size_t(c));
+      ++done;
+      if (job.Progress) job.Progress(done, int(total));
+      if (job.Stopped() && c >= band.StopAt) {
+        pool.Cancel();
+        finish(r, c + 1);
+        return false;
+      }
+    }
+    finish(r, band.Prepared);
+    if (band.Prepared < cols) return false;
+    if (r + 1 < rows && !nextReady) {
+      prepare(r + 1, true);
+      release(r + 1);
+    }
+  }
+  return true;
+}
+
 void MoveToCell(TOutputJob& job, int c, int r) {
   const int32_t record = (job.Area.Top + r) * job.GridColumns + job.Area.Left + c + 1;
   job.Mosaic->MoveTo(record);
@@ -196,9 +355,9 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   TRunScope scope(*job.Mosaic);
   poster.SetSize(s.FullWidth(), s.FullHeight());
   poster.Fill(s.BorderColor);
-  const bool done =
-      RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
-  if (!done) return false;
+  TCellRenderer renderer(job);
+  const TBandTarget whole{&poster, s.BorderLeft, s.BorderTop};
+  if (!RenderBands(job, renderer, [&](int) { return whole; }, [](int, int) {})) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
     DrawPosterGrid(poster, s, job.Area.Cols(), job.Area.Rows());
@@ -309,12 +468,26 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
         if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
         rect(b.Rect, s.BorderColor);
       }
-      stopped = !RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) {
+      // Two bands: one is written while the next one renders.
+      TCellRenderer renderer(job);
+      std::array<Bitmap24, 2> buffers;
+      auto target = [&](int r) {
+        const TRect first = renderer.CellRect(0, r);
+        Bitmap24& b = buffers[size_t(r) % 2];
+        if (b.Width() != W || b.Height() != first.Bottom - first.Top) b.SetSize(W, first.Bottom - first.Top);
+        return TBandTarget{&b, 0, -first.Top};
+      };
+      auto finish = [&](int r, int count) {
+        Bitmap24& b = buffers[size_t(r) % 2];
+        // Cells after a stop stay black, as the pre-sized file holds them.
+        if (count < job.Area.Cols()) b.FillRect(TRect(renderer.CellRect(count, r).Left, 0, W, b.Height()), 0);
+        const int y = T + renderer.CellRect(0, r).Top;
         if (bmp)
-          WriteBMPBand(stream, FW, FH, x, y, cell);
+          WriteBMPBand(stream, FW, FH, L, y, b);
         else
-          WriteTIFFBand(stream, FW, FH, x, y, cell);
-      });
+          WriteTIFFBand(stream, FW, FH, L, y, b);
+      };
+      stopped = !RenderBands(job, renderer, target, finish);
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
         Report(job, "Grid...");
