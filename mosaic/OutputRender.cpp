@@ -354,7 +354,12 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   const TOutputSettings& s = job.Settings;
   TRunScope scope(*job.Mosaic);
   poster.SetSize(s.FullWidth(), s.FullHeight());
-  poster.Fill(s.BorderColor);
+  // The cells cover the rest of the picture.
+  const int FW = s.FullWidth(), FH = s.FullHeight(), L = s.BorderLeft, T = s.BorderTop;
+  poster.FillRect(TRect(0, 0, FW, T), s.BorderColor);
+  poster.FillRect(TRect(0, T + s.Height, FW, FH), s.BorderColor);
+  poster.FillRect(TRect(0, T, L, T + s.Height), s.BorderColor);
+  poster.FillRect(TRect(L + s.Width, T, FW, T + s.Height), s.BorderColor);
   TCellRenderer renderer(job);
   const TBandTarget whole{&poster, s.BorderLeft, s.BorderTop};
   if (!RenderBands(job, renderer, [&](int) { return whole; }, [](int, int) {})) return false;

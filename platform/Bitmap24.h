@@ -4,6 +4,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/Types.h"
@@ -12,6 +14,15 @@ class Bitmap24 {
  public:
   Bitmap24() = default;
   Bitmap24(int width, int height) { SetSize(width, height); }
+  Bitmap24(const Bitmap24& other);
+  Bitmap24(Bitmap24&& other) noexcept { Swap(other); }
+  Bitmap24& operator=(const Bitmap24& other);
+  Bitmap24& operator=(Bitmap24&& other) noexcept {
+    Bitmap24 moved(std::move(other));
+    Swap(moved);
+    return *this;
+  }
+  ~Bitmap24() { std::free(FData); }
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
@@ -25,11 +36,11 @@ class Bitmap24 {
   void SetSize(int width, int height);
   void Clear() { SetSize(0, 0); }
 
-  uint8_t* ScanLine(int y) { return FData.data() + size_t(y) * FStride; }
-  const uint8_t* ScanLine(int y) const { return FData.data() + size_t(y) * FStride; }
-  uint8_t* Bits() { return FData.data(); }
-  const uint8_t* Bits() const { return FData.data(); }
-  size_t ByteSize() const { return FData.size(); }
+  uint8_t* ScanLine(int y) { return FData + size_t(y) * FStride; }
+  const uint8_t* ScanLine(int y) const { return FData + size_t(y) * FStride; }
+  uint8_t* Bits() { return FData; }
+  const uint8_t* Bits() const { return FData; }
+  size_t ByteSize() const { return FStride * size_t(FHeight); }
 
   TColor Pixel(int x, int y) const;
   void SetPixel(int x, int y, TColor c);
@@ -40,9 +51,12 @@ class Bitmap24 {
   bool operator==(const Bitmap24& o) const;
 
  private:
+  void Swap(Bitmap24& other) noexcept;
   int FWidth = 0, FHeight = 0;
   size_t FStride = 0;
-  std::vector<uint8_t> FData;
+  // Zeroed by the allocator: a large picture's pages are only touched when
+  // written, by whichever thread writes them.
+  uint8_t* FData = nullptr;
 };
 
 // The plain stretch-draw of the graphics device (nearest neighbour): target

@@ -408,9 +408,10 @@ class OutputThreads : public ::testing::Test {
     for (int n = 1; n <= Mosaic.RecordCount; ++n) {
       Library.MoveTo((n - 1) % Library.RecordCount + 1);
       ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
-      if (n % 3 == 0)
+      if (n % 3 == 0) {
         ASSERT_TRUE(Mosaic.SetRecordBitmap(n, Library.DisplayBitmap, 1, 400, 300, n % 2 ? 390 : 10, 10,
                                            n % 2 ? 10 : 390, 290, pic));
+      }
     }
     Library.MoveTo(2);
     std::filesystem::remove(Library.CurPath);  // the tile of cells 1, 7, 13, ...
