@@ -294,6 +294,61 @@ unsigned CoreCount() {
 
 thread_local int SerialStretchDepth = 0;
 
+// The columns first, for stretches with fewer source rows than destination
+// rows (enlargements): every source row is resampled across once into
+// per-channel sums, then each destination row is a weighted sum of those rows,
+// lane by lane. The total of every pixel is the same exact integer as rows
+// first gives, so the bytes are the same. Acc as in ResamplePixel.
+template <typename Acc>
+void ResampleColumnsFirst(TBitmap32& dst, const TRect& clip, const TBitmap32& src, const TMappingTable& mapX,
+                          const TMappingTable& mapY, int rowLo, int rowHi, bool clampValues, const TCombine& c) {
+  const int w = clip.Width();
+  const size_t lanes = size_t(w) * 4;
+  std::vector<int32_t> across(size_t(rowHi - rowLo + 1) * lanes);
+  for (int sy = rowLo; sy <= rowHi; ++sy) {
+    const uint8_t* row = reinterpret_cast<const uint8_t*>(src.ScanLine(sy));
+    int32_t* out = across.data() + size_t(sy - rowLo) * lanes;
+    for (int x = 0; x < w; ++x) {
+      int32_t v0 = 0, v1 = 0, v2 = 0, v3 = 0;
+      for (const TMappingPair* p = mapX.Begin(x); p != mapX.End(x); ++p) {
+        const uint8_t* px = row + size_t(p->Pos) * 4;
+        v0 += p->Weight * int32_t(px[0]);
+        v1 += p->Weight * int32_t(px[1]);
+        v2 += p->Weight * int32_t(px[2]);
+        v3 += p->Weight * int32_t(px[3]);
+      }
+      out[4 * x] = v0;
+      out[4 * x + 1] = v1;
+      out[4 * x + 2] = v2;
+      out[4 * x + 3] = v3;
+    }
+  }
+  std::vector<Acc> sums(lanes);
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const int row = y - clip.Top;
+    std::fill(sums.begin(), sums.end(), Acc(0));
+    for (const TMappingPair* p = mapY.Begin(row); p != mapY.End(row); ++p) {
+      const int32_t* a = across.data() + size_t(p->Pos - rowLo) * lanes;
+      const Acc weight = p->Weight;
+      Acc* s = sums.data();
+      for (size_t k = 0; k < lanes; ++k) s[k] += weight * Acc(a[k]);
+    }
+    TColor32* d = dst.ScanLine(y) + clip.Left;
+    for (int x = 0; x < w; ++x) {
+      TColor32 pixel = 0;
+      for (int k = 0; k < 4; ++k) {
+        Acc value = sums[size_t(4 * x + k)];
+        if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
+        pixel |= TColor32((value >> 16) & 0xFF) << (8 * k);
+      }
+      if (c.Op == dmOpaque)
+        d[x] = pixel;
+      else
+        CombinePixelInto(c, pixel, d[x]);
+    }
+  }
+}
+
 // The separable resampler with exact integer sums: per destination row, the
 // weighted column sums of the listed source rows, then per destination
 // column the weighted sum of those. Large opaque or blended jobs split their
@@ -337,6 +392,21 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
   const unsigned cores = CoreCount();
   const int threads = int(std::min<uint64_t>({cores, 4, uint64_t(clip.Height()), work / (8u << 20) + 1}));
   if (threads <= 1 || c.Op == dmCustom || SerialStretchDepth > 0) {
+    int rowLo = mapY->Pairs.front().Pos, rowHi = rowLo;
+    for (const TMappingPair& p : mapY->Pairs) {
+      rowLo = std::min(rowLo, p.Pos);
+      rowHi = std::max(rowHi, p.Pos);
+    }
+    // Columns first when fewer source rows are read than rows written, and
+    // their sums stay small (16 bytes a pixel of each).
+    const uint64_t acrossBytes = uint64_t(rowHi - rowLo + 1) * uint64_t(clip.Width()) * 16;
+    if (rowHi - rowLo + 1 < clip.Height() && acrossBytes <= (uint64_t(64) << 20)) {
+      if (narrow)
+        ResampleColumnsFirst<int32_t>(dst, clip, src, *mapX, *mapY, rowLo, rowHi, clampValues, c);
+      else
+        ResampleColumnsFirst<int64_t>(dst, clip, src, *mapX, *mapY, rowLo, rowHi, clampValues, c);
+      return;
+    }
     rows(clip.Top, clip.Bottom);
     return;
   }
