@@ -6,40 +6,38 @@
 #include "tiledb/LibraryBuildPool.h"
 
 TCellPool::TCellPool(size_t count, int threads, std::function<void(size_t)> work)
-    : FCount(count), FWork(std::move(work)), FDone(count, 0), FErrors(count) {
+    : FCount(count), FWork(std::move(work)), FDone(new std::atomic<int>[count]), FErrors(count) {
+  for (size_t i = 0; i < count; ++i) FDone[i].store(0, std::memory_order_relaxed);
   FThreads = int(std::min<size_t>(size_t(ResolveThreadCount(threads)), std::max<size_t>(count, 1)));
   if (FThreads <= 1) return;
   for (int i = 0; i < FThreads; ++i) FWorkers.emplace_back([this] { Run(); });
 }
 
 TCellPool::~TCellPool() {
-  {
-    std::lock_guard lock(FMutex);
-    FCancelled = true;
-  }
-  FWorkAvailable.notify_all();
+  FCancelled.store(true);
+  FSignal.fetch_add(1);
+  FSignal.notify_all();
   for (std::thread& t : FWorkers) t.join();
 }
 
 void TCellPool::Release(size_t count) {
-  {
-    std::lock_guard lock(FMutex);
-    FReleased = std::max(FReleased, std::min(count, FCount));
-  }
-  FWorkAvailable.notify_all();
+  count = std::min(count, FCount);
+  if (count <= FReleased.load()) return;
+  FReleased.store(count);
+  FSignal.fetch_add(1);
+  FSignal.notify_all();
 }
 
 void TCellPool::Wait(size_t i) {
   if (FWorkers.empty()) {
     // One thread: the caller does each item when it gets to it.
-    if (!FDone[i]) {
-      FDone[i] = 1;
+    if (!FDone[i].load(std::memory_order_relaxed)) {
+      FDone[i].store(1, std::memory_order_relaxed);
       FWork(i);
     }
     return;
   }
-  std::unique_lock lock(FMutex);
-  FItemDone.wait(lock, [&] { return FDone[i] != 0; });
+  while (!FDone[i].load(std::memory_order_acquire)) FDone[i].wait(0, std::memory_order_acquire);
   if (FErrors[i]) {
     std::exception_ptr e = std::move(FErrors[i]);
     FErrors[i] = nullptr;
@@ -48,36 +46,38 @@ void TCellPool::Wait(size_t i) {
 }
 
 void TCellPool::Cancel() {
-  std::unique_lock lock(FMutex);
-  FCancelled = true;
-  FWorkAvailable.notify_all();
-  FItemDone.wait(lock, [&] { return FBusy == 0; });
+  FCancelled.store(true);
+  FSignal.fetch_add(1);
+  FSignal.notify_all();
+  for (int busy; (busy = FBusy.load()) != 0;) FBusy.wait(busy);
 }
 
 void TCellPool::Run() {
   // The cells already keep every processor busy.
   TSerialStretchScope serial;
   for (;;) {
-    size_t index;
-    {
-      std::unique_lock lock(FMutex);
-      FWorkAvailable.wait(lock, [&] { return FCancelled || FNextClaim < FReleased; });
-      if (FCancelled) return;
-      index = FNextClaim++;
-      ++FBusy;
+    const unsigned signal = FSignal.load();
+    // Counted busy before claiming, so that Cancel waits for a claim under way.
+    FBusy.fetch_add(1);
+    size_t index = FNextClaim.load();
+    bool claimed = false;
+    while (!FCancelled.load() && index < FReleased.load())
+      if (FNextClaim.compare_exchange_weak(index, index + 1)) {
+        claimed = true;
+        break;
+      }
+    if (claimed) {
+      try {
+        FWork(index);
+      } catch (...) {
+        FErrors[index] = std::current_exception();
+      }
+      FDone[index].store(1, std::memory_order_release);
+      FDone[index].notify_all();
     }
-    std::exception_ptr error;
-    try {
-      FWork(index);
-    } catch (...) {
-      error = std::current_exception();
-    }
-    {
-      std::lock_guard lock(FMutex);
-      FErrors[index] = std::move(error);
-      FDone[index] = 1;
-      --FBusy;
-    }
-    FItemDone.notify_all();
+    FBusy.fetch_sub(1);
+    FBusy.notify_all();
+    if (FCancelled.load()) return;
+    if (!claimed) FSignal.wait(signal);
   }
 }

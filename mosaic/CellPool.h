@@ -5,12 +5,14 @@
 // Each item must be a function of its own inputs, so the bytes it makes do
 // not depend on the thread that made them or on the thread count. With one
 // thread no worker is started: an item is done on the caller when awaited.
+// Items are handed out and reported done through atomic counters and flags,
+// so that short cells on many threads do not queue on one lock.
 #pragma once
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -39,10 +41,10 @@ class TCellPool {
   std::function<void(size_t)> FWork;
   int FThreads = 1;
   std::vector<std::thread> FWorkers;
-  std::mutex FMutex;
-  std::condition_variable FWorkAvailable, FItemDone;
-  std::vector<char> FDone;
+  std::unique_ptr<std::atomic<int>[]> FDone;
   std::vector<std::exception_ptr> FErrors;
-  size_t FReleased = 0, FNextClaim = 0, FBusy = 0;
-  bool FCancelled = false;
+  std::atomic<size_t> FReleased{0}, FNextClaim{0};
+  std::atomic<int> FBusy{0};
+  std::atomic<unsigned> FSignal{0};  // changes on every release and on cancel
+  std::atomic<bool> FCancelled{false};
 };

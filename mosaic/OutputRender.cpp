@@ -75,7 +75,7 @@ bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
   task.Row = r;
   task.Rect = CellRect(c, r);
   task.Source = SourceRegion(c, r);
-  task.ThumbJpeg = mosaic.CurThumbJpeg;
+  task.ThumbOffset = mosaic.CurRecNo > 0 ? mosaic.RecordInfo(mosaic.CurRecNo).ThumbBlobOffset : 0;
   task.Display = mosaic.DisplayBitmap;
   task.CellBitmap = plan.DisplayBitmap;
   task.Path = mosaic.CurPath;
@@ -127,11 +127,14 @@ bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
 
 namespace {
 // The record's picture: its stored thumbnail, or its samples when it has none
-// or the thumbnail cannot be decoded.
-const Bitmap24& StoredPicture(const TCellTask& task, Bitmap24& decoded) {
-  if (task.ThumbJpeg.empty()) return task.Display;
+// or the thumbnail cannot be decoded, as the table shows it with ShowThumbs.
+// Reading a thumbnail is a positioned read of the table's thumbnail file that
+// leaves the table and its cursor alone, so the rendering threads do it.
+const Bitmap24& StoredPicture(const TVTData& mosaic, const TCellTask& task, Bitmap24& decoded) {
+  std::vector<uint8_t> jpeg;
+  if (!mosaic.ReadThumbBlob(task.ThumbOffset, jpeg)) return task.Display;
   try {
-    JpegDecode(task.ThumbJpeg.data(), task.ThumbJpeg.size(), 0, decoded);
+    JpegDecode(jpeg.data(), jpeg.size(), 0, decoded);
     return decoded;
   } catch (const std::exception&) {
     return task.Display;
@@ -150,7 +153,7 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
   Bitmap24 picture;
   switch (task.Kind) {
     case TCellTask::ckStored:
-      renderCell(StoredPicture(task, picture));
+      renderCell(StoredPicture(*FJob.Mosaic, task, picture));
       break;
     case TCellTask::ckOriginal: {
       const TRect& k = task.Crop;
@@ -163,7 +166,7 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
                            s.Sharpen, cell);
       break;
     case TCellTask::ckPlainStored: {
-      const Bitmap24& tile = StoredPicture(task, picture);
+      const Bitmap24& tile = StoredPicture(*FJob.Mosaic, task, picture);
       cell.SetSize(cw, ch);
       StretchDraw(cell, TRect(0, 0, cw, ch), tile);
       break;
@@ -182,20 +185,18 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
 
 namespace {
 
-// Remembers the mosaic table's thumbnail switch and turns it on for the run,
-// so that DisplayBitmap is the stored thumbnail; restores it also on a throw.
-// The renderer's picture cache is let go at the end of every run.
+// Remembers the mosaic table's thumbnail switch for the run and restores it
+// also on a throw; the renderer's picture cache is let go at the end of every
+// run.
 class TRunScope {
  public:
-  explicit TRunScope(TVTData& mosaic, bool thumbs = true)
-      : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs), FDecodeThumbs(mosaic.DecodeThumbs) {
-    mosaic.ShowThumbs = thumbs;
-    // The renderer decodes the thumbnail, on whichever thread draws the cell.
-    mosaic.DecodeThumbs = false;
+  explicit TRunScope(TVTData& mosaic) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+    // The cells take the stored thumbnails themselves, on the thread that
+    // draws them; the cursor shows the samples.
+    mosaic.ShowThumbs = false;
   }
   ~TRunScope() {
     FMosaic.ShowThumbs = FShowThumbs;
-    FMosaic.DecodeThumbs = FDecodeThumbs;
     ReleaseTileRenderCache();
   }
   TRunScope(const TRunScope&) = delete;
@@ -203,7 +204,7 @@ class TRunScope {
 
  private:
   TVTData& FMosaic;
-  bool FShowThumbs, FDecodeThumbs;
+  bool FShowThumbs;
 };
 
 void Report(const TOutputJob& job, const std::string& text) {
@@ -248,25 +249,18 @@ bool RenderCells(TOutputJob& job, Put put) {
       [](int) {});
 }
 
-// Where the cells of one band go: cell rectangle (x0, y0, ...) at
-// (X + x0, Y + y0) of Target.
-struct TBandTarget {
-  Bitmap24* Target = nullptr;
-  int X = 0, Y = 0;
-};
-
 // Renders every cell of the area band by band, a band being one row of
 // cells. The calling thread reads each band's cells from the tables (and asks
 // about missing tile files) in cell order; the job's threads render them into
-// the band's target; the calling thread then takes the cells in order with
-// their progress and stop, as a one-thread run does. While a band renders,
-// the next one is read ahead unless one of its cells needs the question, which
-// waits until every cell before it has been taken. target(r) gives band r's
-// target before any of its cells is rendered; finish(r, count) follows when
-// its first count cells are done (fewer than the band's after a stop). False
-// when stopped.
-template <typename TargetOf, typename Finish>
-bool RenderBands(TOutputJob& job, TCellRenderer& renderer, TargetOf target, Finish finish) {
+// a picture of the band (the output's width by the band's height; two of
+// them, in turn); the calling thread then takes the cells in order with their
+// progress and stop, as a one-thread run does, and hands the band on with
+// finish(r, count, band) when its first count cells are done (fewer than the
+// band's after a stop; the others are then black). While a band renders, the
+// next one is read ahead unless one of its cells needs the question, which
+// waits until every cell before it has been taken. False when stopped.
+template <typename Finish>
+bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
   const int cols = job.Area.Cols(), rows = job.Area.Rows();
   if (cols <= 0 || rows <= 0) return true;
   const size_t total = size_t(cols) * size_t(rows);
@@ -275,17 +269,18 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, TargetOf target, Fini
     int Row = -1;
     int Prepared = 0;
     int StopAt = -1;  // the cell whose reading met a stop; the flag counts from it
-    TBandTarget Place;
+    int Top = 0;      // of its cells in the output without borders
+    Bitmap24 Picture;
     std::vector<TCellTask> Tasks;
   };
   std::array<TBand, 2> bands;
   for (TBand& b : bands) b.Tasks.resize(size_t(cols));
   TCellPool pool(total, job.Threads, [&](size_t i) {
-    const TBand& b = bands[(i / size_t(cols)) % 2];
+    TBand& b = bands[(i / size_t(cols)) % 2];
     const TCellTask& task = b.Tasks[i % size_t(cols)];
     Bitmap24 cell;
     renderer.Render(task, cell);
-    DrawAt(*b.Place.Target, b.Place.X + task.Rect.Left, b.Place.Y + task.Rect.Top, cell);
+    DrawAt(b.Picture, task.Rect.Left, task.Rect.Top - b.Top, cell);
   });
   // Reads band r's cells on from where it was left; true when the band is
   // ready to render: complete, or ended by a stop at its last prepared cell.
@@ -295,7 +290,12 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, TargetOf target, Fini
       b.Row = r;
       b.Prepared = 0;
       b.StopAt = -1;
-      b.Place = target(r);
+      const TRect first = renderer.CellRect(0, r);
+      b.Top = first.Top;
+      // Every pixel of the band belongs to one of its cells.
+      const int width = OutputCellEdge(job.Settings.Width, cols, cols);
+      if (b.Picture.Width() != width || b.Picture.Height() != first.Bottom - first.Top)
+        b.Picture.SetSize(width, first.Bottom - first.Top);
     }
     while (b.Prepared < cols) {
       if (!mayAsk && job.Stopped()) return false;
@@ -328,11 +328,14 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, TargetOf target, Fini
       if (job.Progress) job.Progress(done, int(total));
       if (job.Stopped() && c >= band.StopAt) {
         pool.Cancel();
-        finish(r, c + 1);
+        TBand& b = bands[size_t(r) % 2];
+        if (c + 1 < cols)
+          b.Picture.FillRect(TRect(renderer.CellRect(c + 1, r).Left, 0, b.Picture.Width(), b.Picture.Height()), 0);
+        finish(r, c + 1, b.Picture);
         return false;
       }
     }
-    finish(r, band.Prepared);
+    finish(r, band.Prepared, band.Picture);
     if (band.Prepared < cols) return false;
     if (r + 1 < rows && !nextReady) {
       prepare(r + 1, true);
@@ -361,8 +364,10 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   poster.FillRect(TRect(0, T, L, T + s.Height), s.BorderColor);
   poster.FillRect(TRect(L + s.Width, T, FW, T + s.Height), s.BorderColor);
   TCellRenderer renderer(job);
-  const TBandTarget whole{&poster, s.BorderLeft, s.BorderTop};
-  if (!RenderBands(job, renderer, [&](int) { return whole; }, [](int, int) {})) return false;
+  const bool done = RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
+    DrawAt(poster, L, T + renderer.CellRect(0, r).Top, band);
+  });
+  if (!done) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
     DrawPosterGrid(poster, s, job.Area.Cols(), job.Area.Rows());
@@ -473,26 +478,15 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
         if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
         rect(b.Rect, s.BorderColor);
       }
-      // Two bands: one is written while the next one renders.
+      // A band is written while the next one renders.
       TCellRenderer renderer(job);
-      std::array<Bitmap24, 2> buffers;
-      auto target = [&](int r) {
-        const TRect first = renderer.CellRect(0, r);
-        Bitmap24& b = buffers[size_t(r) % 2];
-        if (b.Width() != W || b.Height() != first.Bottom - first.Top) b.SetSize(W, first.Bottom - first.Top);
-        return TBandTarget{&b, 0, -first.Top};
-      };
-      auto finish = [&](int r, int count) {
-        Bitmap24& b = buffers[size_t(r) % 2];
-        // Cells after a stop stay black, as the pre-sized file holds them.
-        if (count < job.Area.Cols()) b.FillRect(TRect(renderer.CellRect(count, r).Left, 0, W, b.Height()), 0);
+      stopped = !RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
         const int y = T + renderer.CellRect(0, r).Top;
         if (bmp)
-          WriteBMPBand(stream, FW, FH, L, y, b);
+          WriteBMPBand(stream, FW, FH, L, y, band);
         else
-          WriteTIFFBand(stream, FW, FH, L, y, b);
-      };
-      stopped = !RenderBands(job, renderer, target, finish);
+          WriteTIFFBand(stream, FW, FH, L, y, band);
+      });
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
         Report(job, "Grid...");
@@ -521,7 +515,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
 }
 
 bool WriteTextList(TOutputJob& job, const std::string& fileName) {
-  TRunScope scope(*job.Mosaic, false);
+  TRunScope scope(*job.Mosaic);
   std::string text;
   const bool done = VisitCells(
       job,
@@ -610,7 +604,7 @@ std::string UsagePosition(int col, int row, const TRect& crop) {
 
 int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
                      const std::function<void(int done, int count)>& progress) {
-  TRunScope scope(mosaic, false);
+  TRunScope scope(mosaic);
   struct ClearSort {
     TVTData& t;
     ~ClearSort() { t.ClearIndex(); }

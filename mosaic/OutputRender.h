@@ -92,8 +92,8 @@ struct TCellTask {
   TKind Kind = ckStored;
   TRect Rect;            // in the output without borders
   TRect Source;          // the cell's region of the source picture
-  std::vector<uint8_t> ThumbJpeg;  // the stored thumbnail, decoded when drawn
-  Bitmap24 Display;                // the record's picture when there is none
+  int64_t ThumbOffset = 0;         // of the stored thumbnail, read when drawn
+  Bitmap24 Display;                // the record's samples, when it has none
   Bitmap24 CellBitmap;             // the plan cell's picture
   std::string Path;                // the tile's picture file
   TRect Crop;                      // the tile's crop rectangle, corner order = flip

@@ -1,10 +1,17 @@
 #include "platform/Bitmap24.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "platform/Errors.h"
+
+namespace {
+// Pictures from this size on are mapped from the system directly.
+constexpr uint64_t kMappedBytes = uint64_t(4) << 20;
+}  // namespace
 
 void Bitmap24::SetSize(int width, int height) {
   if (width < 0 || height < 0) throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
@@ -15,12 +22,21 @@ void Bitmap24::SetSize(int width, int height) {
   if (bytes > (uint64_t(1) << 40))
     throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
   uint8_t* data = nullptr;
-  if (bytes > 0) {
+  const bool mapped = bytes >= kMappedBytes;
+  if (mapped) {
+    void* p = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      ::madvise(p, size_t(bytes), MADV_HUGEPAGE);  // a hint; refused on systems without them
+      data = static_cast<uint8_t*>(p);
+    }
+  } else if (bytes > 0) {
     data = static_cast<uint8_t*>(std::calloc(size_t(bytes), 1));
-    if (!data) throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
   }
-  std::free(FData);
+  if (bytes > 0 && !data)
+    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  Release();
   FData = data;
+  FMapped = mapped;
   FWidth = width;
   FHeight = height;
   FStride = stride;
@@ -46,6 +62,16 @@ void Bitmap24::Swap(Bitmap24& other) noexcept {
   std::swap(FHeight, other.FHeight);
   std::swap(FStride, other.FStride);
   std::swap(FData, other.FData);
+  std::swap(FMapped, other.FMapped);
+}
+
+void Bitmap24::Release() noexcept {
+  if (FMapped)
+    ::munmap(FData, ByteSize());
+  else
+    std::free(FData);
+  FData = nullptr;
+  FMapped = false;
 }
 
 TColor Bitmap24::Pixel(int x, int y) const {

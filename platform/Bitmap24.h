@@ -22,7 +22,7 @@ class Bitmap24 {
     Swap(moved);
     return *this;
   }
-  ~Bitmap24() { std::free(FData); }
+  ~Bitmap24() { Release(); }
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
@@ -52,11 +52,14 @@ class Bitmap24 {
 
  private:
   void Swap(Bitmap24& other) noexcept;
+  void Release() noexcept;
   int FWidth = 0, FHeight = 0;
   size_t FStride = 0;
-  // Zeroed by the allocator: a large picture's pages are only touched when
-  // written, by whichever thread writes them.
+  // Zeroed by the system: a large picture's pages are only touched when
+  // written, and come in huge pages where the system offers them, so that
+  // touching them costs few faults.
   uint8_t* FData = nullptr;
+  bool FMapped = false;
 };
 
 // The plain stretch-draw of the graphics device (nearest neighbour): target

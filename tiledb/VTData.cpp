@@ -374,7 +374,7 @@ void TVTData::ReadCurrent() {
   DataSection.Seek(pos + recSize);
   ReadBitmapPixels(SampleBitmap, CurSamples, ColorSystem);
   CurThumbJpeg.clear();
-  if (ShowThumbs && ReadThumbBlob(r.ThumbBlobOffset, CurThumbJpeg) && DecodeThumbs) {
+  if (ShowThumbs && ReadThumbBlob(r.ThumbBlobOffset, CurThumbJpeg)) {
     try {
       Bitmap24 pic;
       JpegDecode(CurThumbJpeg.data(), CurThumbJpeg.size(), 0, pic);

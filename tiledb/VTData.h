@@ -71,9 +71,6 @@ class TVTData {
   std::string ColorSystemName;  // of the open file's ColorSystem, set on open
   bool ThumbsInMemory = false;  // kept for the settings; thumbnails stay in their temporary file
   bool ShowThumbs = false;      // DisplayBitmap shows the thumbnail instead of the sample picture
-  // With ShowThumbs, false leaves the thumbnail's JPEG bytes in CurThumbJpeg and
-  // DisplayBitmap as the sample picture, for callers that decode it elsewhere.
-  bool DecodeThumbs = true;
 
   TNotifyEvent OnProgress;            // every 100 records of a bulk rewrite
   TNotifyEvent OnCreateBaseProgress;  // before each picture of a build
