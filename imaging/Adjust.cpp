@@ -169,9 +169,11 @@ void SplitRow(const TColor32* row, size_t n, T* planes) {
   }
 }
 
+// The rows are written in place: every sum reads the split arrays, and row
+// y + 1 is split before row y is written, so all of them hold the picture as
+// it was.
 template <class T, class F>
-void ConvolveAll(const TBitmap32& bitmap, const std::array<int, 9>& k, int divisor,
-                 std::vector<TColor32>& out) {
+void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
   const int w = bitmap.Width(), h = bitmap.Height();
   const size_t n = size_t(w);
   int shift = -1;
@@ -210,25 +212,31 @@ void ConvolveAll(const TBitmap32& bitmap, const std::array<int, 9>& k, int divis
     const uint8_t* red = result.data();
     const uint8_t* green = red + n;
     const uint8_t* blue = green + n;
-    TColor32* dst = out.data() + size_t(y) * n;
+    TColor32* dst = bitmap.ScanLine(y);
     for (size_t x = 1; x + 1 < n; ++x) dst[x] = Color32(red[x], green[x], blue[x], 255);
   }
+}
+
+// The usual case (small weights) built for the processor's wider vectors
+// too; the sums are exact integers, so every build gives the same bytes.
+__attribute__((target_clones("avx2", "default"), flatten)) void ConvolveAll16(TBitmap32& bitmap,
+                                                                               const std::array<int, 9>& k,
+                                                                               int divisor) {
+  ConvolveAll<int16_t, float>(bitmap, k, divisor);
 }
 
 }  // namespace
 
 void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divisor) {
   if (divisor == 0 || bitmap.Empty()) return;
-  std::vector<TColor32> out(bitmap.Bits(), bitmap.Bits() + size_t(bitmap.Width()) * size_t(bitmap.Height()));
   int64_t reach = 0;
   for (int k : weights) reach += std::abs(int64_t(k)) * 255;
   if (reach <= INT16_MAX)
-    ConvolveAll<int16_t, float>(bitmap, weights, divisor, out);
+    ConvolveAll16(bitmap, weights, divisor);
   else if (reach <= INT32_MAX)
-    ConvolveAll<int32_t, double>(bitmap, weights, divisor, out);
+    ConvolveAll<int32_t, double>(bitmap, weights, divisor);
   else
-    ConvolveAll<int64_t, double>(bitmap, weights, divisor, out);
-  std::copy(out.begin(), out.end(), bitmap.Bits());
+    ConvolveAll<int64_t, double>(bitmap, weights, divisor);
   bitmap.Changed();
 }
 

@@ -1,6 +1,8 @@
 #include "imaging/Transfer.h"
 
 #include <algorithm>
+#include <bit>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -294,6 +296,30 @@ unsigned CoreCount() {
 
 thread_local int SerialStretchDepth = 0;
 
+// Row kernels of the columns-first resampler in 32-bit sums: a destination
+// row's sums from the listed rows of resampled columns, and the sums turned
+// into channel bytes (byte k of a pixel word is channel k). Each is built for
+// the processor's wider vectors too; the sums are exact integers, so every
+// build gives the same bytes.
+__attribute__((target_clones("avx2", "default"))) void SumRows32(const int32_t* across, size_t lanes,
+                                                                  const TMappingPair* p, const TMappingPair* end,
+                                                                  int rowLo, int32_t* sums) {
+  std::fill(sums, sums + lanes, 0);
+  for (; p != end; ++p) {
+    const int32_t* a = across + size_t(p->Pos - rowLo) * lanes;
+    const int32_t weight = p->Weight;
+    for (size_t k = 0; k < lanes; ++k) sums[k] += weight * a[k];
+  }
+}
+
+__attribute__((target_clones("avx2", "default"))) void SumsToBytes32(const int32_t* sums, size_t lanes,
+                                                                      bool clampValues, uint8_t* out) {
+  if (clampValues)
+    for (size_t k = 0; k < lanes; ++k) out[k] = uint8_t(std::clamp(sums[k], 0, 0xFF0000) >> 16);
+  else
+    for (size_t k = 0; k < lanes; ++k) out[k] = uint8_t(sums[k] >> 16);
+}
+
 // The columns first, for stretches with fewer source rows than destination
 // rows (enlargements): every source row is resampled across once into
 // per-channel sums, then each destination row is a weighted sum of those rows,
@@ -302,6 +328,7 @@ thread_local int SerialStretchDepth = 0;
 template <typename Acc>
 void ResampleColumnsFirst(TBitmap32& dst, const TRect& clip, const TBitmap32& src, const TMappingTable& mapX,
                           const TMappingTable& mapY, int rowLo, int rowHi, bool clampValues, const TCombine& c) {
+  static_assert(std::endian::native == std::endian::little, "pixel words hold channel k in byte k");
   const int w = clip.Width();
   const size_t lanes = size_t(w) * 4;
   std::vector<int32_t> across(size_t(rowHi - rowLo + 1) * lanes);
@@ -324,28 +351,31 @@ void ResampleColumnsFirst(TBitmap32& dst, const TRect& clip, const TBitmap32& sr
     }
   }
   std::vector<Acc> sums(lanes);
+  std::vector<TColor32> pixels(static_cast<size_t>(w));
   for (int y = clip.Top; y < clip.Bottom; ++y) {
     const int row = y - clip.Top;
-    std::fill(sums.begin(), sums.end(), Acc(0));
-    for (const TMappingPair* p = mapY.Begin(row); p != mapY.End(row); ++p) {
-      const int32_t* a = across.data() + size_t(p->Pos - rowLo) * lanes;
-      const Acc weight = p->Weight;
-      Acc* s = sums.data();
-      for (size_t k = 0; k < lanes; ++k) s[k] += weight * Acc(a[k]);
-    }
     TColor32* d = dst.ScanLine(y) + clip.Left;
-    for (int x = 0; x < w; ++x) {
-      TColor32 pixel = 0;
-      for (int k = 0; k < 4; ++k) {
-        Acc value = sums[size_t(4 * x + k)];
-        if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
-        pixel |= TColor32((value >> 16) & 0xFF) << (8 * k);
+    // Opaque rows go straight into the destination.
+    TColor32* result = c.Op == dmOpaque ? d : pixels.data();
+    if constexpr (std::is_same_v<Acc, int32_t>) {
+      SumRows32(across.data(), lanes, mapY.Begin(row), mapY.End(row), rowLo, sums.data());
+      SumsToBytes32(sums.data(), lanes, clampValues, reinterpret_cast<uint8_t*>(result));
+    } else {
+      std::fill(sums.begin(), sums.end(), Acc(0));
+      for (const TMappingPair* p = mapY.Begin(row); p != mapY.End(row); ++p) {
+        const int32_t* a = across.data() + size_t(p->Pos - rowLo) * lanes;
+        const Acc weight = p->Weight;
+        for (size_t k = 0; k < lanes; ++k) sums[k] += weight * Acc(a[k]);
       }
-      if (c.Op == dmOpaque)
-        d[x] = pixel;
-      else
-        CombinePixelInto(c, pixel, d[x]);
+      uint8_t* bytes = reinterpret_cast<uint8_t*>(result);
+      for (size_t k = 0; k < lanes; ++k) {
+        Acc value = sums[k];
+        if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
+        bytes[k] = uint8_t((value >> 16) & 0xFF);
+      }
     }
+    if (c.Op != dmOpaque)
+      for (int x = 0; x < w; ++x) CombinePixelInto(c, pixels[size_t(x)], d[x]);
   }
 }
 
