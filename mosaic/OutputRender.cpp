@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -249,18 +254,101 @@ bool RenderCells(TOutputJob& job, Put put) {
       [](int) {});
 }
 
+// Hands finished bands to finish in order, on a thread of its own when
+// threaded, so that writing a band overlaps rendering the next ones. A
+// failure of finish is raised to the caller at its next call; the bands after
+// it are dropped.
+class TBandHandOff {
+ public:
+  using TFinish = std::function<void(int r, int count, const Bitmap24& band)>;
+  TBandHandOff(bool threaded, TFinish finish) : FFinish(std::move(finish)) {
+    if (threaded) FThread = std::thread([this] { Run(); });
+  }
+  ~TBandHandOff() {
+    {
+      std::lock_guard lock(FMutex);
+      FQuit = true;
+    }
+    FChanged.notify_all();
+    if (FThread.joinable()) FThread.join();
+  }
+  TBandHandOff(const TBandHandOff&) = delete;
+  TBandHandOff& operator=(const TBandHandOff&) = delete;
+
+  void Submit(int r, int count, const Bitmap24& band) {
+    if (!FThread.joinable()) return FFinish(r, count, band);
+    {
+      std::lock_guard lock(FMutex);
+      RaiseFailure();
+      FQueue.push_back({r, count, &band});
+    }
+    FChanged.notify_all();
+  }
+  // Waits until every band up to r is finished.
+  void WaitThrough(int r) {
+    if (!FThread.joinable()) return;
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [&] { return FFinishedThrough >= r || FFailure; });
+    RaiseFailure();
+  }
+
+ private:
+  struct TItem {
+    int Row, Count;
+    const Bitmap24* Band;
+  };
+  void RaiseFailure() {
+    if (FFailure) std::rethrow_exception(FFailure);
+  }
+  void Run() {
+    for (;;) {
+      TItem item;
+      {
+        std::unique_lock lock(FMutex);
+        FChanged.wait(lock, [&] { return FQuit || !FQueue.empty(); });
+        if (FQueue.empty() || FFailure) return;
+        item = FQueue.front();
+      }
+      std::exception_ptr failure;
+      try {
+        FFinish(item.Row, item.Count, *item.Band);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      {
+        std::lock_guard lock(FMutex);
+        FQueue.pop_front();
+        if (failure)
+          FFailure = failure;
+        else
+          FFinishedThrough = item.Row;
+      }
+      FChanged.notify_all();
+    }
+  }
+
+  TFinish FFinish;
+  std::thread FThread;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  std::deque<TItem> FQueue;
+  int FFinishedThrough = -1;
+  std::exception_ptr FFailure;
+  bool FQuit = false;
+};
+
 // Renders every cell of the area band by band, a band being one row of
 // cells. The calling thread reads each band's cells from the tables (and asks
 // about missing tile files) in cell order; the job's threads render them into
-// a picture of the band (the output's width by the band's height; two of
-// them, in turn); the calling thread then takes the cells in order with their
-// progress and stop, as a one-thread run does, and hands the band on with
-// finish(r, count, band) when its first count cells are done (fewer than the
-// band's after a stop; the others are then black). While a band renders, the
+// a picture of the band (the output's width by the band's height); the
+// calling thread then takes the cells in order with their progress and stop,
+// as a one-thread run does, and hands the band on to finish(r, count, band)
+// when its first count cells are done (fewer than the band's after a stop;
+// the others are then black). With more than one thread, finish runs on a
+// thread of its own while the next bands render. While a band renders, the
 // next one is read ahead unless one of its cells needs the question, which
 // waits until every cell before it has been taken. False when stopped.
-template <typename Finish>
-bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
+bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::TFinish& finish) {
   const int cols = job.Area.Cols(), rows = job.Area.Rows();
   if (cols <= 0 || rows <= 0) return true;
   const size_t total = size_t(cols) * size_t(rows);
@@ -270,9 +358,15 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
     int Prepared = 0;
     int StopAt = -1;  // the cell whose reading met a stop; the flag counts from it
     int Top = 0;      // of its cells in the output without borders
-    Bitmap24 Picture;
+    Bitmap24* Picture = nullptr;
     std::vector<TCellTask> Tasks;
   };
+  // A band is handed on while the next one renders and the one after is
+  // read: three places for their pictures, each with a picture for each of
+  // the two band heights (they differ by one pixel at most), so that none is
+  // made anew for every band.
+  std::array<std::array<Bitmap24, 2>, 3> pictures;
+  const int lowest = job.Settings.Height / rows;
   std::array<TBand, 2> bands;
   for (TBand& b : bands) b.Tasks.resize(size_t(cols));
   TCellPool pool(total, job.Threads, [&](size_t i) {
@@ -280,8 +374,9 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
     const TCellTask& task = b.Tasks[i % size_t(cols)];
     Bitmap24 cell;
     renderer.Render(task, cell);
-    DrawAt(b.Picture, task.Rect.Left, task.Rect.Top - b.Top, cell);
+    DrawAt(*b.Picture, task.Rect.Left, task.Rect.Top - b.Top, cell);
   });
+  TBandHandOff handOff(pool.Threads() > 1, finish);
   // Reads band r's cells on from where it was left; true when the band is
   // ready to render: complete, or ended by a stop at its last prepared cell.
   auto prepare = [&](int r, bool mayAsk) {
@@ -293,9 +388,10 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
       const TRect first = renderer.CellRect(0, r);
       b.Top = first.Top;
       // Every pixel of the band belongs to one of its cells.
-      const int width = OutputCellEdge(job.Settings.Width, cols, cols);
-      if (b.Picture.Width() != width || b.Picture.Height() != first.Bottom - first.Top)
-        b.Picture.SetSize(width, first.Bottom - first.Top);
+      const int width = OutputCellEdge(job.Settings.Width, cols, cols), height = first.Bottom - first.Top;
+      handOff.WaitThrough(r - 3);
+      b.Picture = &pictures[size_t(r) % 3][height > lowest ? 1 : 0];
+      if (b.Picture->Width() != width || b.Picture->Height() != height) b.Picture->SetSize(width, height);
     }
     while (b.Prepared < cols) {
       if (!mayAsk && job.Stopped()) return false;
@@ -328,20 +424,25 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, Finish finish) {
       if (job.Progress) job.Progress(done, int(total));
       if (job.Stopped() && c >= band.StopAt) {
         pool.Cancel();
-        TBand& b = bands[size_t(r) % 2];
+        Bitmap24& picture = *bands[size_t(r) % 2].Picture;
         if (c + 1 < cols)
-          b.Picture.FillRect(TRect(renderer.CellRect(c + 1, r).Left, 0, b.Picture.Width(), b.Picture.Height()), 0);
-        finish(r, c + 1, b.Picture);
+          picture.FillRect(TRect(renderer.CellRect(c + 1, r).Left, 0, picture.Width(), picture.Height()), 0);
+        handOff.Submit(r, c + 1, picture);
+        handOff.WaitThrough(r);
         return false;
       }
     }
-    finish(r, band.Prepared, band.Picture);
-    if (band.Prepared < cols) return false;
+    handOff.Submit(r, band.Prepared, *band.Picture);
+    if (band.Prepared < cols) {
+      handOff.WaitThrough(r);
+      return false;
+    }
     if (r + 1 < rows && !nextReady) {
       prepare(r + 1, true);
       release(r + 1);
     }
   }
+  handOff.WaitThrough(rows - 1);
   return true;
 }
 
