@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -31,6 +32,8 @@ constexpr int kSharpenDivisor = 8;
 // How a picture file was read: a JPEG decoder scale 0..3, or one of these.
 constexpr int kPictureList = -1;
 constexpr int kIcon = -2;
+// A tile's region cut and resized for a cell, kept beside the pictures.
+constexpr int kCut = -3;
 
 // --- The last decoded picture --------------------------------------------------------
 
@@ -106,8 +109,9 @@ std::shared_ptr<const Bitmap24> DecodeTilePicture(const std::string& fileName, i
   return picture;
 }
 
-std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& fileName, int kind,
-                                                 const TFileStamp& stamp);
+std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& key, int kind,
+                                                 const TFileStamp& stamp,
+                                                 const std::function<std::shared_ptr<const Bitmap24>()>& make);
 
 // Reads the picture file of a tile by its kind, through the run's cache when
 // there is one, else through the last-decoded picture, when the same file was
@@ -119,7 +123,8 @@ std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int
   TFileStamp stamp;
   const bool stamped = StampOf(fileName, stamp);
   if (!stamped) return DecodeTilePicture(fileName, kind);
-  if (cache) return ReadThroughCache(*cache, fileName, kind, stamp);
+  if (cache)
+    return ReadThroughCache(*cache, fileName, kind, stamp, [&] { return DecodeTilePicture(fileName, kind); });
   if (auto found = FindDecoded(fileName, kind, stamp)) return found;
   auto picture = DecodeTilePicture(fileName, kind);
   KeepDecoded(fileName, kind, stamp, picture);
@@ -194,10 +199,13 @@ void TTileDecodeCache::Clear() {
 
 namespace {
 
-std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& fileName, int kind,
-                                                 const TFileStamp& stamp) {
-  TTileDecodeCache::TState& st = *&cache.State();
-  const TTileDecodeCache::TState::TKey key(fileName, kind);
+// The picture kept under (key, kind) for a file of that stamp, made by make
+// when there is none; two threads asking at once share one making.
+std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& keyName, int kind,
+                                                 const TFileStamp& stamp,
+                                                 const std::function<std::shared_ptr<const Bitmap24>()>& make) {
+  TTileDecodeCache::TState& st = cache.State();
+  const TTileDecodeCache::TState::TKey key(keyName, kind);
   std::unique_lock lock(st.Mutex);
   for (;;) {
     const auto it = st.Entries.find(key);
@@ -219,7 +227,7 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
   lock.unlock();
   std::shared_ptr<const Bitmap24> picture;
   try {
-    picture = DecodeTilePicture(fileName, kind);
+    picture = make();
   } catch (...) {
     lock.lock();
     st.Entries.erase(key);
@@ -227,7 +235,7 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
     throw;
   }
   lock.lock();
-  ++st.Decodes;
+  if (kind != kCut) ++st.Decodes;
   const auto it = st.Entries.find(key);
   const size_t bytes = picture->ByteSize();
   if (bytes > st.Budget) {
@@ -394,9 +402,22 @@ void LoadOriginalTile(const std::string& fileName, int X1, int Y1, int X2, int Y
 
 void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
                             int targetHeight, bool fastJpeg, TTileDecodeCache* cache, Bitmap24& output) {
-  TBitmap32 tile;
-  LoadOriginalTile(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg, cache, tile);
-  HandOver(tile, output);
+  auto cut = [&] {
+    TBitmap32 tile;
+    LoadOriginalTile(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg, cache, tile);
+    auto picture = std::make_shared<Bitmap24>();
+    HandOver(tile, *picture);
+    return std::shared_ptr<const Bitmap24>(std::move(picture));
+  };
+  TFileStamp stamp;
+  if (!cache || !StampOf(fileName, stamp)) {
+    output = *cut();
+    return;
+  }
+  // Cells of one size often show the same tile: its cut is kept as well.
+  const std::string key = fileName + '\n' +
+                          Format("%d,%d,%d,%d,%d,%d,%d", X1, Y1, X2, Y2, targetWidth, targetHeight, int(fastJpeg));
+  output = *ReadThroughCache(*cache, key, kCut, stamp, cut);
 }
 
 void CropTileRegion(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,

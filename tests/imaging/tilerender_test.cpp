@@ -224,6 +224,15 @@ TEST_F(TileRender, DecodeCacheKeepsPicturesWithinItsBudget) {
   WriteBMPFile(Uniform(41, 30, 90), a);
   LoadOriginalTile(a, 0, 0, 40, 30, 4, 3, true, &cache, out);
   EXPECT_EQ(RedComponent(out.Pixel(1, 1)), 90);
+  // A cell's cut is kept too, and follows the file the same way.
+  Bitmap24 cut, fresh;
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, nullptr, fresh);
+  EXPECT_TRUE(cut == fresh);
+  WriteBMPFile(Uniform(42, 30, 60), a);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  EXPECT_EQ(cut.Pixel(1, 1), RGB(60, 60, 60));
   // A picture larger than the budget is drawn but not kept.
   TTileDecodeCache small(16);
   LoadOriginalTile(b, 0, 0, 40, 30, 4, 3, true, &small, out);
