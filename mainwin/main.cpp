@@ -6,6 +6,7 @@
 #include "dialogs/SrcSetup.h"
 #include "formats/Registrations.h"
 #include "mainwin/v2main.h"
+#include "platform/Files.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -14,6 +15,8 @@ int main(int argc, char* argv[]) {
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
   RegisterGraphicFormats();
+  // Work files of runs that were killed would otherwise stay for good.
+  RemoveStaleTempFiles("vt");
   QApplication::setApplicationName("Vitrane");
   WizardShownOnce = false;
 
@@ -27,6 +30,7 @@ int main(int argc, char* argv[]) {
 
   Form1 = new TForm1;
   Form1->SourceSetup();
+  Form1->ManualForm();
   TileNotFoundDlg = new TTileNotFoundDlg(Form1);
   // A last library or project that cannot be read is reported, not fatal.
   RunGuarded([] { Form1->StartUpSetup(); });

@@ -7,7 +7,9 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "dialogs/ManualForm.h"
 #include "dialogs/MySplash.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -70,6 +72,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+  // Before the tables it works on go.
+  delete ManualForma;
+  ManualForma = nullptr;
   FormDestroy();
   if (Form1 == this) Form1 = nullptr;
 }
@@ -316,6 +321,7 @@ void TForm1::CreateMenus() {
   ConnectOutputCommands();
   ConnectLibraryCommands();
   ConnectSourceCommands();
+  ConnectManualCommands();
 
   // Tool buttons forward to their menu commands.
   const std::pair<QToolButton*, QAction*> forwards[] = {
@@ -348,10 +354,7 @@ void TForm1::ReadInitialIni() {
   const std::string& ini = SettingsFileName;
   std::string mode;
   IniReadString(ini, "StartUp", "DefaultMosaicMode", mode, "Smart");
-  DefaultRenderMode = mode == "TopBottom" ? roNatural : mode == "Random" ? roRandom : roSmart;
-  QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
-  for (int i = 0; i < 3; ++i)
-    builds[i]->setShortcut(i == DefaultRenderMode ? QKeySequence("Ctrl+R") : QKeySequence());
+  SetDefaultRenderMode(mode == "TopBottom" ? roNatural : mode == "Random" ? roRandom : roSmart);
   SpinRadius2->SetValue(IniReadInteger(ini, "Render", "Radius", 6));
   SpinRepetition2->SetValue(IniReadInteger(ini, "Render", "Repetition", 0));
   ChkFixAuto->setChecked(IniReadBool(ini, "Render", "FixAuto", false));
@@ -365,9 +368,16 @@ void TForm1::ReadInitialIni() {
   CBFlipV->setChecked(false);
   CBRota180->setChecked(false);
   FAllowPopUpCandidates = IniReadBool(ini, "Advanced", "AllowPopUpCndidates", true);
-  FShowBestCandidates = IniReadInteger(ini, "Advanced", "ShowBestCndidates", 5);
+  // The grid popup gets this many items and three more.
+  FShowBestCandidates = std::clamp(IniReadInteger(ini, "Advanced", "ShowBestCndidates", 5), 1, 999999);
   FAllowFastJpg = IniReadBool(ini, "Advanced", "AllowFastJpg", true);
   FDetailedBackground = IniReadBool(ini, "Advanced", "DetailedBackground", true);
+}
+
+void TForm1::SetDefaultRenderMode(uint8_t mode) {
+  DefaultRenderMode = mode;
+  QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
+  for (int i = 0; i < 3; ++i) builds[i]->setShortcut(i == mode ? QKeySequence("Ctrl+R") : QKeySequence());
 }
 
 void TForm1::StartUpSetup() {
@@ -411,7 +421,6 @@ void TForm1::SetButtonsOnOff() {
   SpeedButton5->setEnabled(modified);
   SpeedButton6->setEnabled(false);
   SpeedButton7->setEnabled(false);
-  SpeedButton8->setEnabled(false);
   SpeedButton9->setEnabled(LongOperationRunning);
   for (QToolButton* b : {SpeedButton1, SpeedButton11}) b->setEnabled(false);
   for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
@@ -424,11 +433,12 @@ void TForm1::SetButtonsOnOff() {
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
   // Commands whose windows are not part of the program yet.
-  for (QAction* a : {Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
+  for (QAction* a : {RunVitraneWizard1}) a->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
   SetSourceButtons(lib, project, idle);
+  SetManualButtons(lib, project, idle);
 }
 
 bool TForm1::QuerySaveProject() {

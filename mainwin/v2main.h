@@ -30,6 +30,7 @@ extern bool LongOperationRunning;
 extern bool WizardShownOnce;
 extern const std::string ProductCaption;
 class TSrcSetup;
+class TManualForma;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -89,6 +90,8 @@ class TForm1 : public QMainWindow {
   // ---- Start-up and settings -----------------------------------------------------
   void ReadInitialIni();
   void StartUpSetup();
+  // The build order of "Render mosaic", with Ctrl+R on its menu item.
+  void SetDefaultRenderMode(uint8_t mode);
   // Writes the settings kept at exit (run when the window is destroyed).
   void FormDestroy();
 
@@ -180,6 +183,8 @@ class TForm1 : public QMainWindow {
   // The library inspector, modal; with a file name it first locates that
   // tile (the grid popup's "find in library").
   void ShowLibraryInspector(const std::string& findFileName);
+  // What the preferences read and write of the window.
+  struct TPrefsHost PrefsHost();
   // (end of new library and library commands)
 
   // ---- Source image ----
@@ -201,6 +206,26 @@ class TForm1 : public QMainWindow {
   // of the plan, and save it once.
   void SourceProjectCreated(const std::string& projectFile, const std::string& pictureFile);
   // (end of source image)
+
+  // ---- Manual tiles ----
+  // The manual-tiles window, made on first use (at start-up in the program)
+  // and kept until the main window goes.
+  TManualForma* ManualForma = nullptr;
+  TManualForma& ManualForm();
+  // The manual-tiles window is shown.
+  bool ManualVisible() const;
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetManualButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectManualCommands();
+  // The grid's current cell changed: the shown window lists its candidates.
+  // True when the window takes cells (library or custom page).
+  bool ManualSelectCell(int col, int row);
+  // A right click on a single cell while the window is shown: the cell's
+  // own commands, without candidates. False when the window is hidden.
+  bool ManualCellPopup(int x, int y);
+  void Manual1Click();
+  // (end of manual tiles)
 
   // ---- Files -------------------------------------------------------------------------
   void OpenVTP(const std::string& fileName);
@@ -270,6 +295,7 @@ class TForm1 : public QMainWindow {
   // New library and library commands handlers
   void Newlibrary1Click();
   void Libraryinspector1Click();
+  void Preferences1Click();
   // (end of new library and library commands handlers)
 
   // Source image handlers
