@@ -145,6 +145,8 @@ TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
 
 TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   TForm1& f = Open();
+  const QString caption = f.windowTitle();
+  f.FBuildFrameMs = 0;  // a frame after every cell
   int pumps = 0;
   SetPumpHook([&] {
     if (LongOperationRunning && ++pumps == 3) {
@@ -160,6 +162,8 @@ TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
       const std::string estimate = f.StatusText(1);
       EXPECT_EQ(estimate.substr(estimate.size() - 12), " 12 - 2 = 10") << estimate;
       EXPECT_EQ(Application->Title, ProductCaption + " 16%");
+      // The desktop shows the window's caption, so it carries the percentage.
+      EXPECT_EQ(f.windowTitle().toStdString(), ProductCaption + " 16%");
       f.SpeedButton9->click();
     }
   });
@@ -169,8 +173,31 @@ TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   EXPECT_FALSE(LongOperationRunning);
   EXPECT_FALSE(f.FStopRequested);
   EXPECT_EQ(Application->Title, ProductCaption);
+  EXPECT_EQ(f.windowTitle(), caption);
   EXPECT_TRUE(f.Mosaicall1->isEnabled());
   EXPECT_TRUE(f.SaveVTP1->isEnabled());
+}
+
+TEST_F(BuildTest, FramesSetOnlyHowOftenTheWindowCatchesUp) {
+  // A frame after every cell, or none inside a run that is over sooner: the
+  // same tiles, the run's last percentage shown at the end either way.
+  std::vector<std::vector<int32_t>> links;
+  std::vector<int> pumps;
+  for (uint32_t frameMs : {0u, 3600000u}) {
+    TForm1& f = Open(6, 5);
+    f.FBuildFrameMs = frameMs;
+    f.SpinRadius2->SetValue(1);
+    int n = 0;
+    SetPumpHook([&] { n += LongOperationRunning; });
+    f.Mosaicall1Click();
+    SetPumpHook(nullptr);
+    links.push_back(Links(f));
+    pumps.push_back(n);
+    EXPECT_EQ(f.StatusText(0), "100%");
+    Form.reset();
+  }
+  EXPECT_EQ(links[0], links[1]);
+  EXPECT_EQ(pumps, (std::vector<int>{30, 0}));
 }
 
 TEST_F(BuildTest, RunningOutOfTilesEndsTheRunAndPassesTheError) {
@@ -211,6 +238,7 @@ TEST_F(BuildTest, FlippedBlocksAreAddedAsTickedAndSavedOnce) {
 
 TEST_F(BuildTest, ClosingDuringARunStopsItAndKeepsTheWindow) {
   TForm1& f = Open();
+  f.FBuildFrameMs = 0;
   int pumps = 0;
   SetPumpHook([&] {
     if (LongOperationRunning && ++pumps == 2) f.close();
@@ -246,4 +274,23 @@ TEST_F(BuildTest, CommandStateAndTheRenderButton) {
   const std::vector<int32_t> links = Links(g);
   for (size_t i = 0; i < links.size(); ++i) EXPECT_EQ(links[i] > 0, i < 2) << i;
   DefaultRenderMode = roSmart;
+}
+
+TEST_F(BuildTest, OpenImageAndSelectAllFollowTheRunAndTheMenusHaveMnemonics) {
+  TForm1& f = NewForm();
+  f.SetButtonsOnOff();
+  EXPECT_FALSE(f.SpeedButton3->isEnabled());  // no library
+  EXPECT_TRUE(f.Selectall1->isEnabled());     // nor a project
+  const std::pair<QMenu*, Qt::Key> menus[] = {
+      {f.File1, Qt::Key_F}, {f.Edit1, Qt::Key_E}, {f.Run1, Qt::Key_M}, {f.View1, Qt::Key_V}, {f.Help1, Qt::Key_H}};
+  for (const auto& [menu, key] : menus) EXPECT_EQ(QKeySequence::mnemonic(menu->title()), QKeySequence(Qt::ALT | key));
+  Form.reset();
+  TForm1& g = Open();
+  EXPECT_TRUE(g.SpeedButton3->isEnabled());
+  SetPumpHook([&] {
+    if (LongOperationRunning) EXPECT_FALSE(g.SpeedButton3->isEnabled() || g.Selectall1->isEnabled());
+  });
+  g.Mosaicall1Click();
+  EXPECT_TRUE(g.SpeedButton3->isEnabled());
+  EXPECT_TRUE(g.Selectall1->isEnabled());
 }
