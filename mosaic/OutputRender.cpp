@@ -190,15 +190,15 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
 
 namespace {
 
-// Remembers the mosaic table's thumbnail switch for the run and restores it
-// also on a throw; the renderer's picture cache is let go at the end of every
-// run.
+// Remembers the mosaic table's thumbnail switch and sets it for the run, so
+// that DisplayBitmap is the stored thumbnail or the samples; restores it also
+// on a throw. The renderer's picture cache is let go at the end of every run.
+// Runs through TCellRenderer take the thumbnails themselves, on the thread
+// that draws the cell, and keep the switch off.
 class TRunScope {
  public:
-  explicit TRunScope(TVTData& mosaic) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
-    // The cells take the stored thumbnails themselves, on the thread that
-    // draws them; the cursor shows the samples.
-    mosaic.ShowThumbs = false;
+  explicit TRunScope(TVTData& mosaic, bool thumbs) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+    mosaic.ShowThumbs = thumbs;
   }
   ~TRunScope() {
     FMosaic.ShowThumbs = FShowThumbs;
@@ -456,7 +456,7 @@ void MoveToCell(TOutputJob& job, int c, int r) {
 
 bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   const TOutputSettings& s = job.Settings;
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   poster.SetSize(s.FullWidth(), s.FullHeight());
   // The cells cover the rest of the picture.
   const int FW = s.FullWidth(), FH = s.FullHeight(), L = s.BorderLeft, T = s.BorderTop;
@@ -546,7 +546,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
     CheckBMPSize(FW, FH);
   else
     CheckTIFFSize(FW, FH);
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
 
   const std::string temp = ReplacementName(fileName, ".part");
   bool finished = false;
@@ -616,7 +616,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
 }
 
 bool WriteTextList(TOutputJob& job, const std::string& fileName) {
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   std::string text;
   const bool done = VisitCells(
       job,
@@ -636,7 +636,7 @@ std::string SequenceFileName(const std::string& baseName, int row, int col, cons
 }
 
 bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName) {
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   job.PlainReplacement = true;
   return RenderCells(job, [&](int c, int r, int, int, const Bitmap24& cell) {
     lastName = SequenceFileName(baseName, job.Area.Top + r + 1, job.Area.Left + c + 1, job.Mosaic->CurPath);
@@ -650,7 +650,7 @@ constexpr const char* ProductWebSite = "https://www.vitrane.com";
 }  // namespace
 
 bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   job.UseOriginalFiles = false;  // the gallery always shows the stored thumbnails
   const std::string folder = ExtractFilePath(fileName);
   std::error_code ec;
@@ -708,7 +708,7 @@ std::string UsagePosition(int col, int row, const TRect& crop) {
 
 int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
                      const std::function<void(int done, int count)>& progress) {
-  TRunScope scope(mosaic);
+  TRunScope scope(mosaic, false);
   struct ClearSort {
     TVTData& t;
     ~ClearSort() { t.ClearIndex(); }
@@ -753,7 +753,7 @@ int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileNa
 // ---- "Save mosaic as..." ----------------------------------------------------------
 
 void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th) {
-  TRunScope scope(mosaic);
+  TRunScope scope(mosaic, true);
   const auto blank = [&mosaic] { return mosaic.CurPath.find_first_not_of(' ') == std::string::npos; };
   mosaic.MoveTo(record);
   for (int32_t n = 1; blank() && n <= mosaic.RecordCount; ++n) mosaic.MoveTo(n);
@@ -773,7 +773,7 @@ void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, i
   size.Width = int(w);
   size.Height = int(h);
   CheckPosterSize(fileName, size);
-  TRunScope scope(mosaic);
+  TRunScope scope(mosaic, true);
   sheet.SetSize(int(w), int(h));
   sheet.Fill(0);
   Bitmap24 cell(tw, th);
