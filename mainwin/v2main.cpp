@@ -316,6 +316,7 @@ void TForm1::CreateMenus() {
   ConnectOutputCommands();
   ConnectLibraryCommands();
   ConnectSourceCommands();
+  ConnectWizardCommands();
 
   // Tool buttons forward to their menu commands.
   const std::pair<QToolButton*, QAction*> forwards[] = {
@@ -413,7 +414,7 @@ void TForm1::SetButtonsOnOff() {
   SpeedButton7->setEnabled(false);
   SpeedButton8->setEnabled(false);
   SpeedButton9->setEnabled(LongOperationRunning);
-  for (QToolButton* b : {SpeedButton1, SpeedButton11}) b->setEnabled(false);
+  SpeedButton1->setEnabled(false);
   for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
 
   SaveVTP1->setEnabled(modified);
@@ -424,11 +425,12 @@ void TForm1::SetButtonsOnOff() {
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
   // Commands whose windows are not part of the program yet.
-  for (QAction* a : {Preferences1, RunVitraneWizard1, Manual1}) a->setEnabled(false);
+  for (QAction* a : {Preferences1, Manual1}) a->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
   SetSourceButtons(lib, project, idle);
+  SetWizardButtons(idle);
 }
 
 bool TForm1::QuerySaveProject() {

@@ -78,7 +78,7 @@ void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
   // An empty cell's path is blank (plan records name no picture: "  ").
   const bool blank = path.find_first_not_of(' ') == std::string::npos;
   if (!blank && FileExists(path)) return renderStored();
-  if (blank) {
+  if (blank && !FJob.BlankIsMissing) {
     // An empty cell: the background is the source picture when allowed.
     if (FJob.DetailedBackground) EnsureSourceLoaded();
     if (FJob.DetailedBackground && FSourceLoaded) {
@@ -254,7 +254,7 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
     const std::string temp = fileName + ".part";
     try {
       WriteFileReplacing(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
-      SetJPEGDensity(temp, s.DPI, s.DPI);
+      if (s.JpegDensity) SetJPEGDensity(temp, s.DPI, s.DPI);
     } catch (...) {
       DeleteFile(temp);
       throw;
