@@ -29,6 +29,7 @@ test: deps
 bench: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja $(CMAKE_LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF -DVT_BUILD_BENCH=ON
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	bash scripts/bench-photos.sh $(RELEASE_DIR)
 	bash scripts/bench.sh $(RELEASE_DIR)
 
 clean:
