@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "controls/FolderBrowse.h"
+#include "dialogs/AdvRender.h"
 #include "dialogs/NewBase.h"
 #include "dialogs/SetTileJpegOptions.h"
 #include "dialogs/wizard02.h"
@@ -270,6 +271,15 @@ void TWizard::RadioButtonNormClick() {
   BitBtn21->setEnabled(true);
 }
 
+void TWizard::SpeedButton4Click() {
+  TAdvanceRender options(this);
+  options.KWSpinEdit1->SetValue(FRadius);
+  options.KWSpinEdit2->SetValue(FRepetition);
+  options.FRadius = &FRadius;
+  options.FRepetition = &FRepetition;
+  options.exec();
+}
+
 void TWizard::BitBtn21Click() {
   if (RefuseWhileBusy()) return;
   if (!FHost.OpenLibraryByName || !FHost.OpenLibraryByName(Text(Edit3))) return;
@@ -395,5 +405,3 @@ void TWizard::BitBtn31Click() {
 void TWizard::BitBtnStopSaveClick() {
   if (FHost.RequestStop) FHost.RequestStop();
 }
-
-void TWizard::SpeedButton4Click() {}

@@ -3,7 +3,9 @@
 // with a stopped save leaving nothing behind.
 #include <QApplication>
 #include <QTimer>
+#include <memory>
 
+#include "dialogs/AdvRender.h"
 #include "dialogs/SetTileJpegOptions.h"
 #include "dialogs/wizard02.h"
 #include "mainwin/MainWinFixture.h"
@@ -43,18 +45,25 @@ class WizardRun : public MainWinTest {
       return TFileChoice{{name}, index};
     });
   }
+  // Answers the next modal dialog of kind T with body.
+  template <typename T>
+  static void WhenShown(std::function<void(T&)> body) {
+    auto wait = std::make_shared<std::function<void()>>();
+    *wait = [wait, body] {
+      auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (!dialog) {
+        QTimer::singleShot(1, *wait);
+        return;
+      }
+      body(*dialog);
+      *wait = nullptr;
+    };
+    QTimer::singleShot(0, *wait);
+  }
   // Chooses a JPEG mosaic file, answering the quality question with OK.
   void ChooseJpeg(TWizard& w, const std::string& name) {
     Choose(name, 2);
-    std::function<void()> answer = [&] {
-      auto* options = qobject_cast<Tjpegoptions*>(QApplication::activeModalWidget());
-      if (!options) {
-        QTimer::singleShot(1, answer);
-        return;
-      }
-      options->BitBtn2Click();
-    };
-    QTimer::singleShot(0, answer);
+    WhenShown<Tjpegoptions>([](Tjpegoptions& d) { d.BitBtn2Click(); });
     w.Button6Click();
   }
   static TPoint BmpSize(const std::string& file) {
@@ -144,9 +153,17 @@ TEST_F(WizardRun, ThreeTasksFromPicturesToASavedMosaic) {
     EXPECT_FALSE(w.BitBtn21->isEnabled());
     w.RadioButtonNorm->setChecked(true);
     w.RadioButtonNormClick();
+    WhenShown<TAdvanceRender>([](TAdvanceRender& d) {
+      EXPECT_EQ(d.KWSpinEdit1->Value(), 1);
+      d.KWSpinEdit1->SetValue(2);
+      d.BitBtn2Click();
+    });
+    w.SpeedButton4Click();
+    EXPECT_EQ(w.FRadius, 2);
     w.BitBtn21Click();
   });
   EXPECT_EQ(f.FWizardRenderMode, 1);
+  EXPECT_EQ(f.SpinRadius2->Value(), 2);
   ASSERT_TRUE(f.ProjectOpen());
   EXPECT_EQ(f.VTPlan1.BaseName(), project);
   EXPECT_FALSE(f.ProjectModified());
