@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -237,6 +238,41 @@ TEST_F(WizardTest, SaveRoutesByExtensionAndCannotBeLeftWhileRunning) {
   EXPECT_EQ(Writes.size(), 3u);
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
+  const std::string pics = Dir / "pics/";
+  std::filesystem::create_directories(pics);
+  for (int i = 0; i < 6; ++i) JpegEncodeFile(mwtest::Solid(40, 40, RGB(40 * i, 90, 30)), 90, pics + std::to_string(i) + ".jpg");
+  TWizard w(Host());
+  w.RadioButton4->setChecked(true);
+  w.RadioButton4Click();
+  w.Edit2->setText(QString::fromStdString(pics));
+  w.chkJPG->setChecked(true);
+  w.TRRadio1->setChecked(true);
+  w.Edit1->setText(QString::fromStdString(Dir / "new.vt2"));
+  w.PageControl1->setCurrentIndex(5);
+  w.show();
+  bool during = false;
+  QTimer::singleShot(0, &w, [&] {
+    during = w.Busy();
+    Answer = IDNO;
+    w.reject();
+    w.BitBtn1Click();
+    w.BitBtn7Click();  // no second scan under the first
+    EXPECT_EQ(w.ActivePage(), 5);
+    EXPECT_TRUE(w.isVisible());
+    Answer = IDYES;
+    w.BitBtn22Click();
+    Answer = 0;
+  });
+  w.BitBtn7Click();
+  EXPECT_TRUE(during);
+  EXPECT_FALSE(w.Busy());
+  ASSERT_GE(Boxes.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Boxes[i].Text, "Stop the running procedure?");
+  // The scan ended and the wizard closed after it, as "Create" does.
+  EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(WizardTest, TheStartUpBoxWritesItsSettingAtOnce) {
