@@ -1,6 +1,7 @@
 #include "dialogs/NewBase.h"
 
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/qt/Desktop.h"
@@ -37,18 +38,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
   b->setAutoDefault(false);
   return b;
 }
-
-// Scan buttons back to idle however the build ended.
-class TScanGuard {
- public:
-  explicit TScanGuard(std::function<void()> done) : FDone(std::move(done)) {}
-  ~TScanGuard() { FDone(); }
-  TScanGuard(const TScanGuard&) = delete;
-  TScanGuard& operator=(const TScanGuard&) = delete;
-
- private:
-  std::function<void()> FDone;
-};
 
 }  // namespace
 
@@ -305,7 +294,7 @@ void TV2NewBaseForm::BitBtn1Click() {
   BitBtn2->setEnabled(false);
   FScanning = true;
   {
-    TScanGuard idle([this] {
+    TFinally idle([this] {
       FScanning = false;
       Image1->hide();
       BitBtn1->setEnabled(true);
@@ -395,7 +384,7 @@ void TV2NewBaseForm::tempffind1Click() {
   const bool fastJpeg = lib->FFastJpeg;
   FScanning = true;
   {
-    TScanGuard idle([this, lib, fastJpeg] {
+    TFinally idle([this, lib, fastJpeg] {
       FScanning = false;
       lib->OnCreateBaseProgress = nullptr;
       lib->FFastJpeg = fastJpeg;

@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <tuple>
 
 #include "dialogs/SrcSetup.h"
 #include "platform/Files.h"
@@ -18,7 +19,8 @@ namespace {
 constexpr int PageWidth = 496, PageHeight = 352;
 constexpr int NextX = 392, BackX = 296, ButtonY = 312;
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w = 440, int h = 20) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w = 440,
+                  int h = 20) {
   auto* l = new QLabel(QString::fromUtf8(text), parent);
   l->setObjectName(name);
   l->setGeometry(x, y, w, h);
@@ -81,6 +83,15 @@ QLineEdit* MakeFileEdit(QWidget* page, const char* name, int y) {
   e->setGeometry(0, 0, 360, 24);
   e->setReadOnly(true);
   return e;
+}
+
+// The caption of a file name, its edit and its "Locate..." button, at the
+// same place on every page that asks for a file.
+std::tuple<QLabel*, QLineEdit*, QPushButton*> MakeFileRow(QWidget* page, const char* captionName,
+                                                          const char* caption, const char* editName,
+                                                          const char* locateName) {
+  return {MakeLabel(page, captionName, caption, 16, 170), MakeFileEdit(page, editName, 192),
+          MakeButton(page, locateName, "Locate...", 388, 190)};
 }
 
 }  // namespace
@@ -154,7 +165,8 @@ void TWizard::CreatePages() {
 void TWizard::CreateTaskPages() {
   QWidget* p = NewPage(0, "What do you want to do?");
   RadioButton4 = MakeRadio(p, "RadioButton4", "Create a new tile library.", 24, 56);
-  RadioButton2 = MakeRadio(p, "RadioButton2", "Open an already existing tile library and create a mosaic.", 24, 84);
+  RadioButton2 =
+      MakeRadio(p, "RadioButton2", "Open an already existing tile library and create a mosaic.", 24, 84);
   RadioButton3 = MakeRadio(p, "RadioButton3", "Save mosaic.", 24, 112);
   Label35 = MakeLabel(p, "Label35", "(Please select)", 24, 150, 440, 80);
   CheckBox1 = MakeCheck(p, "CheckBox1", "Show this Wizard every time Vitrane starts.", 16, 280, false);
@@ -177,9 +189,8 @@ void TWizard::CreateLibraryPages() {
                       "Note: pictures are not imported into Vitrane library, only sampled and indexed into a "
                       "Vitrane picture database. Do not delete your original images!",
                       16, 108, 460, 48);
-  Label17 = MakeLabel(p, "Label17", "Scan and index images from:", 16, 170);
-  Edit2 = MakeFileEdit(p, "Edit2", 192);
-  Button1 = MakeButton(p, "Button1", "Locate...", 388, 190);
+  std::tie(Label17, Edit2, Button1) =
+      MakeFileRow(p, "Label17", "Scan and index images from:", "Edit2", "Button1");
   chkRecurseDir = MakeCheck(p, "chkRecurseDir", "Include subfolders", 16, 224, true);
   BitBtn3 = MakeNext(p, "BitBtn3", false);
   connect(Button1, &QPushButton::clicked, this, &TWizard::Button1Click);
@@ -219,13 +230,15 @@ void TWizard::CreateLibraryPages() {
   Label53 = MakeLabel(p, "Label53", "Crop", 16, 240, 40);
   QRadioButton** anchors[] = {&RadioButtonLT, &RadioButtonCT, &RadioButtonRT, &RadioButtonLC, &RadioButtonCC,
                               &RadioButtonRC, &RadioButtonLB, &RadioButtonCB, &RadioButtonRB};
-  const char* anchorNames[] = {"RadioButtonLT", "RadioButtonCT", "RadioButtonRT", "RadioButtonLC", "RadioButtonCC",
-                               "RadioButtonRC", "RadioButtonLB", "RadioButtonCB", "RadioButtonRB"};
+  const char* anchorNames[] = {"RadioButtonLT", "RadioButtonCT", "RadioButtonRT",
+                               "RadioButtonLC", "RadioButtonCC", "RadioButtonRC",
+                               "RadioButtonLB", "RadioButtonCB", "RadioButtonRB"};
   for (int i = 0; i < 9; ++i)
     *anchors[i] = MakeRadio(p, anchorNames[i], "", 60 + (i % 3) * 20, 240 + (i / 3) * 20, 20);
   RadioButtonSA = MakeRadio(p, "RadioButtonSA", "Stretch", 128, 260, 80);
   RadioButtonCC->setChecked(true);
-  for (QRadioButton* r : AnchorRadios()) connect(r, &QRadioButton::clicked, this, &TWizard::RadioButtonLTClick);
+  for (QRadioButton* r : AnchorRadios())
+    connect(r, &QRadioButton::clicked, this, &TWizard::RadioButtonLTClick);
   Shape1 = new QFrame(p);
   Shape1->setObjectName("Shape1");
   Shape1->setGeometry(244, 96, 66, 64);
@@ -234,7 +247,8 @@ void TWizard::CreateLibraryPages() {
   Shape2->setObjectName("Shape2");
   Shape2->setGeometry(244, 96, 66, 64);
   Shape2->setStyleSheet(
-      "background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #9f9, stop:1 #7d7); border: 1px solid green;");
+      "background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #9f9, stop:1 #7d7); border: 1px solid "
+      "green;");
   Shape2->hide();
   BitBtn5 = MakeNext(p, "BitBtn5", false);
   // The radios of the shape and of the anchor are two separate groups.
@@ -252,22 +266,23 @@ void TWizard::CreateLibraryPages() {
 
   p = NewPage(4, "Save a new picture tile database.");
   Label9 = MakeLabel(p, "Label9", "Select a name for a new picture tile database.", 16, 44);
-  Label18 = MakeLabel(p, "Label18", "File name for new picture tile library:", 16, 170);
-  Edit1 = MakeFileEdit(p, "Edit1", 192);
-  Button2 = MakeButton(p, "Button2", "Locate...", 388, 190);
+  std::tie(Label18, Edit1, Button2) =
+      MakeFileRow(p, "Label18", "File name for new picture tile library:", "Edit1", "Button2");
   BitBtn6 = MakeNext(p, "BitBtn6", false);
   connect(Button2, &QPushButton::clicked, this, &TWizard::Button2Click);
   connect(Edit1, &QLineEdit::textChanged, this, &TWizard::Edit1Change);
 
   p = NewPage(5, "Create new library.");
-  Label11 = MakeLabel(p, "Label11",
-                      "Now press the Create button and Vitrane will scan the directory or directories and index "
-                      "all the images found of the types you specified.",
-                      16, 44, 460, 60);
-  Label39 = MakeLabel(p, "Label39",
-                      "It could take from a few minutes to a few hours, depending on your computer's speed, the "
-                      "picture resolution, and the number of images being scanned.",
-                      16, 108, 460, 60);
+  Label11 =
+      MakeLabel(p, "Label11",
+                "Now press the Create button and Vitrane will scan the directory or directories and index "
+                "all the images found of the types you specified.",
+                16, 44, 460, 60);
+  Label39 =
+      MakeLabel(p, "Label39",
+                "It could take from a few minutes to a few hours, depending on your computer's speed, the "
+                "picture resolution, and the number of images being scanned.",
+                16, 108, 460, 60);
   BitBtn7 = MakeButton(p, "BitBtn7", "Create", NextX, ButtonY);
   BitBtn7->setDefault(true);
   connect(BitBtn7, &QPushButton::clicked, this, &TWizard::BitBtn7Click);
@@ -279,9 +294,8 @@ void TWizard::CreateLibraryPages() {
 void TWizard::CreateProjectPages() {
   QWidget* p = NewPage(6, "Open the image tile library.");
   Label13 = MakeLabel(p, "Label13", "Open an existing image tile library file (*.vt2)", 16, 44);
-  Label19 = MakeLabel(p, "Label19", "File name for the picture tile library you want to open:", 16, 170);
-  Edit3 = MakeFileEdit(p, "Edit3", 192);
-  Button3 = MakeButton(p, "Button3", "Locate...", 388, 190);
+  std::tie(Label19, Edit3, Button3) = MakeFileRow(
+      p, "Label19", "File name for the picture tile library you want to open:", "Edit3", "Button3");
   SpeedButton3 = MakeButton(p, "SpeedButton3", "Use current library", 16, 222, 160);
   Label33 = MakeLabel(p, "Label33", "Current base:", 16, 258, 460, 40);
   BitBtn8 = MakeNext(p, "BitBtn8", false);
@@ -290,11 +304,11 @@ void TWizard::CreateProjectPages() {
   connect(Edit3, &QLineEdit::textChanged, this, &TWizard::Edit3Change);
 
   p = NewPage(7, "Open the source image.");
-  Label15 = MakeLabel(p, "Label15", "Open the image file that Vitrane will reference to make the final mosaic.", 16,
-                      44, 460, 40);
-  Label20 = MakeLabel(p, "Label20", "File name for source picture file:", 16, 170);
-  Edit4 = MakeFileEdit(p, "Edit4", 192);
-  Button4 = MakeButton(p, "Button4", "Locate...", 388, 190);
+  Label15 =
+      MakeLabel(p, "Label15", "Open the image file that Vitrane will reference to make the final mosaic.", 16,
+                44, 460, 40);
+  std::tie(Label20, Edit4, Button4) =
+      MakeFileRow(p, "Label20", "File name for source picture file:", "Edit4", "Button4");
   SpeedButton1 = MakeButton(p, "SpeedButton1", "Use current picture", 16, 222, 160);
   BitBtn9 = MakeNext(p, "BitBtn9", false);
   connect(Button4, &QPushButton::clicked, this, &TWizard::Button4Click);
@@ -320,9 +334,10 @@ void TWizard::CreateProjectPages() {
   CropImage1->SetScaleStyle(ssFullScale);
   CropImage1->SetCropWidth(0);
   CropImage1->SetCropHeight(0);
-  Label36 = MakeLabel(p, "Label36",
-                      "You may move and/or resize selected area with your mouse. Also you may use an arrow keys.",
-                      16, 274, 360, 36);
+  Label36 =
+      MakeLabel(p, "Label36",
+                "You may move and/or resize selected area with your mouse. Also you may use an arrow keys.",
+                16, 274, 360, 36);
   BitBtn19 = MakeNext(p, "BitBtn19", true);
   connect(KWSpinXCell, &TKWSpinEdit::OnRealChange, this, &TWizard::KWSpinXCellRealChange);
   connect(KWSpinYCell, &TKWSpinEdit::OnRealChange, this, &TWizard::KWSpinXCellRealChange);
@@ -330,18 +345,18 @@ void TWizard::CreateProjectPages() {
 
   p = NewPage(9, "Save a new Vitrane Picture Project file.");
   Label22 = MakeLabel(p, "Label22", "Name the new Vitrane Picture Project (*.vtp) file.", 16, 44);
-  Label25 = MakeLabel(p, "Label25", "File name for the new Vitrane Picture Project (.vtp) file:", 16, 170);
-  Edit5 = MakeFileEdit(p, "Edit5", 192);
-  Button5 = MakeButton(p, "Button5", "Locate...", 388, 190);
+  std::tie(Label25, Edit5, Button5) = MakeFileRow(
+      p, "Label25", "File name for the new Vitrane Picture Project (.vtp) file:", "Edit5", "Button5");
   BitBtn10 = MakeNext(p, "BitBtn10", false);
   connect(Button5, &QPushButton::clicked, this, &TWizard::Button5Click);
   connect(Edit5, &QLineEdit::textChanged, this, &TWizard::Edit5Change);
 
   p = NewPage(10, "Create mosaic.");
-  Label28 = MakeLabel(p, "Label28",
-                      "Do you want use the normal render mode (tiles filled in a raster from top left cell to "
-                      "bottom right cell) or use the smart render mode?",
-                      16, 44, 460, 48);
+  Label28 =
+      MakeLabel(p, "Label28",
+                "Do you want use the normal render mode (tiles filled in a raster from top left cell to "
+                "bottom right cell) or use the smart render mode?",
+                16, 44, 460, 48);
   RadioButtonNorm = MakeRadio(p, "RadioButtonNorm", "Normal render mode.", 24, 104);
   RadioButtonRand = MakeRadio(p, "RadioButtonRand", "Random render mode.", 24, 132);
   RadioButtonSmart = MakeRadio(p, "RadioButtonSmart", "Smart render mode.", 24, 160);
@@ -384,19 +399,20 @@ void TWizard::CreateSavePages() {
   connect(BitBtn34, &QPushButton::clicked, this, &TWizard::BitBtn2Click);
 
   p = NewPage(12, "Select a name for a new mosaic.");
-  Label78 = MakeLabel(p, "Label78", "Select a name and file type for a new mosaic (*.jpg; *.tif; *.bmp).", 16, 44);
-  Label79 = MakeLabel(p, "Label79", "File name for mosaic picture file:", 16, 170);
-  Edit6 = MakeFileEdit(p, "Edit6", 192);
-  Button6 = MakeButton(p, "Button6", "Locate...", 388, 190);
+  Label78 =
+      MakeLabel(p, "Label78", "Select a name and file type for a new mosaic (*.jpg; *.tif; *.bmp).", 16, 44);
+  std::tie(Label79, Edit6, Button6) =
+      MakeFileRow(p, "Label79", "File name for mosaic picture file:", "Edit6", "Button6");
   BitBtn35 = MakeNext(p, "BitBtn35", false);
   connect(Button6, &QPushButton::clicked, this, &TWizard::Button6Click);
   connect(Edit6, &QLineEdit::textChanged, this, &TWizard::Edit6Change);
   connect(BitBtn35, &QPushButton::clicked, this, &TWizard::BitBtn26Click);
 
   p = NewPage(13, "Resample and save mosaic");
-  Label45 = MakeLabel(p, "Label45",
-                      "Now press the Save button. Vitrane will recreate your mosaic image and save the result to",
-                      16, 40, 460, 48);
+  Label45 =
+      MakeLabel(p, "Label45",
+                "Now press the Save button. Vitrane will recreate your mosaic image and save the result to",
+                16, 40, 460, 48);
   Label46 = MakeLabel(p, "Label46",
                       "It may take a few minutes, depending on your computer's speed, image resolution and "
                       "additional options that you have selected.",
@@ -444,7 +460,8 @@ void TWizard::RadioButton4Click() {
 }
 
 void TWizard::RadioButton2Click() {
-  Label35->setText("You'll be prompted to open a tile library and a source image to create mosaic from them.");
+  Label35->setText(
+      "You'll be prompted to open a tile library and a source image to create mosaic from them.");
   ShowPages(1, 5, false);
   ShowPages(6, 10, true);
   ShowPages(11, 13, false);
@@ -454,7 +471,8 @@ void TWizard::RadioButton2Click() {
 void TWizard::RadioButton3Click() {
   if (FHost.Plan && FHost.Plan->TableIsOpen()) {
     Label35->setText(
-        "You'll be prompted to select a file name for already compiled mosaic and could resample size of mosaic "
+        "You'll be prompted to select a file name for already compiled mosaic and could resample size of "
+        "mosaic "
         "to generate large size output graphic file.");
     ShowPages(1, 10, false);
     ShowPages(11, 13, true);

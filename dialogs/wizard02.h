@@ -41,7 +41,8 @@ struct TWizardHost {
   std::function<TPoint()> SelectionSize;
   // The wizard writers: file, save selected, use original files, width,
   // height, dpi, blend %, correction %, JPEG quality or kind, sharpen, fast JPEG.
-  using TWriter = std::function<void(const std::string&, bool, bool, int, int, int, int, int, int, bool, bool)>;
+  using TWriter =
+      std::function<void(const std::string&, bool, bool, int, int, int, int, int, int, bool, bool)>;
   TWriter SavePosterWizard, SaveTiffWizard;
   // Sets the main window's stop flag, which the writers poll.
   std::function<void()> RequestStop;
@@ -153,9 +154,9 @@ class TWizard : public QDialog {
   void ShowShapePreview();
 
  public slots:
-  void BitBtn2Click();  // "Next >"
+  void BitBtn2Click();   // "Next >"
   void BitBtn26Click();  // "Next >" of the mosaic-file page
-  void BitBtn1Click();  // "< Back"
+  void BitBtn1Click();   // "< Back"
   void RadioButton4Click();
   void RadioButton2Click();
   void RadioButton3Click();
@@ -184,7 +185,7 @@ class TWizard : public QDialog {
   void CheckBox4Click();
   void RadioButtonNormClick();
   void SpeedButton4Click();  // "Advanced..."
-  void BitBtn21Click();  // create the project
+  void BitBtn21Click();      // create the project
   void s3Show();
   void SpinEdit4Change();
   void BitBtn31Click();  // "Save"

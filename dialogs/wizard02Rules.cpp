@@ -12,7 +12,8 @@ int Round(double v) {
 }
 }  // namespace
 
-TRect WizardShapeRect(int shape, int x, int y, int margin, int anchor, const TRect& shape1, const TRect& current) {
+TRect WizardShapeRect(int shape, int x, int y, int margin, int anchor, const TRect& shape1,
+                      const TRect& current) {
   const double W = shape1.Width(), H = shape1.Height(), L = shape1.Left, T = shape1.Top, m = margin;
   int w = current.Width(), h = current.Height();
   double tx = 0, ty = 0;
@@ -59,8 +60,12 @@ TRect WizardShapeRect(int shape, int x, int y, int margin, int anchor, const TRe
       break;
   }
   const int row = anchor / 3, col = anchor % 3;
-  const int top = row == 0 ? Round(T + ty / 2) : row == 1 ? Round(T + (H - h) / 2) : Round(T + H - h - ty / 2);
-  const int left = col == 0 ? Round(L + tx / 2) : col == 1 ? Round(L + (W - w) / 2) : Round(L + W - w - tx / 2);
+  const int top = row == 0   ? Round(T + ty / 2)
+                  : row == 1 ? Round(T + (H - h) / 2)
+                             : Round(T + H - h - ty / 2);
+  const int left = col == 0   ? Round(L + tx / 2)
+                   : col == 1 ? Round(L + (W - w) / 2)
+                              : Round(L + W - w - tx / 2);
   return TRect(left, top, left + w, top + h);
 }
 

@@ -13,7 +13,8 @@ enum TWizardShape : int { wsNone = 0, wsSquare = 1, wsPortrait = 2, wsLandscape 
 // shape, custom aspect x : y, margin percent, and the anchor 0..8 in reading
 // order LT, CT, RT, LC, CC, RC, LB, CB, RB, or 9 for "Stretch". With no
 // shape chosen the size is current's and only the place follows the anchor.
-TRect WizardShapeRect(int shape, int x, int y, int margin, int anchor, const TRect& shape1, const TRect& current);
+TRect WizardShapeRect(int shape, int x, int y, int margin, int anchor, const TRect& shape1,
+                      const TRect& current);
 
 // "<picture>-<library><X>x<Y>.vtp" of the two names without folder and
 // extension.

@@ -10,23 +10,12 @@
 #include "dialogs/wizard02.h"
 #include "dialogs/wizard02Rules.h"
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Utils.h"
 
 namespace {
-
-// Clears a flag however the run it guards ends.
-class TBusyGuard {
- public:
-  explicit TBusyGuard(std::function<void()> done) : FDone(std::move(done)) {}
-  ~TBusyGuard() { FDone(); }
-  TBusyGuard(const TBusyGuard&) = delete;
-  TBusyGuard& operator=(const TBusyGuard&) = delete;
-
- private:
-  std::function<void()> FDone;
-};
 
 std::string Text(const QLineEdit* e) {
   return e->text().toStdString();
@@ -75,8 +64,8 @@ void TWizard::ShowShapePreview() {
   for (int i = 0; i < 10; ++i)
     if (radios[size_t(i)]->isChecked()) anchor = i;
   const QRect s1 = Shape1->geometry(), s2 = Shape2->geometry();
-  const TRect r = WizardShapeRect(ChosenShape(), SpinXBase->Value(), SpinYBase->Value(), SpinEdit3->Value(), anchor,
-                                  TRect(s1.x(), s1.y(), s1.x() + s1.width(), s1.y() + s1.height()),
+  const TRect r = WizardShapeRect(ChosenShape(), SpinXBase->Value(), SpinYBase->Value(), SpinEdit3->Value(),
+                                  anchor, TRect(s1.x(), s1.y(), s1.x() + s1.width(), s1.y() + s1.height()),
                                   TRect(s2.x(), s2.y(), s2.x() + s2.width(), s2.y() + s2.height()));
   Shape2->setGeometry(r.Left, r.Top, r.Width(), r.Height());
 }
@@ -149,7 +138,7 @@ void TWizard::BitBtn7Click() {
   {
     FBusy = true;
     FNewBase = form.get();
-    TBusyGuard idle([this] {
+    TFinally idle([this] {
       FBusy = false;
       FNewBase = nullptr;
     });
@@ -168,8 +157,8 @@ void TWizard::ShowBaseInfo() {
     Label33->setText("");
     return;
   }
-  Label33->setText(QString::fromStdString("There are " + std::to_string(FBaseInfo.RecordCount) + " records (" +
-                                          std::to_string(FBaseInfo.XScale) + "x" +
+  Label33->setText(QString::fromStdString("There are " + std::to_string(FBaseInfo.RecordCount) +
+                                          " records (" + std::to_string(FBaseInfo.XScale) + "x" +
                                           std::to_string(FBaseInfo.YScale) + ") in the base."));
 }
 
@@ -335,12 +324,13 @@ void TWizard::Button6Click() {
   SaveBMP.InitialDir = LastPath("Mosaic");
   SaveBMP.FilterIndex = 2;
   const std::string current = Text(Edit6);
-  SaveBMP.FileName = !current.empty()          ? ChangeFileExt(current, "")
+  SaveBMP.FileName = !current.empty()        ? ChangeFileExt(current, "")
                      : FHost.Plan != nullptr ? ChangeFileExt(ExtractFileName(FHost.Plan->BaseName()), "")
                                              : std::string();
   if (!SaveBMP.Execute(this)) return;
   // A name typed without an extension takes the one of the chosen filter.
-  const std::string name = ApplyDefaultExt(SaveBMP.FileName, FilterDefaultExt(SaveBMP.Filter, SaveBMP.FilterIndex));
+  const std::string name =
+      ApplyDefaultExt(SaveBMP.FileName, FilterDefaultExt(SaveBMP.Filter, SaveBMP.FilterIndex));
   if (UpperCase(ExtractFileExt(name)) == ".JPG") {
     Tjpegoptions options(this);
     const int quality = options.exec();
@@ -353,11 +343,12 @@ void TWizard::Button6Click() {
 void TWizard::Edit6Change() {
   const std::string name = Text(Edit6);
   BitBtn35->setEnabled(!name.empty());
-  Label45->setText(name.empty() ? QString()
-                                : QString::fromStdString(
-                                      "Now press the Save button. Vitrane will recreate your mosaic image and save "
-                                      "the result to " +
-                                      name));
+  Label45->setText(name.empty()
+                       ? QString()
+                       : QString::fromStdString(
+                             "Now press the Save button. Vitrane will recreate your mosaic image and save "
+                             "the result to " +
+                             name));
 }
 
 void TWizard::BitBtn31Click() {
@@ -390,7 +381,7 @@ void TWizard::BitBtn31Click() {
   for (QPushButton* b : {BitBtn22, BackButtons[13], BitBtn31}) b->setEnabled(false);
   {
     FBusy = true;
-    TBusyGuard idle([this] {
+    TFinally idle([this] {
       FBusy = false;
       BitBtnStopSave->hide();
       for (QPushButton* b : {BitBtn22, BackButtons[13], BitBtn31}) b->setEnabled(true);

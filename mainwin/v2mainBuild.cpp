@@ -9,23 +9,12 @@
 #include "mainwin/v2main.h"
 #include "mosaic/BuildCore.h"
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Utils.h"
 #include "platform/qt/Application.h"
 
 namespace {
-// Runs its action when the scope ends, also when an error leaves it.
-class TFinally {
- public:
-  explicit TFinally(std::function<void()> f) : F(std::move(f)) {}
-  ~TFinally() { F(); }
-  TFinally(const TFinally&) = delete;
-  TFinally& operator=(const TFinally&) = delete;
-
- private:
-  std::function<void()> F;
-};
-
 // Right presses on the side panel, which has no mouse events of its own, and
 // the window's close while a run is on the stack: the run would go on in a
 // window that is gone, so the close waits and the run is asked to stop.

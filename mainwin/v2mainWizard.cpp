@@ -93,7 +93,8 @@ TOutputJob TForm1::MakeWizardJob(bool SaveSelected, bool UseOriginalFiles, int w
   job.Mosaic = &VTMosaic1;
   job.Plan = &VTPlan1;
   job.GridColumns = DrawGrid1->ColCount();
-  job.Area = SaveSelected ? OutputArea() : TCellArea{0, 0, DrawGrid1->ColCount() - 1, DrawGrid1->RowCount() - 1};
+  job.Area =
+      SaveSelected ? OutputArea() : TCellArea{0, 0, DrawGrid1->ColCount() - 1, DrawGrid1->RowCount() - 1};
   job.UseOriginalFiles = UseOriginalFiles;
   job.BlankIsMissing = true;
   job.DetailedBackground = false;
@@ -138,9 +139,9 @@ bool WithWizardProgress(TOutputJob& job, QWidget* fallback, QStatusBar* mainStat
 }
 }  // namespace
 
-void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles, int width,
-                              int height, int dpi, int blend, int correction, int jpegQuality, bool sharpen,
-                              bool fastJpeg) {
+void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles,
+                              int width, int height, int dpi, int blend, int correction, int jpegQuality,
+                              bool sharpen, bool fastJpeg) {
   FStopRequested = false;
   TOutputJob job =
       MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
@@ -158,7 +159,8 @@ void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bo
 }
 
 void TForm1::SaveTiffWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles, int width,
-                            int height, int dpi, int blend, int correction, int kind, bool sharpen, bool fastJpeg) {
+                            int height, int dpi, int blend, int correction, int kind, bool sharpen,
+                            bool fastJpeg) {
   FStopRequested = false;
   TOutputJob job =
       MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);

@@ -2,8 +2,6 @@
 // proposed names, the walk over each task's pages with their enabling
 // rules, the file dialogs' defaults, and a running save that the window's
 // own buttons cannot interrupt.
-#include "dialogs/wizard02.h"
-
 #include <gtest/gtest.h>
 
 #include <QTimer>
@@ -11,6 +9,7 @@
 #include <fstream>
 
 #include "DialogFixture.h"
+#include "dialogs/wizard02.h"
 #include "dialogs/wizard02Rules.h"
 #include "mosaic/MosaicTables.h"
 #include "platform/Files.h"
@@ -31,13 +30,14 @@ class WizardTest : public DialogTest {
     h.Library = &Lib;
     h.Plan = &Plan;
     h.SelectionSize = [this] { return Selection; };
-    h.SavePosterWizard = [this](const std::string& f, bool, bool, int w, int hh, int, int, int, int q, bool, bool) {
-      Writes.push_back("poster " + f + " " + std::to_string(w) + "x" + std::to_string(hh) + " " + std::to_string(q));
+    h.SavePosterWizard = [this](const std::string& f, bool, bool, int w, int hh, int, int, int, int q, bool,
+                                bool) {
+      Writes.push_back("poster " + f + " " + std::to_string(w) + "x" + std::to_string(hh) + " " +
+                       std::to_string(q));
       if (DuringSave) DuringSave();
     };
-    h.SaveTiffWizard = [this](const std::string& f, bool, bool, int, int, int, int, int, int kind, bool, bool) {
-      Writes.push_back("direct " + f + " " + std::to_string(kind));
-    };
+    h.SaveTiffWizard = [this](const std::string& f, bool, bool, int, int, int, int, int, int kind, bool,
+                              bool) { Writes.push_back("direct " + f + " " + std::to_string(kind)); };
     h.RequestStop = [this] { ++Stops; };
     return h;
   }
@@ -186,7 +186,8 @@ TEST_F(WizardTest, ProjectAndMosaicFilesFollowTheirDialogsRules) {
                 std::string(Dir / "m.bmp"));
   w.BitBtn26Click();
   EXPECT_EQ(w.Label45->text().toStdString(),
-            "Now press the Save button and Vitrane will save your finished mosaic to " + std::string(Dir / "m.bmp"));
+            "Now press the Save button and Vitrane will save your finished mosaic to " +
+                std::string(Dir / "m.bmp"));
 }
 
 TEST_F(WizardTest, SaveRoutesByExtensionAndCannotBeLeftWhileRunning) {
@@ -228,7 +229,8 @@ TEST_F(WizardTest, SaveRoutesByExtensionAndCannotBeLeftWhileRunning) {
     w.Edit6->setText(name);
     w.BitBtn31Click();
   }
-  EXPECT_EQ(Writes, (std::vector<std::string>{"poster a.bmp 128x72 75", "direct b.tif 2", "poster c.jpg 128x72 75"}));
+  EXPECT_EQ(Writes,
+            (std::vector<std::string>{"poster a.bmp 128x72 75", "direct b.tif 2", "poster c.jpg 128x72 75"}));
 
   // An extension no writer knows is said, and the wizard stays.
   w.CheckBox5->setChecked(true);
@@ -243,7 +245,8 @@ TEST_F(WizardTest, SaveRoutesByExtensionAndCannotBeLeftWhileRunning) {
 TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
   const std::string pics = Dir / "pics/";
   std::filesystem::create_directories(pics);
-  for (int i = 0; i < 6; ++i) JpegEncodeFile(mwtest::Solid(40, 40, RGB(40 * i, 90, 30)), 90, pics + std::to_string(i) + ".jpg");
+  for (int i = 0; i < 6; ++i)
+    JpegEncodeFile(mwtest::Solid(40, 40, RGB(40 * i, 90, 30)), 90, pics + std::to_string(i) + ".jpg");
   TWizard w(Host());
   w.RadioButton4->setChecked(true);
   w.RadioButton4Click();
@@ -273,16 +276,6 @@ TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Boxes[i].Text, "Stop the running procedure?");
   // The scan ended and the wizard closed after it, as "Create" does.
   EXPECT_FALSE(w.isVisible());
-}
-
-TEST_F(WizardTest, TheStartUpBoxWritesItsSettingAtOnce) {
-  TWizard w(Host());
-  w.CheckBox1->setChecked(false);
-  w.CheckBox1Click();
-  EXPECT_FALSE(IniReadBool(SettingsFileName, "StartUp", "WizardOnStart", true));
-  w.CheckBox1->setChecked(true);
-  w.CheckBox1Click();
-  EXPECT_TRUE(IniReadBool(SettingsFileName, "StartUp", "WizardOnStart", false));
 }
 
 TEST_F(WizardTest, EveryPageIsShownForALook) {

@@ -69,7 +69,9 @@ class WizardRun : public MainWinTest {
   static TPoint BmpSize(const std::string& file) {
     const std::vector<uint8_t> b = ReadWholeFile(file);
     if (b.size() < 26) return {};
-    auto le = [&](size_t i) { return int32_t(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | uint32_t(b[i + 3]) << 24); };
+    auto le = [&](size_t i) {
+      return int32_t(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | uint32_t(b[i + 3]) << 24);
+    };
     return {le(18), le(22)};
   }
 };
@@ -78,7 +80,8 @@ TEST_F(WizardRun, ThreeTasksFromPicturesToASavedMosaic) {
   const std::string pics = Dir / "pics/";
   std::filesystem::create_directories(pics);
   for (int i = 0; i < 12; ++i)
-    JpegEncodeFile(Solid(80, 80, RGB(20 * i, 240 - 20 * i, (i % 3) * 100)), 90, pics + "t" + std::to_string(i) + ".jpg");
+    JpegEncodeFile(Solid(80, 80, RGB(20 * i, 240 - 20 * i, (i % 3) * 100)), 90,
+                   pics + "t" + std::to_string(i) + ".jpg");
   Bitmap24 source(160, 120);
   for (int y = 0; y < 120; ++y)
     for (int x = 0; x < 160; ++x) source.SetPixel(x, y, RGB(x * 3 / 2, y * 2, 120));
