@@ -137,6 +137,13 @@ TEST_F(WizardTest, EachTaskWalksItsOwnPagesAsTheirButtonsAllow) {
   w.RadioButton2Click();
   w.BitBtn2Click();
   EXPECT_EQ(w.ActivePage(), 6);
+  w.Edit4->setText(QString::fromStdString(Dir / "missing.jpg"));
+  EXPECT_FALSE(w.BitBtn9->isEnabled());
+  w.Edit4->setText(QString::fromStdString(Dir / "lib.vt2"));
+  EXPECT_FALSE(w.BitBtn9->isEnabled());
+  JpegEncodeFile(mwtest::Solid(8, 8, 0), 90, Dir / "pic.jpg");
+  w.Edit4->setText(QString::fromStdString(Dir / "pic.jpg"));
+  EXPECT_TRUE(w.BitBtn9->isEnabled());
   w.BitBtn1Click();
   EXPECT_EQ(w.ActivePage(), 0);
 }
