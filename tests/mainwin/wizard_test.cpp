@@ -177,12 +177,6 @@ TEST_F(WizardRun, ThreeTasksFromPicturesToASavedMosaic) {
     EXPECT_GE(f.VTMosaic1.CurLink, 1) << n;
     EXPECT_LE(f.VTMosaic1.CurLink, 12) << n;
   }
-  {
-    TVTData plan, mosaic;
-    ASSERT_TRUE(plan.OpenProject(project, mosaic));
-    mosaic.MoveTo(48);
-    EXPECT_GE(mosaic.CurLink, 1);
-  }
 
   // Task 3: the mosaic as a JPEG and a BMP; a stopped JPEG writes nothing.
   const std::string jpg = Dir / "m.jpg", bmp = Dir / "m.bmp", stopped = Dir / "stopped.jpg";
