@@ -1,12 +1,8 @@
 #include "controls/EnCropImage.h"
 
+#include "controls/MultiTwain.h"
 #include "platform/Files.h"
 #include "platform/qt/Desktop.h"
-
-TTwainLayer& TwainLayer() {
-  static TTwainLayer layer;
-  return layer;
-}
 
 TEnCropImage::TEnCropImage(QWidget* parent) : TCropImage(parent) {
   Rules.ClampFreeDragToPicture = true;
@@ -29,21 +25,34 @@ bool TEnCropImage::PasteFromClipboard() {
 }
 
 bool TEnCropImage::SelectTwainSource() {
-  if (TwainLayer().SelectImageSource) TwainLayer().SelectImageSource();
+  TWAIN_SelectImageSource(nullptr);
   return true;
 }
 
+namespace {
+// The session's pictures are the caller's to free; none is kept, since the
+// view takes a copy.
+struct TFreeSessionImages {
+  ~TFreeSessionImages() {
+    for (int i = 0; i < TwainImageCount(); ++i) TwainFreeDib(TwainImageHandle(i));
+  }
+};
+}  // namespace
+
 bool TEnCropImage::AcquireTwain() {
-  if (!TwainLayer().AcquireFirst) return false;
   try {
+    // The returned last picture is one of the session's, freed with them.
+    TwainAcquireDib(nullptr, 0);
+    TFreeSessionImages freeAll;
+    if (TwainImageCount() < 1) return false;
     Bitmap24 pic;
-    if (!TwainLayer().AcquireFirst(pic)) return false;
+    TwainDibToBitmap(TwainImageHandle(0), pic);
     ForgetPictureFileName();
     SetPicture(pic);
     PictureChanged();
     return true;
   } catch (...) {
-    // Whatever failed was reported by the scanner layer.
+    // A damaged picture leaves the view as it was.
     return false;
   }
 }

@@ -4,22 +4,8 @@
 // stop at the picture's edges, and Shift+arrows that resize freely unless
 // the proportion is fixed.
 #pragma once
-#include <functional>
-
 #include "controls/CropImage.h"
 #include "platform/Picture.h"
-
-// The scanner layer the view acquires through. This platform has no TWAIN
-// source manager, so both are empty unless a device layer is installed:
-// selecting a source then does nothing and acquiring delivers no picture.
-struct TTwainLayer {
-  // Shows the source selection; true when the user confirmed a source.
-  std::function<bool()> SelectImageSource;
-  // Runs one acquisition; true with the first picture of it in out. Errors
-  // are reported by the layer itself.
-  std::function<bool(Bitmap24& out)> AcquireFirst;
-};
-TTwainLayer& TwainLayer();
 
 class TEnCropImage : public TCropImage {
   Q_OBJECT
@@ -41,8 +27,9 @@ class TEnCropImage : public TCropImage {
   bool PasteFromClipboard();
   // The scanner's source selection; true whatever was chosen.
   bool SelectTwainSource();
-  // Shows the first picture a scanner delivers (no file name); false when
-  // none came or anything failed on the way.
+  // Shows the first picture of one acquisition (no file name) and frees all
+  // the session's pictures; false when none came or anything failed on the
+  // way (the acquisition layer reports its own errors).
   bool AcquireTwain();
 
  protected:

@@ -217,10 +217,6 @@ void TSrcSetup::CreateMenus() {
   Applytomosaic1 = item(actions, "Applytomosaic1", "Apply to mosaic");
   Cancel1 = item(actions, "Cancel1", "Cancel");
 
-  // No scanner layer on this platform: its commands stay off unless one is installed.
-  TWAINsetup1->setEnabled(bool(TwainLayer().SelectImageSource));
-  Aquire1->setEnabled(bool(TwainLayer().AcquireFirst));
-
   connect(Openfile1, &QAction::triggered, this, &TSrcSetup::BitBtn1Click);
   connect(Pastefromclipboard1, &QAction::triggered, this, &TSrcSetup::Pastefromclipboard1Click);
   connect(TWAINsetup1, &QAction::triggered, this, &TSrcSetup::TWAINsetup1Click);

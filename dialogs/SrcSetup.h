@@ -1,5 +1,5 @@
 // TSrcSetup: the source image setup. The user loads the picture a mosaic is
-// made of (file or clipboard), chooses the part to use with the crop frame,
+// made of (file, clipboard or scanner), chooses the part to use with the crop frame,
 // sets the tile columns and rows, and Apply cuts it into a new project
 // through the open library.
 #pragma once

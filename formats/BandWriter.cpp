@@ -299,7 +299,7 @@ void SaveBitmapAsTIFF(const std::string& fileName, const Bitmap24& bitmap, int r
   // A Bitmap24 is 24 bits per pixel already; there is no other format to convert from.
   const int W = bitmap.Width(), H = bitmap.Height();
   CheckTIFFSize(W, H);
-  const std::string temp = fileName + ".tmp";
+  const std::string temp = ReplacementName(fileName);
   try {
     TBandFileStream stream(temp, TFileMode::fmCreate);
     if (!WriteTIFFHeader(stream, W, H, resolution, resolutionUnit))

@@ -6,6 +6,7 @@
 #include "dialogs/SrcSetup.h"
 #include "formats/Registrations.h"
 #include "mainwin/v2main.h"
+#include "platform/Files.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -14,6 +15,8 @@ int main(int argc, char* argv[]) {
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
   RegisterGraphicFormats();
+  // Work files of runs that were killed would otherwise stay for good.
+  RemoveStaleTempFiles("vt");
   QApplication::setApplicationName("Vitrane");
   WizardShownOnce = false;
 

@@ -251,9 +251,9 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
   if (ext == ".JPG") {
     // The density is patched into the finished file before it replaces the
     // user's one, so a failure leaves the old file as it was.
-    const std::string temp = fileName + ".part";
+    const std::string temp = ReplacementName(fileName, ".part");
     try {
-      WriteFileReplacing(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
+      WriteNewFile(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
       if (s.JpegDensity) SetJPEGDensity(temp, s.DPI, s.DPI);
     } catch (...) {
       DeleteFile(temp);
@@ -278,7 +278,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
     CheckTIFFSize(FW, FH);
   TRunScope scope(*job.Mosaic);
 
-  const std::string temp = fileName + ".part";
+  const std::string temp = ReplacementName(fileName, ".part");
   bool finished = false;
   bool stopped = false;
   {
@@ -408,9 +408,12 @@ bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
           WriteFileReplacing(folder + "tmb/" + thumb, JpegEncode(cell, 75));
         } catch (const EVitrane&) {
         }
-        if (!path.empty() && FileExists(path))
-          std::filesystem::copy_file(path, folder + "big/" + tile,
-                                     std::filesystem::copy_options::overwrite_existing, ec);
+        if (!path.empty() && FileExists(path)) {
+          try {
+            WriteFileReplacing(folder + "big/" + tile, ReadWholeFile(path));
+          } catch (const EVitrane&) {
+          }
+        }
         page += "</td>";
       },
       [&](int) { page += "</tr>\r\n"; });

@@ -1,9 +1,13 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -38,35 +42,129 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   return data;
 }
 
+namespace {
+
+bool PlainWrite(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    p += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+bool PlainSync(int fd) {
+  return ::fsync(fd) == 0;
+}
+
+TFileWriteHooks g_hooks{PlainWrite, PlainSync};
+std::atomic<bool> g_flush{true};
+
+// Through a link the file it points at is replaced, not the link.
+std::string ReplaceTarget(const std::string& fileName) {
+  std::error_code ec;
+  if (fs::is_symlink(fs::u8path(fileName), ec)) {
+    const fs::path resolved = fs::weakly_canonical(fs::u8path(fileName), ec);
+    if (!ec) return resolved.string();
+  }
+  return fileName;
+}
+
+[[noreturn]] void RaiseWriteError(const std::string& fileName, int e) {
+  throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)));
+}
+
+// Flushes a file or folder by name; false with errno set on failure.
+bool SyncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = g_hooks.Sync(fd);
+  const int e = errno;
+  ::close(fd);
+  errno = e;
+  return ok;
+}
+
+}  // namespace
+
+void SetFileWriteHooks(const TFileWriteHooks& hooks) {
+  g_hooks.Write = hooks.Write ? hooks.Write : PlainWrite;
+  g_hooks.Sync = hooks.Sync ? hooks.Sync : PlainSync;
+}
+
+void SetFlushOnReplace(bool on) {
+  g_flush = on;
+}
+
+std::string ReplacementName(const std::string& fileName, const char* suffix) {
+  const std::string temp = ReplaceTarget(fileName) + suffix;
+  // Only a plain file can be ours; anything else of that name stays and the
+  // create that follows reports it.
+  std::error_code ec;
+  if (fs::is_regular_file(fs::symlink_status(fs::u8path(temp), ec))) ::unlink(temp.c_str());
+  return temp;
+}
+
 void ReplaceFile(const std::string& tempName, const std::string& fileName) {
-  if (std::rename(tempName.c_str(), fileName.c_str()) != 0) {
-    const int e = errno;
-    std::remove(tempName.c_str());
-    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)));
+  const std::string target = ReplaceTarget(fileName);
+  auto fail = [&](int e) {
+    ::unlink(tempName.c_str());
+    RaiseWriteError(fileName, e);
+  };
+  // The data must be on the disk before the name points at it, or a power
+  // cut can leave an empty file where the old one was.
+  if (g_flush && !SyncPath(tempName, O_RDONLY)) fail(errno);
+  // The new file keeps the access rights the user gave the old one.
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(tempName.c_str(), old.st_mode & 07777);
+  if (std::rename(tempName.c_str(), target.c_str()) != 0) fail(errno);
+  // The rename itself lives in the folder.
+  if (g_flush) {
+    std::string folder = ExtractFilePath(target);
+    if (folder.empty()) folder = ".";
+    if (!SyncPath(folder, O_RDONLY | O_DIRECTORY)) RaiseWriteError(fileName, errno);
   }
 }
 
+namespace {
+
+// Creates (or empties) path and writes data; errors name shownName, the file
+// the user asked for, with the system's reason.
+void WriteData(const std::string& path, const std::string& shownName, const std::vector<uint8_t>& data) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int e = errno;
+    throw EFileError(Format("Cannot create file \"%s\". %s", shownName.c_str(), std::strerror(e)));
+  }
+  const bool ok = data.empty() || g_hooks.Write(fd, data.data(), data.size());
+  const int e = errno;
+  // A full disk may only show when the file is closed.
+  if (::close(fd) != 0 || !ok) {
+    const int reason = ok ? errno : e;
+    ::unlink(path.c_str());
+    RaiseWriteError(shownName, reason);
+  }
+}
+
+}  // namespace
+
+void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data) {
+  WriteData(fileName, fileName, data);
+}
+
 void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data) {
-  // Through a link the file it points at is replaced, not the link.
-  std::string target = fileName;
-  std::error_code ec;
-  if (fs::is_symlink(fs::u8path(fileName), ec)) {
-    const fs::path resolved = fs::canonical(fs::u8path(fileName), ec);
-    if (!ec) target = resolved.string();
-  }
-  const std::string tmp = target + ".tmp";
-  std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-  if (!f) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
-  f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-  f.close();  // a full disk may only show when the file is closed
-  if (!f) {
-    std::remove(tmp.c_str());
-    throw EFileError(Format("Unable to write to %s", fileName.c_str()));
-  }
-  // The new file keeps the access rights the user gave the old one.
-  const fs::file_status old = fs::status(fs::u8path(target), ec);
-  if (!ec && fs::is_regular_file(old)) fs::permissions(fs::u8path(tmp), old.permissions(), ec);
-  ReplaceFile(tmp, target);
+  const std::string tmp = ReplacementName(fileName);
+  WriteData(tmp, fileName, data);
+  ReplaceFile(tmp, fileName);
 }
 
 bool FileExists(const std::string& fileName) {
@@ -145,13 +243,44 @@ std::string MakeTempFileName(const std::string& prefix) {
   std::error_code ec;
   std::string dir = fs::temp_directory_path(ec).string();
   if (ec || dir.empty()) dir = "/tmp";
-  std::string pattern = IncludeTrailingPathDelimiter(dir) + prefix + "XXXXXX";
+  std::string pattern = IncludeTrailingPathDelimiter(dir) + prefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   const int fd = mkstemp(buf.data());
-  if (fd < 0) throw EFileError(Format("Cannot create a temporary file in %s", dir.c_str()));
+  if (fd < 0) {
+    const int e = errno;
+    throw EFileError(Format("Cannot create a temporary file in %s (%s)", dir.c_str(), std::strerror(e)));
+  }
   ::close(fd);
   return std::string(buf.data());
+}
+
+int RemoveStaleTempFiles(const std::string& prefix) {
+  std::error_code ec;
+  fs::path dir = fs::temp_directory_path(ec);
+  if (ec || dir.empty()) dir = "/tmp";
+  int removed = 0;
+  const pid_t self = ::getpid();
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    // prefix, decimal process id, "-", six characters from mkstemp
+    if (name.size() < prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || name.size() - dash - 1 != 6 || dash - prefix.size() > 9)
+      continue;
+    const std::string digits = name.substr(prefix.size(), dash - prefix.size());
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    const std::string tail = name.substr(dash + 1);
+    if (!std::all_of(tail.begin(), tail.end(), [](char c) { return std::isalnum(uint8_t(c)) != 0; })) continue;
+    const pid_t pid = pid_t(std::stol(digits));
+    if (pid <= 0 || pid == self) continue;
+    // EPERM means the process lives under another user: not ours to judge.
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    std::error_code rec;
+    if (!fs::is_regular_file(it->symlink_status(rec)) || rec) continue;
+    if (fs::remove(it->path(), rec)) ++removed;
+  }
+  return removed;
 }
 
 uint32_t GetTickMs() {

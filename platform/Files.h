@@ -7,13 +7,41 @@
 // Reads a whole file; raises EFileError when it cannot be opened or read.
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName);
 
-// Writes data to fileName + ".tmp" beside it, then renames it over fileName,
-// so the user's old file survives any failure. Raises EFileError.
+// Every file the program saves replaces the old one in one way: the new file
+// is written beside the target (beside the file a link points at), flushed to
+// the disk, given the old file's access rights and renamed over the target,
+// and then the folder is flushed. Until the rename the old file is untouched,
+// and after a power cut the target is the old file or the complete new one.
+
+// Writes data to fileName + ".tmp" and replaces fileName with it. Raises
+// EFileError with the system's reason; the old file is then left as it was.
 void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data);
 
-// Renames a finished temporary file over the target (same folder), raising
-// EFileError and removing the temporary file when that fails.
+// Creates (or empties) fileName and writes data to it, without flushing;
+// the first half of a replacement whose file is finished before ReplaceFile
+// (a JPEG whose density is patched in). Raises EFileError with the reason.
+void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data);
+
+// The name the new version of fileName is written under (fileName + suffix,
+// beside the file a link points at). A stale file of that name left by a
+// killed save is removed first, so the caller creates it afresh.
+std::string ReplacementName(const std::string& fileName, const char* suffix = ".tmp");
+
+// Completes a replacement: flushes tempName, carries over the old file's
+// access rights, renames it over fileName (through a link, over the file it
+// points at) and flushes the folder. On failure tempName is removed and
+// EFileError raised with the system's reason.
 void ReplaceFile(const std::string& tempName, const std::string& fileName);
+
+// The write and flush calls of the replace routine, replaceable by tests to
+// play a full disk or a failing flush. Each returns false with errno set.
+struct TFileWriteHooks {
+  bool (*Write)(int fd, const void* data, size_t size) = nullptr;
+  bool (*Sync)(int fd) = nullptr;
+};
+void SetFileWriteHooks(const TFileWriteHooks& hooks);
+// Flushing can be switched off to measure what it costs (benchmarks only).
+void SetFlushOnReplace(bool on);
 
 bool FileExists(const std::string& fileName);
 bool DirectoryExists(const std::string& dir);
@@ -30,9 +58,16 @@ std::string LowerCase(const std::string& s);
 // The folder of the running program (with a trailing "/").
 std::string ProgramFolder();
 
-// A new, empty file in the temporary folder whose name starts with prefix;
-// the caller deletes it. Raises EFileError when none can be made.
+// A new, empty file in the temporary folder named prefix, this process's id,
+// "-" and six unique characters ("vt4711-a8Xk2Q"), so a file left behind by a
+// killed run can be told apart from a live one's; the caller deletes it.
+// Raises EFileError when none can be made.
 std::string MakeTempFileName(const std::string& prefix);
+
+// Removes the files MakeTempFileName(prefix) made for processes that no
+// longer run; nothing else in the temporary folder is touched. Returns how
+// many were removed.
+int RemoveStaleTempFiles(const std::string& prefix);
 
 // Milliseconds from an arbitrary start, monotonic (the system's timeGetTime).
 uint32_t GetTickMs();

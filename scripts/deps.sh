@@ -9,6 +9,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools
+  libsane-dev libsane1
 )
 
 missing=()

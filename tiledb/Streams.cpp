@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "platform/Errors.h"
@@ -55,7 +56,10 @@ TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
 TFileStream TFileStream::Create(const std::string& fileName) {
   TFileStream s;
   s.FFd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (s.FFd < 0) throw EFileError(Format("Cannot create file \"%s\"", fileName.c_str()));
+  if (s.FFd < 0) {
+    const int e = errno;
+    throw EFileError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+  }
   s.FFileName = fileName;
   return s;
 }

@@ -230,7 +230,7 @@ void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStre
 template <typename Fn>
 bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
   if (fileName.empty()) return false;
-  const std::string tmp = fileName + ".tmp";
+  const std::string tmp = ReplacementName(fileName);
   try {
     TFileStream f = TFileStream::Create(tmp);
     writeTo(f);

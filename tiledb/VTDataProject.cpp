@@ -114,7 +114,7 @@ void TVTData::CreatePlan(const std::string& fileName, const Bitmap24& source, co
   ph.MosaicOffset = int32_t(planOffset + 4 + planSize);
   const std::vector<uint8_t> projectHeader = EncodeProjectHeader(ph, false);
 
-  const std::string tmp = fileName + ".tmp";
+  const std::string tmp = ReplacementName(fileName);
   try {
     TFileStream f = TFileStream::Create(tmp);
     f.WriteBytes(projectHeader);
@@ -172,7 +172,7 @@ void TVTData::SaveProject(const std::string& fileName, const TVTData& mosaic, co
   ph.PlanOffset = int32_t(planOffset);
   ph.MosaicOffset = int32_t(planOffset + 4 + planSize);
 
-  const std::string tmp = fileName + ".tmp";
+  const std::string tmp = ReplacementName(fileName);
   try {
     TFileStream f = TFileStream::Create(tmp);
     f.WriteBytes(EncodeProjectHeader(ph, true));

@@ -7,7 +7,9 @@
 
 #include "common/ScratchDir.h"
 #include "controls/EnCropImage.h"
+#include "controls/ScriptedTwain.h"
 #include "platform/Bmp.h"
+#include "platform/Hooks.h"
 #include "platform/qt/Desktop.h"
 #include "qt/TestApp.h"
 
@@ -31,7 +33,6 @@ struct EnCropTest : ::testing::Test {
     view.show();
     QApplication::processEvents();
   }
-  void TearDown() override { TwainLayer() = {}; }
 };
 
 TEST_F(EnCropTest, FileLoadsIntoOriginalAndPasteReplacesOnlyTheShownPicture) {
@@ -112,21 +113,29 @@ TEST_F(EnCropTest, CropReadOutFollowsPictureCrops) {
   EXPECT_EQ(out.Width(), 400);  // the picture as shown
 }
 
-TEST_F(EnCropTest, ScannerWithoutLayerOrFailingGivesFalse) {
+TEST_F(EnCropTest, AcquireShowsTheFirstPictureAndFreesThemAll) {
+  SetMessageBoxHook([](const MessageBoxRequest&) { return IDOK; });
   view.SetPicture(Gradient(60, 30));
-  EXPECT_FALSE(view.AcquireTwain());
-  EXPECT_TRUE(view.SelectTwainSource());
-  TwainLayer().AcquireFirst = [](Bitmap24&) -> bool { throw std::runtime_error("cancelled"); };
-  EXPECT_FALSE(view.AcquireTwain());
-  EXPECT_EQ(view.Picture().Width(), 60);
-  TwainLayer().AcquireFirst = [](Bitmap24& out) {
-    out = Gradient(30, 20);
-    return true;
-  };
-  changes = 0;
-  EXPECT_TRUE(view.AcquireTwain());
-  EXPECT_EQ(view.Picture().Width(), 30);
-  EXPECT_EQ(changes, 1);
+  {
+    TScript script;
+    script.CancelInSource = true;
+    EXPECT_FALSE(view.AcquireTwain());
+    EXPECT_EQ(view.Picture().Width(), 60);
+  }
+  {
+    TScript script;
+    script.Pictures = 3;
+    changes = 0;
+    EXPECT_TRUE(view.AcquireTwain());
+    EXPECT_EQ(view.Picture().Width(), 2);
+    EXPECT_EQ(view.Picture().Pixel(0, 0), RGB(1, 0, 0));  // the first of three
+    EXPECT_TRUE(view.PictureFileName().empty());
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(TwainImageCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(TwainImageHandle(i), nullptr);
+    EXPECT_TRUE(view.SelectTwainSource());
+  }
+  SetMessageBoxHook(nullptr);
 }
 
 }  // namespace
