@@ -30,6 +30,7 @@ int main(int argc, char* argv[]) {
 
   Form1 = new TForm1;
   Form1->SourceSetup();
+  Form1->ManualForm();
   TileNotFoundDlg = new TTileNotFoundDlg(Form1);
   // A last library or project that cannot be read is reported, not fatal.
   RunGuarded([] { Form1->StartUpSetup(); });

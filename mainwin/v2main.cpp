@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/ManualForm.h"
 #include "dialogs/MySplash.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
@@ -70,6 +71,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+  // Before the tables it works on go.
+  delete ManualForma;
+  ManualForma = nullptr;
   FormDestroy();
   if (Form1 == this) Form1 = nullptr;
 }
@@ -317,6 +321,7 @@ void TForm1::CreateMenus() {
   ConnectLibraryCommands();
   ConnectSourceCommands();
   ConnectWizardCommands();
+  ConnectManualCommands();
 
   // Tool buttons forward to their menu commands.
   const std::pair<QToolButton*, QAction*> forwards[] = {
@@ -412,7 +417,6 @@ void TForm1::SetButtonsOnOff() {
   SpeedButton5->setEnabled(modified);
   SpeedButton6->setEnabled(false);
   SpeedButton7->setEnabled(false);
-  SpeedButton8->setEnabled(false);
   SpeedButton9->setEnabled(LongOperationRunning);
   SpeedButton1->setEnabled(false);
   for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
@@ -425,12 +429,13 @@ void TForm1::SetButtonsOnOff() {
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
   // Commands whose windows are not part of the program yet.
-  for (QAction* a : {Preferences1, Manual1}) a->setEnabled(false);
+  Preferences1->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
   SetSourceButtons(lib, project, idle);
   SetWizardButtons(idle);
+  SetManualButtons(lib, project, idle);
 }
 
 bool TForm1::QuerySaveProject() {

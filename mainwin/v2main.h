@@ -30,6 +30,7 @@ extern bool LongOperationRunning;
 extern bool WizardShownOnce;
 extern const std::string ProductCaption;
 class TSrcSetup;
+class TManualForma;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -219,6 +220,26 @@ class TForm1 : public QMainWindow {
   struct TOutputJob MakeWizardJob(bool SaveSelected, bool UseOriginalFiles, int width, int height, int dpi,
                                   int blend, int correction, bool sharpen, bool fastJpeg);
   // (end of wizard)
+
+  // ---- Manual tiles ----
+  // The manual-tiles window, made on first use (at start-up in the program)
+  // and kept until the main window goes.
+  TManualForma* ManualForma = nullptr;
+  TManualForma& ManualForm();
+  // The manual-tiles window is shown.
+  bool ManualVisible() const;
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetManualButtons(bool lib, bool project, bool idle);
+  // Connects this topic's menu items and buttons (called once by CreateMenus).
+  void ConnectManualCommands();
+  // The grid's current cell changed: the shown window lists its candidates.
+  // True when the window takes cells (library or custom page).
+  bool ManualSelectCell(int col, int row);
+  // A right click on a single cell while the window is shown: the cell's
+  // own commands, without candidates. False when the window is hidden.
+  bool ManualCellPopup(int x, int y);
+  void Manual1Click();
+  // (end of manual tiles)
 
   // ---- Files -------------------------------------------------------------------------
   void OpenVTP(const std::string& fileName);

@@ -333,7 +333,8 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   else
     SetStatusText(2, "Pic: " + VTMosaic1.CurPath + " (" + std::to_string(VTMosaic1.CurPicWidth) + "/" +
                          std::to_string(VTMosaic1.CurPicHeight) + ") " + Orientation(VTMosaic1.CurCropRect));
-  SetStatusText(1, "Press <Del> key to erase cell");
+  SetStatusText(1, ManualSelectCell(col, row) ? "Press <Enter> to replace, <Del> to erase cell"
+                                              : "Press <Del> key to erase cell");
 }
 
 void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift) {
@@ -352,11 +353,6 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift) {
     return;
   }
   DrawGrid1->setFocus();
-}
-
-void TForm1::Replacemanually() {
-  // Only the manual-tiles window offers a choice to store, and it is not
-  // part of the program yet.
 }
 
 void TForm1::Erasecell1Click() {
@@ -524,6 +520,7 @@ void TForm1::DrawGrid1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers sh
     return;
   }
   SetPopupMenu(DrawGrid1, nullptr);
+  if (ManualCellPopup(x, y)) return;
   if (!LibraryOpen()) return;
   if (!CheckAnyFlip()) return;
   AddFlips(CBFlipH->isChecked(), CBFlipV->isChecked(), CBRota180->isChecked());
