@@ -1,7 +1,11 @@
-# Set-up commands: `make run`, `make test`, `make bench`.
+# Set-up commands: `make run`, `make test`, `make bench`, `make fuzz`.
 JOBS ?= $(shell nproc)
 RELEASE_DIR ?= build/release
 TEST_DIR ?= build/test
+FUZZ_DIR ?= build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 4
+FUZZ_TARGETS ?=
 # ccache, when present, shares compiled objects between checkouts of the tree.
 ifneq ($(shell command -v ccache 2>/dev/null),)
 CMAKE_LAUNCHER := -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
@@ -9,7 +13,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 endif
 
-.PHONY: deps run build test bench clean
+.PHONY: deps run build test bench fuzz clean
 
 deps:
 	@bash scripts/deps.sh
@@ -31,6 +35,15 @@ bench: deps
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	bash scripts/bench-photos.sh $(RELEASE_DIR)
 	bash scripts/bench.sh $(RELEASE_DIR)
+
+# libFuzzer targets under ASan and UBSan, built with clang; each runs for
+# FUZZ_SECONDS, FUZZ_JOBS at a time (FUZZ_TARGETS picks some, e.g. "png tiff").
+fuzz:
+	@bash scripts/deps.sh fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja $(CMAKE_LAUNCHER) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVT_FUZZ=ON -DVT_BUILD_GUI=OFF -DVT_BUILD_TESTS=OFF -DVT_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	bash scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf build

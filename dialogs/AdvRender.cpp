@@ -87,15 +87,19 @@ bool TAdvanceRender::eventFilter(QObject* watched, QEvent* event) {
 
 void TAdvanceRender::KWSpinEdit1Enter() {
   Label5->setText(
-      "To avoid visible repetition of the same tile over the mosaic set \"Distance\" value. Note that too large "
-      "value may decrease mosaic quality. Recommended \"Distance\" setting for not very large tile library is "
+      "To avoid visible repetition of the same tile over the mosaic set \"Distance\" value. Note that too "
+      "large "
+      "value may decrease mosaic quality. Recommended \"Distance\" setting for not very large tile library "
+      "is "
       "between 5 to 10.");
 }
 
 void TAdvanceRender::KWSpinEdit2Enter() {
   Label5->setText(
-      "If you're not sure, please set \"Repeat\" value to \"Auto\". This way program would use any given tile as "
-      "many times as needed. They will be placed on the \"Distance\" apart one from another. Note that too small "
+      "If you're not sure, please set \"Repeat\" value to \"Auto\". This way program would use any given "
+      "tile as "
+      "many times as needed. They will be placed on the \"Distance\" apart one from another. Note that too "
+      "small "
       "(1-2) \"Repeat\" value may decrease mosaic quality. Recommended \"Repeat\" setting is \"Auto\".");
 }
 

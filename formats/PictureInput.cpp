@@ -1,5 +1,6 @@
 #include "formats/PictureInput.h"
 
+#include "platform/Bitmap24.h"
 #include "platform/Errors.h"
 
 TPalette GreyPalette() {
@@ -49,7 +50,6 @@ uint32_t TPictureInput::U32BE() {
 }
 
 void CheckPictureSize(int64_t width, int64_t height, const char* format) {
-  constexpr int64_t kMaxPixels = int64_t(1) << 28;
-  if (width <= 0 || height <= 0 || width > kMaxPixels / height)
+  if (!PictureSizeAllowed(width, height))
     throw EInvalidGraphic(Format("%s: invalid image size", format));
 }

@@ -52,6 +52,6 @@ class TPictureInput {
   std::string FShortMessage;
 };
 
-// The largest picture any reader makes: 2^28 pixels (16,384 x 16,384). A
-// larger or empty one raises EInvalidGraphic "<format>: invalid image size".
+// The shared picture-size cap (PictureSizeAllowed): a larger or empty picture
+// raises EInvalidGraphic "<format>: invalid image size".
 void CheckPictureSize(int64_t width, int64_t height, const char* format);

@@ -17,8 +17,9 @@ namespace {
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // Input is handed to inflate in blocks of at most this many bytes.
 constexpr size_t kInputBlock = 65535;
-// Deflate cannot expand data by more than about 1032 to 1; a header that asks
-// for more pixels than the rest of the file could ever fill is not believed.
+// Deflate cannot expand data by more than 1032 to 1 (a 258-byte match in two
+// bits); a header that asks for more than its image data could ever fill is
+// not believed.
 constexpr uint64_t kMaxInflateRatio = 1032;
 
 // CRC-32 as the format defines it (zlib's, which is much faster than a
@@ -50,6 +51,11 @@ class Input {
   uint32_t U32() { return BigEndian32(Take(4)); }
   // A seek past the end leaves the input empty; the next read then fails.
   void Skip(uint64_t n) { FPos = n > Left() ? FSize : FPos + size_t(n); }
+  // The n bytes at offset from the current position, or null when the data
+  // ends first; the position stays.
+  const uint8_t* Peek(uint64_t offset, size_t n) const {
+    return offset > Left() || n > Left() - offset ? nullptr : FData + FPos + offset;
+  }
 
  private:
   const uint8_t* FData;
@@ -112,7 +118,7 @@ bool ValidDepth(uint8_t colorType, uint8_t depth) {
   }
 }
 
-void LoadHeader(PngState& s, const uint8_t* d, size_t length, size_t bytesAfter) {
+void LoadHeader(PngState& s, const uint8_t* d, size_t length) {
   if (length < 13) throw EPngInvalidIHDR();
   Header h;
   h.Width = BigEndian32(d);
@@ -125,10 +131,35 @@ void LoadHeader(PngState& s, const uint8_t* d, size_t length, size_t bytesAfter)
   h.Interlace = d[12];
   // Zero sides and combinations outside the format's list cannot be drawn.
   if (h.Width == 0 || h.Height == 0 || !ValidDepth(h.ColorType, h.BitDepth)) throw EPngInvalidIHDR();
-  const uint64_t rawBytes = (h.RowBytes(h.Width) + 1) * h.Height;
-  if (rawBytes > (uint64_t(bytesAfter) + 64) * kMaxInflateRatio) throw EPngUnexpectedEnd();
+  // Beyond the size cap every reader shares.
+  if (!PictureSizeAllowed(h.Width, h.Height)) throw EPNGOutMemory();
   s.Hdr = h;
   s.Palette = {};
+  // The picture is made when its image data is met, and only when that data
+  // can fill it.
+  s.Image = Bitmap24();
+}
+
+// The compressed bytes of the image-data chunk whose data starts at the
+// input's position (length bytes) and of the image-data chunks right after
+// it, as far as the file holds them.
+uint64_t ImageDataBytes(const Input& in, uint32_t length) {
+  uint64_t total = 0, at = 0;
+  for (;;) {
+    const uint64_t held = std::min<uint64_t>(length, in.Left() - std::min<uint64_t>(at, in.Left()));
+    total += held;
+    at += uint64_t(length) + 4;  // data and CRC
+    const uint8_t* next = in.Peek(at, 8);
+    if (next == nullptr || !TypeIs(next + 4, "IDAT")) return total;
+    length = BigEndian32(next);
+    at += 8;
+  }
+}
+
+void MakePicture(PngState& s, const Input& in, uint32_t length) {
+  const Header& h = s.Hdr;
+  const uint64_t rawBytes = (h.RowBytes(h.Width) + 1) * h.Height;
+  if (rawBytes > ImageDataBytes(in, length) * kMaxInflateRatio) throw EPngUnexpectedEnd();
   s.Image.SetSize(int(h.Width), int(h.Height));
 }
 
@@ -459,6 +490,7 @@ void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
       continue;
     }
     if (TypeIs(type, "IDAT")) {
+      MakePicture(s, in, length);
       DecodeImageData(s, in, type, length);
       sawImageData = true;
       continue;
@@ -470,7 +502,7 @@ void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
     const uint8_t* d = in.Take(length);
     CheckCrc(type, d, length, in.U32());
     if (TypeIs(type, "IHDR")) {
-      LoadHeader(s, d, length, in.Left());
+      LoadHeader(s, d, length);
     } else if (TypeIs(type, "PLTE")) {
       LoadPalette(s, d, length);
     } else if (TypeIs(type, "gAMA")) {
@@ -482,7 +514,8 @@ void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
     }
     // Text, time and unknown ancillary chunks change nothing that is drawn.
   }
-  if (!sawImageData) throw EPNGNoImageData();
+  // A header after the image data leaves a picture with none.
+  if (!sawImageData || s.Image.Empty()) throw EPNGNoImageData();
   out = std::move(s.Image);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/GraphicCompression.h"
+#include "formats/PictureInput.h"
 #include "formats/RowConvert.h"
 #include "platform/Errors.h"
 
@@ -285,14 +286,16 @@ void TTiffReader::Load(Bitmap24& out) {
   if (colourSamples == 1) BuildPalette(kind, bits, photometric);
 
   if (width == 0 || height == 0) throw EInvalidGraphic(kInvalidFile);
-  if (width > 0x7FFFFFFF / 4 || height > 0x7FFFFFFF) throw EInvalidGraphic("TIFF: picture too large.");
+  CheckPictureSize(width, height, "TIFF");
   const uint64_t rowBytes = (uint64_t(width) * bits * samples + 7) / 8;
 
   std::unique_ptr<TDecoder> decoder;
   uint64_t expansion = 1;  // the most bytes one packed byte can give
   if (compression == 5) {
     decoder = std::make_unique<TTIFFLZW>();
-    expansion = 4096;
+    // A string of the LZW table is at most 4,096 bytes long and takes a 12-bit
+    // code (shorter codes only reach shorter strings).
+    expansion = 4096 * 8 / 12 + 1;
   } else if (compression == 32773) {
     decoder = std::make_unique<TPackbitsRLE>();
     expansion = 64;
@@ -312,8 +315,19 @@ void TTiffReader::Load(Bitmap24& out) {
   else if (rowsPerStrip.empty())
     rowsPerStrip.assign(1, uint32_t((uint64_t(height) + strips - 1) / strips));
 
-  // The picture must come from data the file holds before it is allocated.
-  if (rowBytes * height > expansion * FSource.Size()) throw EInvalidGraphic(kReadError);
+  // The picture must come from data the file holds before it is allocated:
+  // every strip read lies in the file, and what they decode to is bounded by
+  // their bytes (never more than the whole file) times the largest ratio.
+  uint64_t packedBytes = 0;
+  for (size_t i = 0, row = 0; i < strips && row < height; ++i) {
+    const uint64_t rows = std::min<uint64_t>(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
+    if (rows == 0) continue;
+    row += size_t(rows);
+    const uint64_t count = decoder ? byteCounts[i] : rows * rowBytes;
+    if (uint64_t(offsets[i]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
+    packedBytes += count;
+  }
+  if (rowBytes * height > expansion * std::min(packedBytes, FSource.Size())) throw EInvalidGraphic(kReadError);
   out.SetSize(int(width), int(height));
 
   const size_t predictorStep = samples == 3 ? 3 : samples == 4 ? 4 : 1;

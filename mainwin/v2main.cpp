@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/ManualForm.h"
 #include "dialogs/MySplash.h"
@@ -354,10 +355,7 @@ void TForm1::ReadInitialIni() {
   const std::string& ini = SettingsFileName;
   std::string mode;
   IniReadString(ini, "StartUp", "DefaultMosaicMode", mode, "Smart");
-  DefaultRenderMode = mode == "TopBottom" ? roNatural : mode == "Random" ? roRandom : roSmart;
-  QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
-  for (int i = 0; i < 3; ++i)
-    builds[i]->setShortcut(i == DefaultRenderMode ? QKeySequence("Ctrl+R") : QKeySequence());
+  SetDefaultRenderMode(mode == "TopBottom" ? roNatural : mode == "Random" ? roRandom : roSmart);
   SpinRadius2->SetValue(IniReadInteger(ini, "Render", "Radius", 6));
   SpinRepetition2->SetValue(IniReadInteger(ini, "Render", "Repetition", 0));
   ChkFixAuto->setChecked(IniReadBool(ini, "Render", "FixAuto", false));
@@ -371,9 +369,16 @@ void TForm1::ReadInitialIni() {
   CBFlipV->setChecked(false);
   CBRota180->setChecked(false);
   FAllowPopUpCandidates = IniReadBool(ini, "Advanced", "AllowPopUpCndidates", true);
-  FShowBestCandidates = IniReadInteger(ini, "Advanced", "ShowBestCndidates", 5);
+  // The grid popup gets this many items and three more.
+  FShowBestCandidates = std::clamp(IniReadInteger(ini, "Advanced", "ShowBestCndidates", 5), 1, 999999);
   FAllowFastJpg = IniReadBool(ini, "Advanced", "AllowFastJpg", true);
   FDetailedBackground = IniReadBool(ini, "Advanced", "DetailedBackground", true);
+}
+
+void TForm1::SetDefaultRenderMode(uint8_t mode) {
+  DefaultRenderMode = mode;
+  QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
+  for (int i = 0; i < 3; ++i) builds[i]->setShortcut(i == mode ? QKeySequence("Ctrl+R") : QKeySequence());
 }
 
 void TForm1::StartUpSetup() {
@@ -428,8 +433,6 @@ void TForm1::SetButtonsOnOff() {
   Openlibrary1->setEnabled(idle);
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(project);
-  // Commands whose windows are not part of the program yet.
-  Preferences1->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);

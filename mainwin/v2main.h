@@ -90,6 +90,8 @@ class TForm1 : public QMainWindow {
   // ---- Start-up and settings -----------------------------------------------------
   void ReadInitialIni();
   void StartUpSetup();
+  // The build order of "Render mosaic", with Ctrl+R on its menu item.
+  void SetDefaultRenderMode(uint8_t mode);
   // Writes the settings kept at exit (run when the window is destroyed).
   void FormDestroy();
 
@@ -181,6 +183,8 @@ class TForm1 : public QMainWindow {
   // The library inspector, modal; with a file name it first locates that
   // tile (the grid popup's "find in library").
   void ShowLibraryInspector(const std::string& findFileName);
+  // What the preferences read and write of the window.
+  struct TPrefsHost PrefsHost();
   // (end of new library and library commands)
 
   // ---- Source image ----
@@ -309,6 +313,7 @@ class TForm1 : public QMainWindow {
   // New library and library commands handlers
   void Newlibrary1Click();
   void Libraryinspector1Click();
+  void Preferences1Click();
   // (end of new library and library commands handlers)
 
   // Wizard handlers

@@ -2,6 +2,7 @@
 #include "dialogs/LibraryMosaic.h"
 #include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
+#include "dialogs/Prefs2.h"
 #include "mainwin/v2main.h"
 
 void TForm1::SetLibraryButtons(bool lib, bool project, bool idle) {
@@ -10,11 +11,41 @@ void TForm1::SetLibraryButtons(bool lib, bool project, bool idle) {
   Newlibrary1->setEnabled(true);
   SpeedButton1->setEnabled(idle);
   Libraryinspector1->setEnabled(idle && lib);
+  Preferences1->setEnabled(idle);
 }
 
 void TForm1::ConnectLibraryCommands() {
   connect(Newlibrary1, &QAction::triggered, this, &TForm1::Newlibrary1Click);
   connect(Libraryinspector1, &QAction::triggered, this, &TForm1::Libraryinspector1Click);
+  connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
+}
+
+TPrefsHost TForm1::PrefsHost() {
+  TPrefsHost h;
+  h.Caption = ProductCaption;
+  h.WizardOnStart = &FWizardOnStart;
+  h.ShowBestCandidates = &FShowBestCandidates;
+  h.AllowPopUpCandidates = &FAllowPopUpCandidates;
+  h.AllowFastJpg = &FAllowFastJpg;
+  h.DetailedBackground = &FDetailedBackground;
+  h.SetDefaultRenderMode = [this](uint8_t mode) { SetDefaultRenderMode(mode); };
+  h.InitPopUpMenu = [this] { InitPopUpMenu(); };
+  h.InitRecentFileMenu = [this] { InitRecentFileMenu(); };
+  h.SpinRadius2 = SpinRadius2;
+  h.SpinRepetition2 = SpinRepetition2;
+  h.ChkFixAuto = ChkFixAuto;
+  h.ChkFixManual = ChkFixManual;
+  h.ChkInvertSelection = ChkInvertSelection;
+  h.CBFlipOriginal = CBFlipOriginal;
+  h.CBFlipH = CBFlipH;
+  h.CBFlipV = CBFlipV;
+  h.CBRota180 = CBRota180;
+  return h;
+}
+
+void TForm1::Preferences1Click() {
+  TPrefsForm form(PrefsHost(), this);
+  form.exec();
 }
 
 void TForm1::Newlibrary1Click() {

@@ -8,6 +8,14 @@
 
 #include "platform/Types.h"
 
+// The largest picture any reader makes: 2^28 pixels (16,384 x 16,384, 768 MB
+// at three bytes a pixel). Readers refuse a larger or empty one before they
+// allocate anything for it.
+inline constexpr int64_t MaxPicturePixels = int64_t(1) << 28;
+inline bool PictureSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= MaxPicturePixels / height;
+}
+
 class Bitmap24 {
  public:
   Bitmap24() = default;

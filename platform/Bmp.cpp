@@ -246,6 +246,14 @@ void CheckRleSize(const DibInfo& info, uint64_t dataBytes) {
                                  info.width, info.height, (unsigned long long)dataBytes));
 }
 
+// The picture the pixels go into, within the size cap every reader shares;
+// the caller has checked that the file holds the data for it.
+void SizePicture(const DibInfo& info, Bitmap24& result) {
+  if (!PictureSizeAllowed(info.width, info.height))
+    throw EInvalidGraphic(Format("Bitmap has an invalid size (%d x %d)", info.width, info.height));
+  result.SetSize(info.width, info.height);
+}
+
 PngIconDecoder gPngIconDecoder = nullptr;
 
 }  // namespace
@@ -265,7 +273,7 @@ void ReadBMP(const uint8_t* data, size_t size, Bitmap24& out) {
   Bitmap24 result;
   if (info.compression == BI_RLE8 || info.compression == BI_RLE4) {
     CheckRleSize(info, size - pixels);
-    result.SetSize(info.width, info.height);
+    SizePicture(info, result);
     DecodeRle(in, pixels, info, result);
   } else {
     const uint64_t stride = RowBytes(info.width, info.bpp);
@@ -275,7 +283,7 @@ void ReadBMP(const uint8_t* data, size_t size, Bitmap24& out) {
       throw EInvalidGraphic(
           Format("Bitmap data is truncated (%d x %d at %d bits needs %llu bytes, %llu found)", info.width,
                  info.height, info.bpp, (unsigned long long)need, (unsigned long long)(size - pixels)));
-    result.SetSize(info.width, info.height);
+    SizePicture(info, result);
     for (int y = 0; y < info.height; ++y)
       ConvertRow(info, data + pixels + stride * uint64_t(y), result.ScanLine(OutRow(info, y)));
   }
@@ -401,7 +409,7 @@ void ReadICO(const uint8_t* data, size_t size, Bitmap24& out) {
     img.Fail("%s file is truncated (no mask)");
 
   Bitmap24 result;
-  result.SetSize(info.width, info.height);
+  SizePicture(info, result);
   for (int y = 0; y < info.height; ++y) {
     const uint8_t* s = color + stride * uint64_t(y);
     uint8_t* d = result.ScanLine(info.height - 1 - y);

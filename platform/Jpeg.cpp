@@ -123,8 +123,7 @@ bool DecodeCore(DecodeState& st, const uint8_t* data, size_t size, int scale) {
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&cinfo);
-  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 65535 ||
-      cinfo.output_height > 65535) {
+  if (!PictureSizeAllowed(cinfo.output_width, cinfo.output_height)) {
     std::snprintf(st.err.message, sizeof st.err.message, "JPEG picture has invalid size %ux%u",
                   cinfo.output_width, cinfo.output_height);
     return false;

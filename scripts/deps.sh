@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Vitrane needs to build, test and run.
+# Installs the Debian packages Vitrane needs to build, test and run
+# (`deps.sh fuzz`: and to build the fuzz targets).
 # Idempotent: asks apt only when something is missing.
 set -euo pipefail
 
@@ -11,6 +12,8 @@ packages=(
   libtiff-tools
   libsane-dev libsane1
 )
+# `make fuzz` alone needs clang (libFuzzer); the normal build does not.
+if [ "${1:-}" = "fuzz" ]; then packages+=(clang); fi
 
 missing=()
 for p in "${packages[@]}"; do

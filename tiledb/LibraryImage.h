@@ -63,6 +63,11 @@ inline constexpr uint8_t FlagMaxUse = 250;
 inline constexpr uint8_t FlagDeletedMin = 251;
 inline constexpr uint8_t FlagDeleted = 255;
 
+// The largest sample grid side the program makes: the resample settings go
+// up to 100 x 100 (new libraries are 6 x 6). A file declaring more was not
+// made by the program and is refused before a sample picture is made for it.
+inline constexpr int MaxSampleSide = 100;
+
 // A hand-placed (custom or forced) tile in a mosaic cell.
 inline constexpr int32_t CustomTileLink = 1000000000;
 

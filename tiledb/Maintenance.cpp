@@ -225,7 +225,8 @@ void TVTData::ResetUsage() {
 }
 
 void TVTData::ResampleBase(const std::string& fileName, int32_t xres, int32_t yres, uint8_t colorSystem) {
-  if (xres < 1 || yres < 1 || xres > 65535 || yres > 65535 || int64_t(xres) * yres * 3 > INT32_MAX / 2)
+  // Never a grid the library could not be opened with again.
+  if (xres < 1 || yres < 1 || xres > MaxSampleSide || yres > MaxSampleSide)
     throw EVitrane(Format("Invalid sample grid %d x %d", xres, yres));
   if (colorSystem < csYCC || colorSystem > csY)
     throw EVitrane(Format("Unknown colour system %d", colorSystem));

@@ -62,7 +62,9 @@ TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int 
   TLibraryHeader& h = img.Header;
   h = DecodeLibraryHeader(base);
   const int64_t n = int64_t(h.XRes) * h.YRes * 3;
-  if (h.RecordCount < 0 || h.XRes == 0 || h.YRes == 0 || h.SampleSize != n) WrongBase();
+  if (h.RecordCount < 0 || h.XRes == 0 || h.YRes == 0 || h.XRes > MaxSampleSide || h.YRes > MaxSampleSide ||
+      h.SampleSize != n)
+    WrongBase();
   if (h.OriginalCount < 1) h.OriginalCount = h.RecordCount;
   if (h.OriginalCount > h.RecordCount) WrongBase();
   if (h.InfoOffset < LibraryHeaderSize || int64_t(h.InfoOffset) + SectionTagSize > h.DataOffset ||

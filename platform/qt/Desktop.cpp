@@ -50,14 +50,24 @@ std::string HelpFileName() {
   return ProgramFolder() + "VITRANE.HLP";
 }
 
-void ShowHelpContext(int) {
-  const std::string file = HelpFileName();
+std::string HelpPageFolder() {
+  return ExtractFilePath(HelpFileName()) + "help/";
+}
+
+std::string HelpPageName(int context) {
+  return context > 0 ? "context" + std::to_string(context) + ".html" : "contents.html";
+}
+
+void ShowHelpContext(int context) {
+  const std::string folder = HelpPageFolder();
+  std::string page = folder + HelpPageName(context);
+  if (!FileExists(page)) page = folder + HelpPageName(0);
   const std::string caption = Application ? Application->Title : std::string("Vitrane");
-  if (!FileExists(file)) {
-    MessageBox("Cannot find the help file " + file + ".", caption, MB_OK | MB_ICONERROR);
+  if (!FileExists(page)) {
+    MessageBox("Cannot find the help file " + page + ".", caption, MB_OK | MB_ICONERROR);
     return;
   }
-  if (!ShellOpen(file)) MessageBox("Cannot open the help file " + file + ".", caption, MB_OK | MB_ICONERROR);
+  if (!ShellOpen(page)) MessageBox("Cannot open the help file " + page + ".", caption, MB_OK | MB_ICONERROR);
 }
 
 void ShowHelpContents() {

@@ -22,9 +22,14 @@ void SetShellOpenHook(std::function<bool(const std::string&)> hook);
 // The help file: the application's HelpFile, or "VITRANE.HLP" in the
 // program's folder.
 std::string HelpFileName();
-// Opens the help file with the desktop when it exists (the viewer gets no
-// topic: a generic viewer cannot take one); otherwise says it was not found.
-// The context number picks the topic where a viewer can use it.
+// The help is a folder of HTML pages, "help" beside the help file: a
+// contents page and one page per help context, opened with the desktop's
+// browser.
+std::string HelpPageFolder();
+// "contents.html" for 0, otherwise the context's page ("context34.html").
+std::string HelpPageName(int context);
+// Opens the page of the context, or the contents page when the context has
+// none; says so when the help is missing.
 void ShowHelpContext(int context);
 void ShowHelpContents();
 

@@ -342,11 +342,10 @@ TEST(PngReader, SignatureAndHeaderChecks) {
   EXPECT_EQ(MessageOf<EPngInvalidIHDR>(withHeader(IhdrData(2, 2, 4, 2))), badIhdr);
   EXPECT_EQ(MessageOf<EPngInvalidIHDR>(withHeader(IhdrData(2, 2, 16, 3))), badIhdr);
   EXPECT_EQ(MessageOf<EPngInvalidIHDR>(withHeader(IhdrData(2, 2, 8, 5))), badIhdr);
-  // A picture far larger than the rest of the file could fill is not allocated.
-  EXPECT_EQ(MessageOf<EPngUnexpectedEnd>(withHeader(IhdrData(65535, 65535, 16, 6))),
-            "This \"Portable Network Graphics\" image is invalid because the decoder found an unexpected end "
-            "of the "
-            "file.");
+  // A picture beyond the readers' size cap is not allocated.
+  EXPECT_EQ(MessageOf<EPNGOutMemory>(withHeader(IhdrData(65535, 65535, 16, 6))),
+            "Some operation could not be performed because the system is out of resources. Close some windows "
+            "and try again.");
 }
 
 TEST(PngReader, BadCompressedData) {

@@ -262,7 +262,8 @@ TEST(TiffReader, RefusesBadHeadersWithTheirMessages) {
                                {262, kShort, {2}},
                                {277, kShort, {3}}},
                               {Bytes{0x80}})),
-            "Stream read error");
+            "TIFF: invalid image size");
+  EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(4000, 4000, {8}, 1, 1, 5), {Bytes{0x80}})), "Stream read error");
   EXPECT_EQ(ErrorOf(BuildTiff(false, Basic(1, 1, {2}, 1, 1), {Bytes{0}})),
             "TIFF: 2 bits per sample are not supported.");
   EXPECT_EQ(ErrorOf(Bytes{'I', 'I', 42}), "Stream read error");

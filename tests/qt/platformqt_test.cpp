@@ -166,7 +166,7 @@ TEST(QtImage, BitmapsAreWrappedWithoutCopying) {
   EXPECT_EQ(v32.pixelColor(1, 1), QColor(0x10, 0x20, 0x30));
 }
 
-TEST(Desktop, HelpOpensTheHelpFileOrSaysItIsMissing) {
+TEST(Desktop, HelpOpensTheContextPageOrSaysItIsMissing) {
   TestApp();
   TmpDir tmp;
   std::vector<std::string> opened;
@@ -175,26 +175,33 @@ TEST(Desktop, HelpOpensTheHelpFileOrSaysItIsMissing) {
     return true;
   });
   Application->HelpFile = tmp.path + "VITRANE.HLP";
+  const std::string pages = tmp.path + "help/";
+  EXPECT_EQ(HelpPageFolder(), pages);
   {
     Headless ok(0);
     ShowHelpContext(18);
     ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].Text, "Cannot find the help file " + tmp.path + "VITRANE.HLP.");
+    EXPECT_EQ(HeadlessMessages()[0].Text, "Cannot find the help file " + pages + "contents.html.");
     EXPECT_TRUE(opened.empty());
   }
-  std::ofstream(tmp.path + "VITRANE.HLP") << "help";
+  std::filesystem::create_directory(pages);
+  std::ofstream(pages + "contents.html") << "help";
+  std::ofstream(pages + "context18.html") << "help";
   ShowHelpContents();
-  EXPECT_EQ(opened, std::vector<std::string>{tmp.path + "VITRANE.HLP"});
-  // F1 in a control shows the help of the nearest help context.
+  // A context without a page of its own gets the contents.
+  ShowHelpContext(19);
+  EXPECT_EQ(opened, (std::vector<std::string>{pages + "contents.html", pages + "contents.html"}));
+  // F1 in a control shows the page of the nearest help context.
   QWidget window;
   SetHelpContext(&window, 18);
   QWidget* child = new QWidget(&window);
   EXPECT_EQ(HelpContextOf(child), 18);
   QTest::keyClick(child, Qt::Key_F1);
-  EXPECT_EQ(opened.size(), 2u);
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_EQ(opened[2], pages + "context18.html");
   QWidget plain;
   QTest::keyClick(&plain, Qt::Key_F1);
-  EXPECT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened.size(), 3u);
   Application->HelpFile.clear();
   EXPECT_EQ(HelpFileName(), ProgramFolder() + "VITRANE.HLP");
   SetShellOpenHook(nullptr);

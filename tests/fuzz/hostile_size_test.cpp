@@ -1,0 +1,194 @@
+// Small files that declare huge pictures or sample grids are refused with
+// their format's own message before anything large is allocated; the seeds
+// of every picture reader, which are small honest files, still read.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <new>
+
+#include "common/ScratchDir.h"
+#include "formats/AutodeskReader.h"
+#include "formats/Cut.h"
+#include "formats/Gif.h"
+#include "formats/Pcd.h"
+#include "formats/Pcx.h"
+#include "formats/Png.h"
+#include "formats/PpmReader.h"
+#include "formats/Psd.h"
+#include "formats/Registrations.h"
+#include "formats/Rla.h"
+#include "formats/Sgi.h"
+#include "formats/Targa.h"
+#include "formats/TiffReader.h"
+#include "platform/Bmp.h"
+#include "platform/Files.h"
+#include "platform/Jpeg.h"
+#include "tiledb/LibraryMaker.h"
+#include "tiledb/VTData.h"
+
+// The largest single allocation since the last reset: every operator new of
+// this program comes through here (so malloc and free pair up, whatever GCC
+// guesses from the names).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+static std::atomic<size_t> gLargest{0};
+void* operator new(size_t n) {
+  size_t seen = gLargest.load();
+  while (n > seen && !gLargest.compare_exchange_weak(seen, n)) {
+  }
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t n) { return operator new(n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(n);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+namespace fs = std::filesystem;
+using TReader = void (*)(const uint8_t*, size_t, Bitmap24&);
+constexpr size_t kSmall = 16u << 20;  // no hostile file may ask for more than this at once
+
+void ReadCutAlone(const uint8_t* d, size_t n, Bitmap24& out) {
+  ReadCut(d, n, nullptr, 0, out);
+}
+
+const std::map<std::string, TReader>& Readers() {
+  static const std::map<std::string, TReader> readers = {
+      {"png", ReadPNG},   {"tiff", ReadTIFF}, {"targa", ReadTarga}, {"pcx", ReadPcx},
+      {"gif", ReadGif},   {"cut", ReadCutAlone}, {"psd", ReadPsd},  {"pcd", ReadPcd},
+      {"sgi", ReadSgi},   {"rla", ReadRla},   {"ppm", ReadPPM},     {"autodesk", ReadAutodesk},
+      {"bmp", ReadBMP},   {"ico", ReadICO},   {"jpeg", [](const uint8_t* d, size_t n, Bitmap24& o) {
+                                                 JpegDecode(d, n, 0, o);
+                                               }}};
+  return readers;
+}
+
+fs::path Seed(const std::string& target, const std::string& name) {
+  return fs::path(VT_FUZZ_CORPUS) / target / name;
+}
+
+// The message the reader refuses the seed with, and the largest allocation
+// it made meanwhile.
+std::string Refusal(const std::string& target, const std::string& name, size_t& largest) {
+  RegisterGraphicFormats();
+  const std::vector<uint8_t> bytes = ReadWholeFile(Seed(target, name).string());
+  gLargest = 0;
+  try {
+    if (target == "library" || target == "project") {
+      TVTData plan, mosaic;
+      if (target == "library") plan.OpenFile(Seed(target, name).string(), okLibrary);
+      else plan.OpenProject(Seed(target, name).string(), mosaic);
+    } else {
+      Bitmap24 out;
+      Readers().at(target)(bytes.data(), bytes.size(), out);
+    }
+  } catch (const EVitrane& e) {
+    largest = gLargest;
+    return e.what();
+  }
+  largest = gLargest;
+  return "(read)";
+}
+
+TEST(HostileSize, EachReaderRefusesAHugeDeclaredPictureWithoutAllocatingIt) {
+  const std::string pngShort =
+      "This \"Portable Network Graphics\" image is invalid because the decoder found an unexpected end of the "
+      "file.";
+  const std::string pngMemory =
+      "Some operation could not be performed because the system is out of resources. Close some windows and "
+      "try again.";
+  const struct {
+    const char *Target, *File;
+    std::string Message;
+  } cases[] = {
+      {"png", "hostile-65535x8201.png", pngMemory},
+      {"png", "hostile-4000x4000-padded.png", pngShort},
+      {"tiff", "hostile-536870911x1.tif", "TIFF: invalid image size"},
+      {"tiff", "hostile-20000x20000.tif", "TIFF: invalid image size"},
+      {"tiff", "hostile-4096x4096-short.tif", "Stream read error"},
+      {"tiff", "hostile-16384x16384-overlapping.tif", "Stream read error"},
+      {"targa", "hostile-65535x65535.tga", "Targa: invalid image size"},
+      {"targa", "hostile-65535x65535-unknown-kind.tga", "Targa: invalid image size"},
+      {"pcx", "hostile-65536-wide.pcx", "PCX: invalid image size"},
+      {"gif", "hostile-65535x65535.gif", "GIF: invalid image size"},
+      {"cut", "hostile-65535x65535.cut", "CUT: invalid image size"},
+      {"psd", "hostile-65535x65535.psd", "PSD: invalid image size"},
+      {"sgi", "hostile-65535x65535.sgi", "SGI: invalid image size"},
+      {"rla", "hostile-65536-wide.rla", "RLA: invalid image size"},
+      {"ppm", "hostile-65535x65535.ppm", "PPM: Stream read error."},
+      {"autodesk", "hostile-65535x65535.pic", "Stream read error"},
+      {"bmp", "hostile-65535x65535-rle.bmp",
+       "Bitmap size 65535 x 65535 is not plausible for 8 bytes of compressed data"},
+      {"ico", "hostile-65535x65535.ico", "Icon file is truncated"},
+      {"library", "hostile-65535x10922-grid.vt2", WrongBaseMessage},
+      {"project", "hostile-65535x10922-grid.vtp", WrongBaseMessage},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    size_t largest = 0;
+    EXPECT_EQ(Refusal(c.Target, c.File, largest), c.Message);
+    EXPECT_LT(largest, kSmall);
+  }
+  size_t largest = 0;
+  const std::string jpeg = Refusal("jpeg", "hostile-65500x65500.jpg", largest);
+  EXPECT_EQ(jpeg.rfind("JPEG error: a 65500 x 65500 picture cannot be held in ", 0), 0u) << jpeg;
+  EXPECT_LT(largest, kSmall);
+}
+
+TEST(HostileSize, HonestSeedsReadAndShortOnesAreRefused) {
+  for (const auto& [target, reader] : Readers())
+    for (const fs::directory_entry& e : fs::directory_iterator(fs::path(VT_FUZZ_CORPUS) / target)) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind("hostile-", 0) == 0) continue;
+      size_t largest = 0;
+      const std::string result = Refusal(target, name, largest);
+      if (name.rfind("short-", 0) == 0)
+        EXPECT_NE(result, "(read)") << name;
+      else
+        EXPECT_EQ(result, "(read)") << name;
+    }
+}
+
+// The largest grid the resample settings make opens; one more is refused,
+// and no resample writes a grid that could not be opened again.
+TEST(HostileSize, SampleGridsUpToTheProgramsOwnLimit) {
+  ScratchDir dir;
+  vttest::MakeLibrary(dir / "wide.vt2", {.Count = 1, .XRes = 100, .YRes = 100, .Thumbs = false});
+  vttest::MakeLibrary(dir / "wider.vt2", {.Count = 1, .XRes = 101, .YRes = 1, .Thumbs = false});
+  TVTData t;
+  ASSERT_TRUE(t.OpenFile(dir / "wide.vt2", okLibrary));
+  EXPECT_EQ(t.XRes, 100);
+  EXPECT_EQ(t.CurSamples.size(), 30000u);
+  try {
+    t.ResampleBase(dir / "more.vt2", 1, 101, csRGB);
+    ADD_FAILURE() << "a 1 x 101 grid was written";
+  } catch (const EVitrane& e) {
+    EXPECT_STREQ(e.what(), "Invalid sample grid 1 x 101");
+  }
+  try {
+    t.OpenFile(dir / "wider.vt2", okLibrary);
+    ADD_FAILURE() << "a 101 x 1 grid was opened";
+  } catch (const EVitrane& e) {
+    EXPECT_STREQ(e.what(), WrongBaseMessage);
+  }
+  EXPECT_EQ(t.XRes, 100);  // the open table stays as it was
+}
+
+}  // namespace
