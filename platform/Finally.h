@@ -1,4 +1,4 @@
-// Runs a piece of cleanup however the scope it guards is left.
+// Runs cleanup code however the scope it guards is left.
 #pragma once
 #include <functional>
 #include <utility>
