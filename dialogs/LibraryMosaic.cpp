@@ -15,6 +15,7 @@
 #include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
 #include "dialogs/TilePreview.h"
+#include "mosaic/OutputRender.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -86,8 +87,10 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   Shape1->setObjectName("Shape1");
   Shape1->setFixedSize(24, 16);
   Shape1->setFrameShape(QFrame::Box);
-  Shape1->setStyleSheet("QFrame { background: white; }");
+  Shape1->setCursor(Qt::PointingHandCursor);
+  Shape1->installEventFilter(this);
   Shape1->hide();
+  SetSampleColour(clWhite);
   for (QWidget* w : {static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(RadioButton2),
                      static_cast<QWidget*>(RadioButton3), static_cast<QWidget*>(RadioButton4),
                      static_cast<QWidget*>(Shape1)})
@@ -132,8 +135,9 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   main->addLayout(left, 1);
   main->addWidget(side);
 
-  // Commands whose table work is not offered yet stay off.
-  BitBtn2->setEnabled(false);
+  SaveDialog1.DefaultExt = "jpg";
+  SaveDialog1.Filter = "jpg|*.jpg|tiff|*.tif|bmp|*.bmp";
+  SaveDialog1.Options = ofOverwritePrompt;
   SaveDialog2.DefaultExt = "vt2";
   SaveDialog2.Filter = "Vitrane library|*.vt2|All files|*.*";
   SaveDialog2.Options = ofOverwritePrompt;
@@ -157,6 +161,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})
     connect(r, &QRadioButton::toggled, this, [this] { Shape1->setVisible(RadioButton4->isChecked()); });
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::close);
+  connect(BitBtn2, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn2Click);
   connect(BitBtn8, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn8Click);
   connect(BitBtn3, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn3Click);
   connect(BitBtn4, &QPushButton::clicked, this, &TLibrayMosaic::BitBtn4Click);
@@ -281,7 +286,45 @@ void TLibrayMosaic::DrawGrid1MouseDown(Qt::MouseButton button, int x, int y) {
 
 void TLibrayMosaic::OnOriginalPopUpClick(int r) {
   FLib.MoveTo(r);
-  ShowTilePreview(FLib, this);
+  ShowTilePreview(FLib, this, false);
+}
+
+void TLibrayMosaic::SetSampleColour(TColor c) {
+  FSampleColour = c;
+  Shape1->setStyleSheet(QString("QFrame { background: rgb(%1, %2, %3); }")
+                            .arg(GetRValue(c))
+                            .arg(GetGValue(c))
+                            .arg(GetBValue(c)));
+}
+
+void TLibrayMosaic::Shape1MouseDown() {
+  TColor c = FSampleColour;
+  if (PickColour(this, c)) SetSampleColour(c);
+}
+
+bool TLibrayMosaic::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Shape1 && event->type() == QEvent::MouseButtonPress) Shape1MouseDown();
+  return QDialog::eventFilter(watched, event);
+}
+
+void TLibrayMosaic::BitBtn2Click() {
+  SaveDialog1.InitialDir = ExtractFilePath(FLib.BaseName());
+  SaveDialog1.FileName = "";
+  if (!SaveDialog1.Execute(this)) return;
+  const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveDialog1.FilterIndex);
+  const TLibraryTileOrder order = RadioButton2->isChecked()   ? ltoPathName
+                                  : RadioButton3->isChecked() ? ltoFileName
+                                  : RadioButton4->isChecked() ? ltoColour
+                                                              : ltoAsIs;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  struct TCursor {
+    ~TCursor() { QApplication::restoreOverrideCursor(); }
+  } cursor;
+  Bitmap24 picture;
+  ComposeLibraryMosaic(FLib, LibraryTileOrder(FLib, order, FSampleColour), KWSpinEdit1->CommittedValue(),
+                       KWSpinEdit2->CommittedValue(), fileName, picture);
+  SaveThumbnailSheet(fileName, picture);
+  DrawGrid1->viewport()->update();
 }
 
 void TLibrayMosaic::MarkRecord(int r, uint8_t flag) {

@@ -39,6 +39,16 @@ class TLibrayMosaic : public QDialog {
   // Filled by the resample settings dialog.
   TResampleChoice FResample;
   TSaveDialog SaveDialog2;  // the resampled library's file
+  TSaveDialog SaveDialog1;  // the picture "Create" makes
+
+  // The colour sample of the colour-difference order.
+  TColor SampleColour() const { return FSampleColour; }
+  void SetSampleColour(TColor c);
+  // A colour dialog; the chosen colour becomes the sample's.
+  void Shape1MouseDown();
+  // "Create": the library's tiles in Columns x Rows in the chosen order,
+  // saved as a picture.
+  void BitBtn2Click();
 
   void ShowLibInfo();
   // Locates FFindFileName (run on showing); the grid moves to it, or a box
@@ -80,6 +90,7 @@ class TLibrayMosaic : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void DrawGrid1MouseDown(Qt::MouseButton button, int x, int y);
@@ -89,4 +100,5 @@ class TLibrayMosaic : public QDialog {
   TVTData& FLib;
   bool FSearchPending = false;
   bool FSyncing = false;
+  TColor FSampleColour = clWhite;
 };

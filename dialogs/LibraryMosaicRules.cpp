@@ -1,7 +1,12 @@
 #include "dialogs/LibraryMosaicRules.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
+#include "mosaic/OutputRender.h"
+#include "platform/Errors.h"
+#include "platform/Hooks.h"
 #include "platform/Rounding.h"
 #include "tiledb/VTData.h"
 
@@ -41,4 +46,66 @@ int32_t FindTileRecord(TVTData& lib, const std::string& name, bool (*stop)(void*
     }
   }
   return 0;
+}
+
+std::vector<int32_t> LibraryTileOrder(TVTData& lib, TLibraryTileOrder order, TColor sample) {
+  std::vector<int32_t> records;
+  const int32_t originals = std::clamp(lib.OriginalCount, 0, lib.RecordCount);
+  const auto keep = [&](int32_t r) { return r >= 1 && r <= originals && lib.RecordFlag(r) < FlagDeletedMin; };
+  if (order == ltoAsIs || order == ltoPathName) {
+    for (int32_t r = 1; r <= originals; ++r)
+      if (keep(r)) records.push_back(r);
+    if (order == ltoPathName)
+      std::stable_sort(records.begin(), records.end(),
+                       [&lib](int32_t a, int32_t b) { return lib.RecordInfo(a).Path < lib.RecordInfo(b).Path; });
+    return records;
+  }
+  // The table's own orders, so the colour distance is the one tiles are
+  // matched by; flipped copies sort with the rest and are passed over.
+  struct TDropIndex {
+    TVTData& Lib;
+    ~TDropIndex() { Lib.ClearIndex(); }
+  } drop{lib};
+  if (order == ltoFileName) {
+    lib.SortByName();
+  } else {
+    Bitmap24 plain(std::max(lib.XRes, 1), std::max(lib.YRes, 1));
+    plain.Fill(sample);
+    lib.SortByBitmap(plain);
+  }
+  for (int32_t i = 1; i <= lib.VisibleCount; ++i) {
+    lib.GoToRecord(i);
+    if (keep(lib.CurRecNo)) records.push_back(lib.CurRecNo);
+  }
+  return records;
+}
+
+void ComposeLibraryMosaic(TVTData& lib, const std::vector<int32_t>& records, int cols, int rows,
+                          const std::string& fileName, Bitmap24& picture) {
+  if (records.empty()) throw EVitrane("The library has no tiles to show");
+  if (cols < 1 || rows < 1) throw EVitrane("Please set at least one column and one row");
+  struct TThumbs {
+    TVTData& Lib;
+    bool Was;
+    ~TThumbs() { Lib.ShowThumbs = Was; }
+  } thumbs{lib, lib.ShowThumbs};
+  lib.ShowThumbs = true;
+  lib.MoveToPhysical(records.front());
+  const int tw = lib.DisplayBitmap.Width(), th = lib.DisplayBitmap.Height();
+  const int64_t w = int64_t(cols) * tw, h = int64_t(rows) * th;
+  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
+    throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)w, (long long)h));
+  TOutputSettings size;
+  size.Width = int(w);
+  size.Height = int(h);
+  CheckPosterSize(fileName, size);
+  picture.SetSize(int(w), int(h));
+  picture.Fill(clBlack);
+  const size_t cells = std::min(records.size(), size_t(cols) * size_t(rows));
+  for (size_t i = 0; i < cells; ++i) {
+    lib.MoveToPhysical(records[i]);
+    const int c = int(i % size_t(cols)), r = int(i / size_t(cols));
+    StretchDraw(picture, TRect(c * tw, r * th, (c + 1) * tw, (r + 1) * th), lib.DisplayBitmap);
+    ProcessMessages();
+  }
 }

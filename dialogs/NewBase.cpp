@@ -1,5 +1,7 @@
 #include "dialogs/NewBase.h"
 
+#include <algorithm>
+
 #include "platform/Files.h"
 #include "platform/Finally.h"
 #include "platform/Hooks.h"
@@ -62,10 +64,10 @@ TV2NewBaseForm::TV2NewBaseForm(TNewBaseHost host, QWidget* parent) : QDialog(par
   CheckBox1->setChecked(true);
 
   Label6 = MakeLabel(this, "Label6", "Image file types:", 12, 142);
-  const char* typeNames[] = {"chkBMP", "chkJPG", "chkGIF", "chkICO", "chkTIF",
-                             "chkPCD", "chkPCX", "chkPSD", "chkRLE", "chkDIB"};
-  QCheckBox** typeBoxes[] = {&chkBMP, &chkJPG, &chkGIF, &chkICO, &chkTIF,
-                             &chkPCD, &chkPCX, &chkPSD, &chkRLE, &chkDIB};
+  const char* typeNames[] = {"chkBMP", "chkJPG", "chkGIF", "chkICO", "chkTIF", "chkPCD",
+                             "chkPCX", "chkPSD", "chkRLE", "chkDIB", "chkPNG"};
+  QCheckBox** typeBoxes[] = {&chkBMP, &chkJPG, &chkGIF, &chkICO, &chkTIF, &chkPCD,
+                             &chkPCX, &chkPSD, &chkRLE, &chkDIB, &chkPNG};
   for (int i = 0; i < PictTypeCount; ++i) {
     auto* c = new QCheckBox(QString("*") + PictTypeExts[i], this);
     c->setObjectName(typeNames[i]);
@@ -74,8 +76,8 @@ TV2NewBaseForm::TV2NewBaseForm(TNewBaseHost host, QWidget* parent) : QDialog(par
   }
   chkJPG->setChecked(true);
 
-  Label7 = MakeLabel(this, "Label7", "Margin % :", 12, 282, 80);
-  SpinEdit3 = MakeSpin(this, "SpinEdit3", 92, 280, 0, 100, 0);
+  Label7 = MakeLabel(this, "Label7", "Margin % :", 12, 304, 80);
+  SpinEdit3 = MakeSpin(this, "SpinEdit3", 92, 302, 0, 100, 0);
 
   Label3 = MakeLabel(this, "Label3", "Tile propertis:", 170, 142);
   Label5 = MakeLabel(this, "Label5", "Picture X/Y rate:", 170, 164);
@@ -131,13 +133,13 @@ TV2NewBaseForm::TV2NewBaseForm(TNewBaseHost host, QWidget* parent) : QDialog(par
   Image1->setObjectName("Image1");
   Image1->hide();
 
-  Label13 = MakeLabel(this, "Label13", "Color mode:", 12, 316, 80);
+  Label13 = MakeLabel(this, "Label13", "Color mode:", 12, 338, 80);
   RadioButtonYCC = new QRadioButton("YCC", this);
   RadioButtonYCC->setObjectName("RadioButtonYCC");
-  RadioButtonYCC->setGeometry(92, 314, 60, 22);
+  RadioButtonYCC->setGeometry(92, 336, 60, 22);
   RadioButtonRGB = new QRadioButton("RGB", this);
   RadioButtonRGB->setObjectName("RadioButtonRGB");
-  RadioButtonRGB->setGeometry(152, 314, 60, 22);
+  RadioButtonRGB->setGeometry(152, 336, 60, 22);
   FColorGroup.addButton(RadioButtonYCC);
   FColorGroup.addButton(RadioButtonRGB);
   RadioButtonYCC->setChecked(true);
@@ -201,7 +203,7 @@ TV2NewBaseForm::~TV2NewBaseForm() {
 }
 
 std::array<QCheckBox*, PictTypeCount> TV2NewBaseForm::TypeBoxes() const {
-  return {chkBMP, chkJPG, chkGIF, chkICO, chkTIF, chkPCD, chkPCX, chkPSD, chkRLE, chkDIB};
+  return {chkBMP, chkJPG, chkGIF, chkICO, chkTIF, chkPCD, chkPCX, chkPSD, chkRLE, chkDIB, chkPNG};
 }
 
 TPictTypes TV2NewBaseForm::PictTypes() const {
@@ -271,6 +273,10 @@ void TV2NewBaseForm::ShowIndexedPicture(const TVTData& table) {
   if (!table.LastCutOut.Empty()) Image1->SetPicture(table.LastCutOut);
 }
 
+void TV2NewBaseForm::ShowAddedCount(int32_t added) {
+  setWindowTitle(QString::number(added) + " pic indexed");
+}
+
 void TV2NewBaseForm::VTData1CreateBaseProgress(TVTData& sender) {
   ShowIndexedPicture(sender);
 }
@@ -294,8 +300,12 @@ void TV2NewBaseForm::BitBtn1Click() {
   BitBtn2->setEnabled(false);
   FScanning = true;
   {
+    // The progress comes before each picture, so it lags one behind; the
+    // caption ends on what this scan added.
+    VTData1.FBuildCount = 0;
     TFinally idle([this] {
       FScanning = false;
+      ShowAddedCount(VTData1.FBuildCount);
       Image1->hide();
       BitBtn1->setEnabled(true);
       BitBtn2->setEnabled(true);
@@ -382,10 +392,14 @@ void TV2NewBaseForm::tempffind1Click() {
   BitBtn1->setEnabled(false);
   const int32_t before = lib->RecordCount;
   const bool fastJpeg = lib->FFastJpeg;
+  // Appended tiles are counted on from the originals kept.
+  const int32_t kept = std::clamp(lib->OriginalCount, 0, lib->RecordCount);
+  lib->FBuildCount = kept;
   FScanning = true;
   {
-    TFinally idle([this, lib, fastJpeg] {
+    TFinally idle([this, lib, fastJpeg, kept] {
       FScanning = false;
+      ShowAddedCount(lib->FBuildCount - kept);
       lib->OnCreateBaseProgress = nullptr;
       lib->FFastJpeg = fastJpeg;
       Image1->hide();

@@ -48,7 +48,7 @@ class TV2NewBaseForm : public QDialog {
   QPushButton* BitBtn4;
   QCheckBox* CheckBox1;
   QLabel* Label6;
-  QCheckBox *chkBMP, *chkJPG, *chkGIF, *chkICO, *chkTIF, *chkPCD, *chkPCX, *chkPSD, *chkRLE, *chkDIB;
+  QCheckBox *chkBMP, *chkJPG, *chkGIF, *chkICO, *chkTIF, *chkPCD, *chkPCX, *chkPSD, *chkRLE, *chkDIB, *chkPNG;
   QLabel* Label7;
   TKWSpinEdit* SpinEdit3;
   QLabel *Label3, *Label5, *Label9, *Label4;
@@ -96,6 +96,8 @@ class TV2NewBaseForm : public QDialog {
   void FormCreate();
   void VTData1CreateBaseProgress(TVTData& sender);
   void ShowIndexedPicture(const TVTData& table);
+  // At the end of a scan: "N pic indexed" of the pictures it added.
+  void ShowAddedCount(int32_t added);
   void StartImage();
   // The library just built: opened in the main window when it fits.
   void OfferNewLibrary(const std::string& fileName);

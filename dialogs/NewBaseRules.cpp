@@ -3,8 +3,8 @@
 #include "platform/Files.h"
 #include "platform/Rounding.h"
 
-const std::array<const char*, PictTypeCount> PictTypeExts = {".BMP", ".JPG", ".GIF", ".ICO", ".TIF",
-                                                             ".PCD", ".PCX", ".PSD", ".RLE", ".DIB"};
+const std::array<const char*, PictTypeCount> PictTypeExts = {".BMP", ".JPG", ".GIF", ".ICO", ".TIF", ".PCD",
+                                                             ".PCX", ".PSD", ".RLE", ".DIB", ".PNG"};
 
 TPictTypes PictTypesFromText(const std::string& imgExts) {
   TPictTypes t{};
@@ -21,7 +21,8 @@ std::string PictTypesText(const TPictTypes& types) {
 
 std::string GetPictExts(const TPictTypes& types) {
   static const std::array<const char*, PictTypeCount> patterns = {
-      "*.BMP", "*.JPG*.JPEG", "*.GIF", "*.ICO", "*.TIF", "*.PCD", "*.PCX", "*.PSD", "*.RLE", "*.DIB"};
+      "*.BMP", "*.JPG*.JPEG", "*.GIF", "*.ICO", "*.TIF*.TIFF", "*.PCD",
+      "*.PCX", "*.PSD",       "*.RLE", "*.DIB", "*.PNG"};
   std::string s;
   for (int i = 0; i < PictTypeCount; ++i)
     if (types[i]) s += patterns[i];

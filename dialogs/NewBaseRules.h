@@ -9,8 +9,8 @@
 #include "platform/Types.h"
 
 // The picture-type boxes, in their fixed order BMP, JPG, GIF, ICO, TIF, PCD,
-// PCX, PSD, RLE, DIB.
-inline constexpr int PictTypeCount = 10;
+// PCX, PSD, RLE, DIB, PNG (PNG last, so that stored texts keep their meaning).
+inline constexpr int PictTypeCount = 11;
 using TPictTypes = std::array<bool, PictTypeCount>;
 // ".BMP", ".JPG", ...: the names kept in [NewBase] ImgExts.
 extern const std::array<const char*, PictTypeCount> PictTypeExts;
@@ -21,7 +21,7 @@ TPictTypes PictTypesFromText(const std::string& imgExts);
 // The extensions of the checked types concatenated (".JPG.TIF").
 std::string PictTypesText(const TPictTypes& types);
 // The list a build scans for: "*.BMP", "*.JPG*.JPEG", "*.GIF", ... of the
-// checked types.
+// checked types ("*.TIF*.TIFF" takes the long spelling as JPG does).
 std::string GetPictExts(const TPictTypes& types);
 
 // A stored tile-aspect value held to the shapes offered (3..4).

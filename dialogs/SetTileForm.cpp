@@ -1,6 +1,5 @@
 #include "dialogs/SetTileForm.h"
 
-#include <QColorDialog>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -578,16 +577,6 @@ bool TSetTileForm::eventFilter(QObject* watched, QEvent* event) {
   }
   return QDialog::eventFilter(watched, event);
 }
-
-namespace {
-bool PickColour(QWidget* parent, TColor& c) {
-  const QColor chosen =
-      QColorDialog::getColor(QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)), parent);
-  if (!chosen.isValid()) return false;
-  c = RGB(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue()));
-  return true;
-}
-}  // namespace
 
 void TSetTileForm::Shape2MouseDown() {
   TColor c = GridColor();

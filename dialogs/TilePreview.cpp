@@ -83,13 +83,20 @@ void TTilePrev::resizeEvent(QResizeEvent* event) {
   FitToCenter();
 }
 
-TTilePrev* ShowTilePreview(const TVTData& table, QWidget* parent) {
+TTilePrev* ShowTilePreview(const TVTData& table, QWidget* parent, bool modal) {
   auto* prev = new TTilePrev(parent);
   LoadFormBounds(SettingsFileName, "LayOut", "TilePreview", prev);
   prev->LoadFromRecord(table);
   prev->FitToCenter();
   prev->Image1->CropShape->setEnabled(false);
-  prev->exec();
+  if (modal) {
+    prev->exec();
+  } else {
+    prev->show();
+    // Where the user leaves it is kept too.
+    QObject::connect(prev, &QDialog::finished, prev,
+                     [prev] { SaveFormBounds(SettingsFileName, "LayOut", "TilePreview", prev); });
+  }
   SaveFormBounds(SettingsFileName, "LayOut", "TilePreview", prev);
   return prev;
 }

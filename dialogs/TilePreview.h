@@ -36,6 +36,6 @@ class TTilePrev : public QDialog {
 };
 
 // One "Show file" click: a new preview of the table's current record with
-// its bounds kept in [LayOut] TilePreview, shown modally. Returns the window,
-// which lives on with its parent.
-TTilePrev* ShowTilePreview(const TVTData& table, QWidget* parent);
+// its bounds kept in [LayOut] TilePreview, shown modally or, for the library
+// inspector, beside it. Returns the window, which lives on with its parent.
+TTilePrev* ShowTilePreview(const TVTData& table, QWidget* parent, bool modal = true);

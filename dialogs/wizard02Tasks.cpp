@@ -111,8 +111,9 @@ void TWizard::Edit1Change() {
 void TWizard::BitBtn7Click() {
   if (RefuseWhileBusy()) return;
   auto form = std::make_unique<TV2NewBaseForm>(FHost.NewBase, this);
-  QCheckBox* const theirs[] = {form->chkBMP, form->chkJPG, form->chkGIF, form->chkICO, form->chkTIF,
-                               form->chkPCD, form->chkPCX, form->chkPSD, form->chkRLE, form->chkDIB};
+  QCheckBox* const theirs[] = {form->chkBMP, form->chkJPG, form->chkGIF, form->chkICO,
+                               form->chkTIF, form->chkPCD, form->chkPCX, form->chkPSD,
+                               form->chkRLE, form->chkDIB, form->chkPNG};
   const auto ours = TypeBoxes();
   for (size_t i = 0; i < std::size(theirs); ++i) theirs[i]->setChecked(ours[i]->isChecked());
   form->SpinEdit3->SetValue(SpinEdit3->Value());

@@ -210,7 +210,12 @@ struct RowConverter {
     const uint8_t type = Hdr.ColorType;
     if (type == 3) {
       Lut = s.Palette;
-      if (s.HasTransparency && s.SingleEntryTransparency) {
+      // One entry below 255 that is only partly transparent has no colour to
+      // key out: like several such entries it is composited over black,
+      // rather than shown opaque as the single-colour reading would.
+      const bool keyed = s.SingleEntryTransparency &&
+                         std::find(s.AlphaEntries.begin(), s.AlphaEntries.end(), 0) != s.AlphaEntries.end();
+      if (s.HasTransparency && keyed) {
         // The colour of the first fully transparent entry vanishes wherever
         // it shows, whichever entry carries it; black without one.
         Bgr clear;

@@ -214,7 +214,7 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateMenus() {
-  File1 = menuBar()->addMenu("File");
+  File1 = menuBar()->addMenu("&File");
   File1->setObjectName("File1");
   Newlibrary1 = Item(File1, "Newlibrary1", "New library...");
   Openlibrary1 = Item(File1, "Openlibrary1", "Open library...");
@@ -235,10 +235,12 @@ void TForm1::CreateMenus() {
   SaveVTPas1 = Item(File1, "SaveVTPas1", "Save project as...", QKeySequence("Shift+Ctrl+S"));
   Savemosaic1 = Item(File1, "Savemosaic1", "Save mosaic...");
   Savestatistic1 = Item(File1, "Savestatistic1", "Save statistic...");
+  Savemosaicas1 = Item(File1, "Savemosaicas1", "Save mosaic as...");
+  Savemosaicas1->setVisible(false);
   File1->addSeparator();
   Exit1 = Item(File1, "Exit1", "Exit");
 
-  Edit1 = menuBar()->addMenu("Edit");
+  Edit1 = menuBar()->addMenu("&Edit");
   Edit1->setObjectName("Edit1");
   Erasecell1 = Item(Edit1, "Erasecell1", "Erase cell");
   Selectall1 = Item(Edit1, "Selectall1", "Select all", QKeySequence("Ctrl+A"));
@@ -253,7 +255,7 @@ void TForm1::CreateMenus() {
   Libraryinspector1 = Item(Edit1, "Libraryinspector1", "Library inspector...");
   Preferences1 = Item(Edit1, "Preferences1", "Preferences...");
 
-  Run1 = menuBar()->addMenu("Mosaic");
+  Run1 = menuBar()->addMenu("&Mosaic");
   Run1->setObjectName("Run1");
   RunVitraneWizard1 = Item(Run1, "RunVitraneWizard1", "Run Vitrane Wizard", QKeySequence("Ctrl+W"));
   Manual1 = Item(Run1, "Manual1", "Manual tiles mode", QKeySequence("Ctrl+M"));
@@ -264,7 +266,7 @@ void TForm1::CreateMenus() {
   Run1->addSeparator();
   Stopmosaicprocess1 = Item(Run1, "Stopmosaicprocess1", "Stop mosaic process", QKeySequence(Qt::Key_Escape));
 
-  View1 = menuBar()->addMenu("View");
+  View1 = menuBar()->addMenu("&View");
   View1->setObjectName("View1");
   Hidedetailes1 = Item(View1, "Hidedetailes1", "Hide details", QKeySequence("Ctrl+F7"));
   Showdetailes1 = Item(View1, "Showdetailes1", "Show details", QKeySequence("Ctrl+F8"));
@@ -284,7 +286,7 @@ void TForm1::CreateMenus() {
   View1->addSeparator();
   Sourceimage1 = Item(View1, "Sourceimage1", "Source image", QKeySequence("Ctrl+I"));
 
-  Help1 = menuBar()->addMenu("Help");
+  Help1 = menuBar()->addMenu("&Help");
   Help1->setObjectName("Help1");
   HelpItem1 = Item(Help1, "HelpItem1", "Help");
   VisitVitraneonline1 = Item(Help1, "VisitVitraneonline1", "Visit Vitrane online...");
@@ -432,7 +434,7 @@ void TForm1::SetButtonsOnOff() {
   Closeproject1->setEnabled(project);
   Openlibrary1->setEnabled(idle);
   Openvtp1->setEnabled(idle);
-  Selectall1->setEnabled(project);
+  Selectall1->setEnabled(idle);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);

@@ -63,7 +63,7 @@ class TForm1 : public QMainWindow {
   // ---- Menus ------------------------------------------------------------------
   QMenu *File1, *Edit1, *Run1, *View1, *Help1;
   QAction *Newlibrary1, *Openlibrary1, *Openvtp1, *Opensource1, *Revertproject1, *Closeproject1, *SaveVTP1,
-      *SaveVTPas1, *Savemosaic1, *Savestatistic1, *Exit1;
+      *SaveVTPas1, *Savemosaic1, *Savestatistic1, *Savemosaicas1, *Exit1;
   QMenu *Recentprojects1, *Recentlibrarys1, *Recentimages1;
   QAction *Erasecell1, *Selectall1, *Eraseselection1, *CheckBoard11, *CheckBoard21, *HLines1, *VLines1,
       *Libraryinspector1, *Preferences1;
@@ -75,6 +75,7 @@ class TForm1 : public QMainWindow {
 
   TOpenDialog OpenDialog1, OpenDialog2;
   TSaveDialog SaveVTPDialog1;
+  TSaveDialog SaveDialog1;  // "Save mosaic as..."
 
   // ---- Fields that other windows read and write ---------------------------------
   bool FWizardOnStart = true;
@@ -303,11 +304,17 @@ class TForm1 : public QMainWindow {
   void OnDeletePopUpClick(int tag);
   void OnOriginalPopUpClick(int tag);
   void OnCandidatePopUpClick(int tag);
+  // "Find this tile in the Library Inspector": the inspector opened on the
+  // cell's tile file.
+  void OnLibInspectorPopUpClick(int tag);
   // (end of mosaic build and cell editing handlers)
 
   // Mosaic output handlers
   void Mosaiclayoutsetup1Click();
   void Savestatistic1Click();
+  // "Save mosaic as..." (an item kept hidden): the whole mosaic as a sheet of
+  // its stored thumbnails (JPEG, TIFF or BMP), or a plain text list.
+  void Savemosaicas1Click();
   // (end of mosaic output handlers)
 
   // New library and library commands handlers
@@ -344,6 +351,8 @@ class TForm1 : public QMainWindow {
   void SingleCellItems(int col, int row, bool orientation);
   void SelectionItems(const std::string& render, const std::string& erase, const std::string& save);
   bool FMosaicRunning = false;
+  // The window caption a run replaces by its percentage, given back at its end.
+  std::string FCaptionBeforeRun;
   // (end of mosaic build and cell editing state)
 
   // Mosaic output state

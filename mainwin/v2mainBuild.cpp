@@ -112,6 +112,7 @@ void TForm1::ConnectBuildCommands() {
 void TForm1::SetForStartMosaic() {
   LongOperationRunning = true;
   FStopRequested = false;
+  FCaptionBeforeRun = windowTitle().toStdString();
   SpeedButton9->setEnabled(true);
   Stopmosaicprocess1->setEnabled(true);
   for (QAction* a : {Mosaicall1, Randommosaic1, Smartmosaic1, Manual1, RunVitraneWizard1})
@@ -137,6 +138,9 @@ void TForm1::SetForEndMosaic() {
   // Narrows everything enabled above to what the open tables allow.
   SetButtonsOnOff();
   if (Application) Application->Title = ProductCaption;
+  // The desktop shows the window's caption where the application title was.
+  if (!FCaptionBeforeRun.empty()) setWindowTitle(QString::fromStdString(FCaptionBeforeRun));
+  FCaptionBeforeRun.clear();
   for (TVTData* t : {&VTMosaic1, &VTPlan1})
     if (t->TableIsOpen()) t->MoveTo(t->CurRecNo);
 }
@@ -294,6 +298,7 @@ void TForm1::RenderMosaic(TRenderOrder order) {
     const std::string percent = std::to_string(number * 100 / std::max<int64_t>(count, 1)) + "%";
     SetStatusText(0, percent);
     if (Application) Application->Title = ProductCaption + " " + percent;
+    setWindowTitle(QString::fromStdString(ProductCaption + " " + percent));
     estimate.Step(GetTickMs());
     SetStatusText(1, estimate.Text(count, number));
     if (FStopRequested) break;
@@ -482,14 +487,12 @@ void TForm1::SingleCellItems(int col, int row, bool orientation) {
   Bind(items[1], this, &TForm1::OnDeletePopUpClick);
   items[2]->Caption = "Find this tile in the Library Inspector";
   items[2]->Bitmap = Bitmap24();
-  QObject::disconnect(items[2], &TKWCustomMenuItem::OnClick, nullptr, nullptr);
+  Bind(items[2], this, &TForm1::OnLibInspectorPopUpClick);
   for (TKWCustomMenuItem* item : items) {
     item->Tag = n;
     item->Visible = true;
     item->Enabled = any;
   }
-  // The library inspector is not part of the program yet.
-  items[2]->Enabled = false;
   HideCandidates(FCellPopup);
 }
 
@@ -593,6 +596,12 @@ void TForm1::OnOriginalPopUpClick(int tag) {
   if (!ProjectOpen()) return;
   PositionOn(tag);
   ShowTilePreview(VTMosaic1, this);
+}
+
+void TForm1::OnLibInspectorPopUpClick(int tag) {
+  if (!ProjectOpen() || LongOperationRunning) return;
+  PositionOn(tag);
+  ShowLibraryInspector(VTMosaic1.CurPath);
 }
 
 void TForm1::OnCandidatePopUpClick(int tag) {

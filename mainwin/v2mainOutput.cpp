@@ -3,6 +3,7 @@
 // (mosaic/OutputRender); these handlers read the settings, show progress and
 // pump events.
 #include <QProgressBar>
+#include <exception>
 #include <memory>
 
 #include "dialogs/DlgTileNotFound.h"
@@ -11,6 +12,7 @@
 #include "mosaic/OutputRender.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Rounding.h"
 #include "platform/qt/Desktop.h"
@@ -49,6 +51,8 @@ void TForm1::SetOutputButtons(bool lib, bool project, bool idle) {
 void TForm1::ConnectOutputCommands() {
   connect(Savemosaic1, &QAction::triggered, this, &TForm1::Mosaiclayoutsetup1Click);
   connect(Savestatistic1, &QAction::triggered, this, &TForm1::Savestatistic1Click);
+  connect(Savemosaicas1, &QAction::triggered, this, &TForm1::Savemosaicas1Click);
+  SaveDialog1.Filter = "jpg|*.jpg|tiff|*.tif|bmp|*.bmp|Text|*.txt";
 }
 
 TCellArea TForm1::OutputArea() const {
@@ -82,11 +86,19 @@ void TForm1::Mosaiclayoutsetup1Click() {
   // Cells this small are drawn from the sample pictures instead of decoding thumbnails.
   if (VTMosaic1.ShowThumbs && 2 * VTMosaic1.XRes > pw) VTMosaic1.ShowThumbs = false;
 
-  LongOperationRunning = true;
-  SetButtonsOnOff();
+  // The preview is a long operation like a build: the other commands wait,
+  // Stop ends it, and every way out gives the commands back.
+  SetForStartMosaic();
   const std::string status = StatusText(1);
   SetStatusText(1, "Making preview...");
+  bool stopped = false;
   {
+    TFinally end([&] {
+      VTMosaic1.ShowThumbs = showThumbs;
+      SetStatusText(1, status);
+      SetForEndMosaic();
+      SetButtonsOnOff();
+    });
     TRunProgress progress(Panel1, area.Rows());
     for (int r = 0; r < area.Rows() && !FStopRequested; ++r) {
       for (int c = 0; c < area.Cols(); ++c) {
@@ -103,14 +115,11 @@ void TForm1::Mosaiclayoutsetup1Click() {
       progress.SetPosition(r + 1);
       StatusBar1->repaint();
     }
+    stopped = FStopRequested;
+    form->FMosaicPreview = std::move(mosaic);
+    form->FSourcePreview = std::move(source);
   }
-  form->FMosaicPreview = std::move(mosaic);
-  form->FSourcePreview = std::move(source);
-  VTMosaic1.ShowThumbs = showThumbs;
-  SetStatusText(1, status);
-  LongOperationRunning = false;
-  SetButtonsOnOff();
-  if (FStopRequested) return;
+  if (stopped) return;
 
   form->FCols = area.Cols();
   form->FRows = area.Rows();
@@ -139,6 +148,12 @@ void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
   if (!form) return;
   const bool direct = form->CheckBox4->isChecked();
   const bool useOriginals = !form->CheckBox3->isChecked();
+  // A writer that fails leaves no "Saving..." behind; its message says why.
+  TFinally clear([&] {
+    if (std::uncaught_exceptions() == 0) return;
+    SetTileForm->SetStatusText("");
+    if (StatusText(0) == "Saving...") SetStatusText(0, "");
+  });
   switch (filterIndex) {
     case 1:
     case 3:
@@ -303,4 +318,33 @@ void TForm1::Savestatistic1Click() {
   }
   SetStatusText(1, "Saved to " + fileName);
   if (FileExists(fileName)) ShellOpen(fileName);
+}
+
+void TForm1::Savemosaicas1Click() {
+  if (!ProjectOpen() || !VTMosaic1.TableIsOpen() || LongOperationRunning) return;
+  if (!SaveDialog1.Execute(this)) return;
+  const int cols = DrawGrid1->ColCount(), rows = DrawGrid1->RowCount();
+  if (SaveDialog1.FilterIndex == 4) {
+    DrawGrid1->SetSelection({0, 0, 0, 0});
+    DrawGrid1->viewport()->update();
+    WriteMosaicTextList(VTMosaic1, cols, rows, SaveDialog1.FileName);
+    return;
+  }
+  int tw = 0, th = 0;
+  ThumbnailSheetCellSize(VTMosaic1, CellToRow(DrawGrid1->Row(), DrawGrid1->Col()), tw, th);
+  DrawGrid1->SetSelection({0, 0, 0, 0});
+  DrawGrid1->viewport()->update();
+  const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveDialog1.FilterIndex);
+  Bitmap24 sheet;
+  ComposeThumbnailSheet(VTMosaic1, VTPlan1, cols, rows, tw, th, fileName, sheet, [&](int32_t record) {
+    SetStatusText(0, std::to_string(int64_t(cols) * rows - record));
+    StatusBar1->repaint();
+  });
+  const bool jpeg = SaveDialog1.FilterIndex == 1;
+  if (jpeg) SetStatusText(0, "Saving...");
+  TFinally clear([&] {
+    if (std::uncaught_exceptions() > 0 && StatusText(0) == "Saving...") SetStatusText(0, "");
+  });
+  SaveThumbnailSheet(fileName, sheet);
+  if (jpeg) SetStatusText(0, "Saved!");
 }

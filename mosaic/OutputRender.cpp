@@ -476,3 +476,67 @@ int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileNa
   WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
   return unique;
 }
+
+// ---- "Save mosaic as..." ----------------------------------------------------------
+
+void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th) {
+  TRunScope scope(mosaic);
+  const auto blank = [&mosaic] { return mosaic.CurPath.find_first_not_of(' ') == std::string::npos; };
+  mosaic.MoveTo(record);
+  for (int32_t n = 1; blank() && n <= mosaic.RecordCount; ++n) mosaic.MoveTo(n);
+  // A mosaic without any tile keeps the current cell's samples as the size.
+  if (blank()) mosaic.MoveTo(record);
+  tw = mosaic.DisplayBitmap.Width();
+  th = mosaic.DisplayBitmap.Height();
+}
+
+void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
+                           const std::string& fileName, Bitmap24& sheet,
+                           const std::function<void(int32_t record)>& progress) {
+  const int64_t w = int64_t(cols) * tw, h = int64_t(rows) * th;
+  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
+    throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)w, (long long)h));
+  TOutputSettings size;
+  size.Width = int(w);
+  size.Height = int(h);
+  CheckPosterSize(fileName, size);
+  TRunScope scope(mosaic);
+  sheet.SetSize(int(w), int(h));
+  sheet.Fill(0);
+  Bitmap24 cell(tw, th);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      const int32_t record = r * cols + c + 1;
+      mosaic.MoveTo(record);
+      plan.MoveTo(record);
+      cell.Fill(0);
+      DrawAt(cell, 0, 0, mosaic.DisplayBitmap);
+      DrawAt(sheet, c * tw, r * th, cell);
+      if (progress) progress(record);
+    }
+}
+
+std::string ThumbnailSheetFileName(const std::string& fileName, int filterIndex) {
+  return ChangeFileExt(fileName, filterIndex == 1 ? ".jpg" : filterIndex == 2 ? ".tif" : ".bmp");
+}
+
+void SaveThumbnailSheet(const std::string& fileName, const Bitmap24& sheet) {
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  if (ext == ".JPG")
+    WriteFileReplacing(fileName, JpegEncode(sheet, 60));
+  else if (ext == ".TIF")
+    SaveBitmapAsTIFF(fileName, sheet, 250, 2);
+  else
+    WriteFileReplacing(fileName, EncodeBMP24(sheet));
+}
+
+void WriteMosaicTextList(TVTData& mosaic, int cols, int rows, const std::string& fileName) {
+  TRunScope scope(mosaic, false);
+  std::string text;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      mosaic.MoveTo(r * cols + c + 1);
+      text += std::to_string(r + 1) + " - " + std::to_string(c + 1) + " - " + mosaic.CurPath + "\r\n";
+    }
+  WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+}

@@ -151,3 +151,23 @@ std::string UsagePosition(int col, int row, const TRect& crop);
 // every record. Returns the number of unique pictures.
 int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileName,
                      const std::function<void(int done, int count)>& progress);
+
+// "Save mosaic as...", always over the whole grid of cols x rows cells.
+// The size of every cell of the thumbnail sheet: the stored thumbnail of the
+// given record, or, when that cell holds no tile, of the first cell that
+// does (an empty cell has only its few colour samples to show).
+void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th);
+// Draws every cell's stored thumbnail, clipped to tw x th, at (c * tw, r * th)
+// of a cols * tw by rows * th sheet, row by row; progress(record) follows each
+// cell. The sheet's size is checked against fileName's format first.
+void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
+                           const std::string& fileName, Bitmap24& sheet,
+                           const std::function<void(int32_t record)>& progress);
+// The file a sheet is written to for the save dialog's filter 1 (JPEG), 2
+// (TIFF) or 3 (BMP): the chosen name with that format's extension.
+std::string ThumbnailSheetFileName(const std::string& fileName, int filterIndex);
+// Writes the sheet as a JPEG of quality 60, a TIFF of 250 dots per inch or a
+// BMP, chosen by the extension of fileName.
+void SaveThumbnailSheet(const std::string& fileName, const Bitmap24& sheet);
+// One line per cell of the grid, row by row: "ROW - COL - path" (1-based).
+void WriteMosaicTextList(TVTData& mosaic, int cols, int rows, const std::string& fileName);

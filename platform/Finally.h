@@ -1,4 +1,5 @@
-// Runs cleanup code however the scope it guards is left.
+// An action run when a scope ends, also when an error leaves it: the
+// restoring half of a pair (a long-operation bracket, a switched flag).
 #pragma once
 #include <functional>
 #include <utility>

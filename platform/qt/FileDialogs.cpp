@@ -1,5 +1,6 @@
 #include "platform/qt/FileDialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 
 #include "platform/Files.h"
@@ -9,6 +10,7 @@
 namespace {
 FileDialogHook gFileHook;
 FolderDialogHook gFolderHook;
+ColourDialogHook gColourHook;
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
@@ -112,5 +114,22 @@ bool SelectDirectory(const std::string& caption, std::string& dir, QWidget* pare
   }
   if (!chosen || chosen->empty()) return false;
   dir = IncludeTrailingPathDelimiter(*chosen);
+  return true;
+}
+
+void SetColourDialogHook(ColourDialogHook hook) {
+  gColourHook = std::move(hook);
+}
+
+bool PickColour(QWidget* parent, TColor& colour) {
+  std::optional<TColor> chosen;
+  if (gColourHook) {
+    chosen = gColourHook(colour);
+  } else {
+    const QColor c = QColorDialog::getColor(QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)), parent);
+    if (c.isValid()) chosen = RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+  }
+  if (!chosen) return false;
+  colour = *chosen;
   return true;
 }

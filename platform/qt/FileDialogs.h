@@ -1,6 +1,6 @@
 // Open and save dialogs that take the class library's filter text
 // ("Text|*.ext|All files|*.*"), a default extension and an overwrite
-// question, and a folder picker. A hook lets tests answer them.
+// question, a folder picker and a colour dialog. Hooks let tests answer them.
 #pragma once
 #include <QWidget>
 #include <functional>
@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/Types.h"
 
 enum : unsigned {
   ofOverwritePrompt = 1 << 0,
@@ -67,3 +69,8 @@ void SetFileDialogHook(FileDialogHook hook);
 bool SelectDirectory(const std::string& caption, std::string& dir, QWidget* parent = nullptr);
 using FolderDialogHook = std::function<std::optional<std::string>(const std::string& caption)>;
 void SetFolderDialogHook(FolderDialogHook hook);
+
+// The colour dialog, starting at colour: true with colour set on OK.
+bool PickColour(QWidget* parent, TColor& colour);
+using ColourDialogHook = std::function<std::optional<TColor>(TColor initial)>;
+void SetColourDialogHook(ColourDialogHook hook);

@@ -13,6 +13,8 @@
 #include "DialogFixture.h"
 #include "dialogs/LibraryMosaicRules.h"
 #include "dialogs/NewBase.h"
+#include "mosaic/MosaicTables.h"
+#include "platform/Bmp.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Jpeg.h"
@@ -239,4 +241,47 @@ TEST_F(LibraryMosaicTest, CleanDoublesMarksLaterCopiesOfAPath) {
   EXPECT_TRUE(f.BitBtn8->isEnabled());
   EXPECT_EQ(f.BitBtn6Click(), 0);
   lib.Modified = 0;  // no question when the test's window closes
+}
+
+TEST(LibraryMosaicRules, TileOrdersLeaveOutDeletedAndFlippedTiles) {
+  ScratchDir dir("order");
+  vttest::MakeLibrary(dir / "o.vt2", {.Count = 3, .Paths = {"/b/z.jpg", "/a/y.jpg", "/c/x.jpg"}});
+  TVTData lib;
+  lib.SetBaseName(dir / "o.vt2");
+  lib.AddFlipped(TVTData::fkHorizontal);
+  EXPECT_EQ(LibraryTileOrder(lib, ltoPathName, clWhite), (std::vector<int32_t>{2, 1, 3}));
+  lib.SetRecordFlag(2, 255);
+  EXPECT_EQ(LibraryTileOrder(lib, ltoFileName, clWhite), (std::vector<int32_t>{3, 1}));
+  EXPECT_EQ(LibraryTileOrder(lib, ltoAsIs, clWhite), (std::vector<int32_t>{1, 3}));
+}
+
+TEST_F(LibraryMosaicTest, CreateSavesTheTilesNearestTheSampleColourFirst) {
+  TVTData solid;
+  solid.SetBaseName(mwtest::MakeLibrary(Dir, "solid"));  // red, green, blue, yellow, dark, light
+  TLibrayMosaic f(solid);
+  f.KWSpinEdit1->SetValue(3);
+  f.RadioButton4->setChecked(true);
+  SetColourDialogHook([](TColor) -> std::optional<TColor> { return RGB(40, 40, 190); });
+  f.Shape1MouseDown();
+  SetColourDialogHook(nullptr);
+  EXPECT_EQ(f.SampleColour(), RGB(40, 40, 190));
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{Dir / "sheet.png"}, 3};
+  });
+  f.BitBtn2Click();
+  SetFileDialogHook(nullptr);
+  // The chosen filter decides the format and its extension: 3 x 2 thumbnails.
+  Bitmap24 sheet;
+  ReadBMPFile(Dir / "sheet.bmp", sheet);
+  solid.ShowThumbs = true;
+  solid.MoveTo(3);
+  const int tw = solid.DisplayBitmap.Width(), th = solid.DisplayBitmap.Height();
+  ASSERT_EQ(sheet.Width(), 3 * tw);
+  ASSERT_EQ(sheet.Height(), 2 * th);
+  const TColor first = sheet.Pixel(tw / 2, th / 2);
+  EXPECT_GT(GetBValue(first), 180);
+  EXPECT_LT(GetRValue(first), 50);
+  // "Show file" leaves the inspector usable: its preview is not modal.
+  f.OnOriginalPopUpClick(1);
+  EXPECT_TRUE(f.findChild<QDialog*>()->isVisible());
 }

@@ -8,6 +8,9 @@
 #include <filesystem>
 
 #include "DialogFixture.h"
+#include "formats/BandWriter.h"
+#include "formats/Registrations.h"
+#include "formats/png_maker.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -68,6 +71,9 @@ TEST(NewBaseRules, PictureTypesAndExtensionList) {
   EXPECT_EQ(GetPictExts(Types({1})), "*.JPG*.JPEG");
   EXPECT_EQ(GetPictExts(Types({0, 1, 3, 9})), "*.BMP*.JPG*.JPEG*.ICO*.DIB");
   EXPECT_EQ(GetPictExts(Types({})), "");
+  // PNG comes last, so stored texts keep their meaning; TIF takes TIFF too.
+  EXPECT_EQ(PictTypesText(Types({1, 10})), ".JPG.PNG");
+  EXPECT_EQ(GetPictExts(Types({4, 9, 10})), "*.TIF*.TIFF*.DIB*.PNG");
 }
 
 TEST(NewBaseRules, ScaleClampFileNameAndAnchor) {
@@ -240,4 +246,31 @@ TEST_F(NewBaseTest, AnotherAspectWithAProjectOpenAsksFirst) {
   EXPECT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Closed, 1);
   EXPECT_EQ(Opened, std::vector<std::string>{file});
+}
+
+TEST_F(NewBaseTest, PngAndTiffPicturesBecomeTilesAndTheCaptionCountsTheScan) {
+  RegisterGraphicFormats();
+  const std::string pics = Pictures(2);
+  pngmaker::RawImage img = pngmaker::MakeImage(80, 60, 8, 3);
+  const pngmaker::Bytes png = pngmaker::Png(img, 2);
+  WriteFileReplacing(pics + "q.png", std::vector<uint8_t>(png.begin(), png.end()));
+  SaveBitmapAsTIFF(pics + "r.tiff", Bitmap24(80, 60), 72, 2);
+  TV2NewBaseForm f(Host());
+  EXPECT_EQ(f.chkPNG->text(), "*.PNG");
+  EXPECT_FALSE(f.chkPNG->isChecked());
+  f.chkPNG->setChecked(true);
+  f.chkTIF->setChecked(true);
+  f.TxtNewVtb->setText(QString::fromStdString(Dir / "all"));
+  f.TxtRoot->setText(QString::fromStdString(pics));
+  f.BitBtn1Click();
+  TVTData t;
+  t.SetBaseName(Dir / "all.vt2");
+  EXPECT_EQ(t.RecordCount, 4);
+  // The progress comes before each picture; the end counts all of them.
+  EXPECT_EQ(f.windowTitle(), "4 pic indexed");
+  std::filesystem::create_directories(Dir / "empty");
+  f.TxtNewVtb->setText(QString::fromStdString(Dir / "none"));
+  f.TxtRoot->setText(QString::fromStdString(Dir / "empty/"));
+  f.BitBtn1Click();
+  EXPECT_EQ(f.windowTitle(), "0 pic indexed");
 }

@@ -259,6 +259,7 @@ TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
   w.RadioButton4Click();
   w.Edit2->setText(QString::fromStdString(pics));
   w.chkJPG->setChecked(true);
+  w.chkPNG->setChecked(true);
   w.TRRadio1->setChecked(true);
   w.Edit1->setText(QString::fromStdString(Dir / "new.vt2"));
   w.PageControl1->setCurrentIndex(5);
@@ -266,6 +267,12 @@ TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
   bool during = false;
   QTimer::singleShot(0, &w, [&] {
     during = w.Busy();
+    // The new-library dialog scans what the wizard's pages chose.
+    const auto* scan = w.findChild<TV2NewBaseForm*>();
+    ASSERT_TRUE(scan);
+    EXPECT_TRUE(scan->chkPNG->isChecked());
+    EXPECT_FALSE(scan->chkBMP->isChecked());
+    EXPECT_EQ(scan->TxtRoot->text().toStdString(), pics);
     Answer = IDNO;
     w.reject();
     w.BitBtn1Click();

@@ -184,6 +184,15 @@ TEST(PngReader, PalettesAtEveryDepthWithTransparency) {
   EXPECT_EQ(Px(s, 1, 0), (std::vector<int>{60, 50, 40}));
   EXPECT_EQ(Px(s, 2, 0), (std::vector<int>{0, 0, 0}));
   EXPECT_EQ(Px(s, 3, 0), (std::vector<int>{128, 0, 255}));
+  // One entry only partly transparent has no colour to key out: it blends
+  // over black as several would, and black entries stay as they are.
+  Bytes half = plte;
+  const Bytes partOne = Chunk("tRNS", {255, 128});
+  half.insert(half.end(), partOne.begin(), partOne.end());
+  const Bitmap24 h = Decode(Png(img, 3, false, half));
+  EXPECT_EQ(Px(h, 0, 0), (std::vector<int>{30, 20, 10}));
+  EXPECT_EQ(Px(h, 1, 0), (std::vector<int>{30, 25, 20}));
+  EXPECT_EQ(Px(h, 2, 0), (std::vector<int>{90, 80, 70}));
   // An index beyond the palette shows black.
   img.Pixels = {9, 0, 0, 0};
   EXPECT_EQ(Px(Decode(Png(img, 3, false, plte)), 0, 0), (std::vector<int>{0, 0, 0}));

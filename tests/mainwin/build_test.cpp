@@ -145,6 +145,7 @@ TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
 
 TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   TForm1& f = Open();
+  const QString caption = f.windowTitle();
   int pumps = 0;
   SetPumpHook([&] {
     if (LongOperationRunning && ++pumps == 3) {
@@ -160,6 +161,8 @@ TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
       const std::string estimate = f.StatusText(1);
       EXPECT_EQ(estimate.substr(estimate.size() - 12), " 12 - 2 = 10") << estimate;
       EXPECT_EQ(Application->Title, ProductCaption + " 16%");
+      // The desktop shows the window's caption, so it carries the percentage.
+      EXPECT_EQ(f.windowTitle().toStdString(), ProductCaption + " 16%");
       f.SpeedButton9->click();
     }
   });
@@ -169,6 +172,7 @@ TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   EXPECT_FALSE(LongOperationRunning);
   EXPECT_FALSE(f.FStopRequested);
   EXPECT_EQ(Application->Title, ProductCaption);
+  EXPECT_EQ(f.windowTitle(), caption);
   EXPECT_TRUE(f.Mosaicall1->isEnabled());
   EXPECT_TRUE(f.SaveVTP1->isEnabled());
 }
@@ -246,4 +250,23 @@ TEST_F(BuildTest, CommandStateAndTheRenderButton) {
   const std::vector<int32_t> links = Links(g);
   for (size_t i = 0; i < links.size(); ++i) EXPECT_EQ(links[i] > 0, i < 2) << i;
   DefaultRenderMode = roSmart;
+}
+
+TEST_F(BuildTest, OpenImageAndSelectAllFollowTheRunAndTheMenusHaveMnemonics) {
+  TForm1& f = NewForm();
+  f.SetButtonsOnOff();
+  EXPECT_FALSE(f.SpeedButton3->isEnabled());  // no library
+  EXPECT_TRUE(f.Selectall1->isEnabled());     // nor a project
+  const std::pair<QMenu*, Qt::Key> menus[] = {
+      {f.File1, Qt::Key_F}, {f.Edit1, Qt::Key_E}, {f.Run1, Qt::Key_M}, {f.View1, Qt::Key_V}, {f.Help1, Qt::Key_H}};
+  for (const auto& [menu, key] : menus) EXPECT_EQ(QKeySequence::mnemonic(menu->title()), QKeySequence(Qt::ALT | key));
+  Form.reset();
+  TForm1& g = Open();
+  EXPECT_TRUE(g.SpeedButton3->isEnabled());
+  SetPumpHook([&] {
+    if (LongOperationRunning) EXPECT_FALSE(g.SpeedButton3->isEnabled() || g.Selectall1->isEnabled());
+  });
+  g.Mosaicall1Click();
+  EXPECT_TRUE(g.SpeedButton3->isEnabled());
+  EXPECT_TRUE(g.Selectall1->isEnabled());
 }

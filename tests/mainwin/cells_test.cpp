@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "BuildFixture.h"
+#include "dialogs/LibraryMosaic.h"
 #include "dialogs/TilePreview.h"
 #include "mosaic/BuildCore.h"
 #include "platform/qt/QtHooks.h"
@@ -279,4 +280,24 @@ TEST_F(CellsTest, ShowFileOpensThePreviewOfTheCellsTile) {
   Item(f, 0)->Click();
   EXPECT_EQ(title, path.substr(path.find_last_of('/') + 1) + " (80x60)");
   EXPECT_EQ(label, path);
+}
+
+TEST_F(CellsTest, FindThisTileOpensTheInspectorOnTheCellsTile) {
+  TForm1& f = Built();
+  const QPoint p = CellCentre(f, 2, 1);
+  f.DrawGrid1MouseDown(Qt::RightButton, {}, p.x(), p.y(), false);
+  ASSERT_TRUE(Item(f, 2)->Enabled);
+  f.VTMosaic1.MoveTo(7);
+  const int32_t link = f.VTMosaic1.CurLink;  // the library record of the cell's tile
+  int row = 0;
+  std::function<void()> look = [&] {
+    auto* dlg = qobject_cast<TLibrayMosaic*>(QApplication::activeModalWidget());
+    if (!dlg || !dlg->FFindFileName.empty()) return void(QTimer::singleShot(10, &f, look));
+    row = dlg->DrawGrid1->Row();
+    dlg->BitBtn1->click();
+  };
+  QTimer::singleShot(0, &f, look);
+  Item(f, 2)->Click();
+  EXPECT_EQ(row, link);
+  EXPECT_TRUE(Boxes.empty());
 }

@@ -9,6 +9,7 @@
 #include "platform/Bmp.h"
 #include "platform/Files.h"
 #include "platform/qt/Desktop.h"
+#include "platform/qt/QtHooks.h"
 
 namespace {
 
@@ -147,3 +148,70 @@ TEST_F(OutputWindow, SaveStatisticWritesTheReportAndOpensIt) {
 }
 
 }  // namespace
+
+TEST_F(OutputWindow, PreviewGivesTheCommandsBackAndAFailedSaveSaysWhy) {
+  TForm1& f = OpenFilledProject();
+  int pumps = 0;
+  SetPumpHook([&] {
+    if (!LongOperationRunning) return;
+    ++pumps;
+    // The preview is a long operation: nothing may start or save meanwhile.
+    EXPECT_FALSE(f.SaveVTP1->isEnabled());
+    EXPECT_FALSE(f.SpeedButton5->isEnabled());
+    EXPECT_TRUE(f.SpeedButton9->isEnabled());
+  });
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{Dir / "no/such/m.bmp"}, 3};
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    InstallQtHooks();
+    EXPECT_GE(pumps, 12);
+    for (QAction* a : {f.SaveVTP1, f.Exit1, f.File1->menuAction(), f.Edit1->menuAction()})
+      EXPECT_TRUE(a->isEnabled());
+    s.CheckBox4->setChecked(false);
+    try {
+      s.Button2Click();
+      ADD_FAILURE() << "no error";
+    } catch (const EFileError& e) {
+      EXPECT_NE(std::string(e.what()).find(". No such file or directory"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(s.StatusText(), "");
+  });
+  EXPECT_TRUE(f.File1->menuAction()->isEnabled());
+}
+
+TEST_F(OutputWindow, SaveMosaicAsWritesAThumbnailSheetOrATextList) {
+  TForm1& f = OpenFilledProject();
+  EXPECT_FALSE(f.Savemosaicas1->isVisible());
+  std::string file = Dir / "sheet";
+  int index = 3;
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{file}, index};
+  });
+  const bool thumbs = f.VTMosaic1.ShowThumbs;
+  f.DrawGrid1->SetSelection({1, 1, 2, 2});  // the sheet is always the whole mosaic
+  f.Savemosaicas1Click();
+  EXPECT_EQ(f.VTMosaic1.ShowThumbs, thumbs);
+  Bitmap24 sheet;
+  ReadBMPFile(Dir / "sheet.bmp", sheet);
+  f.VTMosaic1.ShowThumbs = true;
+  f.VTMosaic1.MoveTo(7);  // grid cell (2, 1)
+  const Bitmap24 thumb = f.VTMosaic1.DisplayBitmap;
+  f.VTMosaic1.ShowThumbs = thumbs;
+  const int tw = thumb.Width(), th = thumb.Height();
+  ASSERT_EQ(sheet.Width(), 4 * tw);
+  ASSERT_EQ(sheet.Height(), 3 * th);
+  EXPECT_EQ(sheet.Pixel(2 * tw + tw - 1, th + th - 1), thumb.Pixel(tw - 1, th - 1));
+
+  index = 4;
+  file = Dir / "cells.txt";
+  f.Savemosaicas1Click();
+  std::string expected;
+  for (int n = 1; n <= 12; ++n) {
+    f.VTMosaic1.MoveTo(n);
+    expected += std::to_string((n - 1) / 4 + 1) + " - " + std::to_string((n - 1) % 4 + 1) + " - " +
+                f.VTMosaic1.CurPath + "\r\n";
+  }
+  const std::vector<uint8_t> text = ReadWholeFile(Dir / "cells.txt");
+  EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+}
