@@ -81,6 +81,9 @@ class TForm1 : public QMainWindow {
   bool FWizardOnStart = true;
   bool FStretchTiles = false;
   bool FStopRequested = false;
+  // How often a build shows its progress and processes events, in ms (about
+  // 60 frames a second); 0 after every cell.
+  uint32_t FBuildFrameMs = 16;
   int32_t FWizardRenderMode = 0;
   TKWD7PopupMenu* FCellPopup = nullptr;
   int32_t FShowBestCandidates = 5;

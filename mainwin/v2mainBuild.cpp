@@ -8,6 +8,7 @@
 #include "dialogs/TilePreview.h"
 #include "mainwin/v2main.h"
 #include "mosaic/BuildCore.h"
+#include "mosaic/BuildRun.h"
 #include "platform/Files.h"
 #include "platform/Finally.h"
 #include "platform/Hooks.h"
@@ -277,32 +278,59 @@ void TForm1::RenderMosaic(TRenderOrder order) {
   }
   CreateProgressBar(int(std::min<int64_t>(count, INT32_MAX)));
 
-  TTimeEstimate estimate;
-  int64_t number = 0;
-  for (int32_t i = 1; i <= VTPlan1.RecordCount; ++i) {
-    VTPlan1.GoToRecord(i);
-    const int32_t n = VTPlan1.CurRecNo;
-    int col = 0, row = 0;
-    RowToCell(n, col, row);
-    if (!area.Takes(col, row)) continue;
-    VTMosaic1.MoveTo(n);
-    ++number;
-    if ((fixCustom && VTMosaic1.CurLink >= CustomTileLink) || (fixAuto && VTMosaic1.CurLink > 0)) {
-      StepIt(FRunProgressBar);
-      continue;
+  // The loop runs at the matcher's speed; the window catches up about 60
+  // times a second: it redraws the cells placed since, shows the progress,
+  // the percentage and the estimate, and processes pending events, so Stop
+  // and Esc land within a frame. The estimate itself still takes every cell.
+  struct TWindowObserver : TBuildObserver {
+    TForm1& F;
+    const int64_t Count;
+    TTimeEstimate Estimate;
+    std::vector<std::pair<int, int>> Changed;
+    int Steps = 0;
+    int64_t Number = 0;
+    uint32_t LastFrame;
+    TWindowObserver(TForm1& f, int64_t count) : F(f), Count(count), LastFrame(GetTickMs()) {}
+    void CellKept(int64_t) override { ++Steps; }
+    bool CellPlaced(int col, int row, bool changed, int64_t number) override {
+      if (changed) Changed.emplace_back(col, row);
+      const uint32_t now = GetTickMs();
+      if (now - LastFrame >= F.FBuildFrameMs) {
+        Frame(true);
+        LastFrame = GetTickMs();
+      }
+      ++Steps;
+      Number = number;
+      Estimate.Step(now);
+      return F.FStopRequested;
     }
-    VTLib1.PickTileFlipped(VTPlan1, grid, flips, repeat, d, cols, rows, col, row);
-    if (VTMosaic1.SetRecordFrom(n, VTLib1, true)) RedrawCell(col, row);
-    ProcessMessages();
-    StepIt(FRunProgressBar);
-    const std::string percent = std::to_string(number * 100 / std::max<int64_t>(count, 1)) + "%";
-    SetStatusText(0, percent);
-    if (Application) Application->Title = ProductCaption + " " + percent;
-    setWindowTitle(QString::fromStdString(ProductCaption + " " + percent));
-    estimate.Step(GetTickMs());
-    SetStatusText(1, estimate.Text(count, number));
-    if (FStopRequested) break;
-  }
+    // The cells placed since the last frame are redrawn, the progress of
+    // the cells finished before is shown, and pending events are processed.
+    void Frame(bool pump) {
+      for (const auto& [col, row] : Changed) F.RedrawCell(col, row);
+      Changed.clear();
+      if (QProgressBar* bar = F.FRunProgressBar)
+        bar->setValue(int(std::min<int64_t>(int64_t(bar->value()) + Steps, bar->maximum())));
+      Steps = 0;
+      if (Number > 0) {
+        const std::string percent = std::to_string(Number * 100 / std::max<int64_t>(Count, 1)) + "%";
+        F.SetStatusText(0, percent);
+        if (Application) Application->Title = ProductCaption + " " + percent;
+        F.setWindowTitle(QString::fromStdString(ProductCaption + " " + percent));
+        F.SetStatusText(1, Estimate.Text(Count, Number));
+      }
+      if (pump) ProcessMessages();
+    }
+  } observer(*this, count);
+  TBuildRunSettings settings;
+  settings.Distance = d;
+  settings.Repeat = repeat;
+  settings.FixAuto = fixAuto;
+  settings.FixCustom = fixCustom;
+  settings.Flips = flips;
+  // The last frame is shown also when the library runs out of tiles.
+  TFinally lastFrame([&] { observer.Frame(false); });
+  RunBuildCells(VTLib1, VTPlan1, VTMosaic1, grid, area, settings, observer);
 }
 
 void TForm1::Mosaicall1Click() {

@@ -19,16 +19,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads a big-endian word; false at the end of the file.
-bool ReadWordBE(std::FILE* f, int& value) {
-  const int hi = std::fgetc(f);
-  if (hi == EOF) return false;
-  const int lo = std::fgetc(f);
-  if (lo == EOF) return false;
-  value = (hi << 8) | lo;
-  return true;
-}
-
 // a/b >= c/d, exactly, for b and d not zero.
 bool RatioAtLeast(int64_t a, int64_t b, int64_t c, int64_t d) {
   if (b < 0) {
@@ -66,24 +56,31 @@ void FitScaled(int64_t pw, int64_t ph, const TRect& box, TRect& result) {
 
 }  // namespace
 
-void GetJPEGSize(const std::string& fileName, int& width, int& height) {
-  FilePtr f(std::fopen(fileName.c_str(), "rb"));
-  if (!f) {
-    const int e = errno;
-    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
-  }
-  std::FILE* fp = f.get();
-  if (std::fgetc(fp) != 0xFF || std::fgetc(fp) != 0xD8) return;
-  int prefix = std::fgetc(fp);
+namespace {
+
+// The marker walk over any byte source: Get() gives the next byte or EOF,
+// Skip(n) moves on n bytes (past the end, later reads give EOF).
+template <class TSource>
+void WalkJPEGSize(TSource& src, int& width, int& height) {
+  auto word = [&src](int& value) {
+    const int hi = src.Get();
+    if (hi == EOF) return false;
+    const int lo = src.Get();
+    if (lo == EOF) return false;
+    value = (hi << 8) | lo;
+    return true;
+  };
+  if (src.Get() != 0xFF || src.Get() != 0xD8) return;
+  int prefix = src.Get();
   while (prefix == 0xFF) {
-    const int b = std::fgetc(fp);
+    const int b = src.Get();
     if (b == EOF) return;
     if (b == 0xFF) continue;  // fill byte
     if (b == 0xC0 || b == 0xC1) {
       // Segment length and sample precision, then height and width.
-      if (std::fseek(fp, 3, SEEK_CUR) != 0) return;
+      if (!src.Skip(3)) return;
       int h = 0, w = 0;
-      if (!ReadWordBE(fp, h) || !ReadWordBE(fp, w)) return;
+      if (!word(h) || !word(w)) return;
       height = h;
       width = w;
       return;
@@ -91,15 +88,29 @@ void GetJPEGSize(const std::string& fileName, int& width, int& height) {
     if (b == 0x01 || (b >= 0xD0 && b <= 0xD7)) continue;  // markers without a length
     int length = 0;
     // A length below 2 cannot hold itself; the walk could only go backwards.
-    if (!ReadWordBE(fp, length) || length < 2) return;
-    if (std::fseek(fp, length - 2, SEEK_CUR) != 0) return;
-    prefix = std::fgetc(fp);
+    if (!word(length) || length < 2) return;
+    if (!src.Skip(length - 2)) return;
+    prefix = src.Get();
   }
 }
 
-int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeight, int& width, int& height) {
-  int w = 0, h = 0;
-  GetJPEGSize(fileName, w, h);
+struct TFileBytes {
+  std::FILE* F;
+  int Get() { return std::fgetc(F); }
+  bool Skip(long n) { return std::fseek(F, n, SEEK_CUR) == 0; }
+};
+
+struct TMemoryBytes {
+  const uint8_t* Data;
+  size_t Size, Pos = 0;
+  int Get() { return Pos < Size ? Data[Pos++] : EOF; }
+  bool Skip(long n) {
+    Pos += size_t(n);
+    return true;
+  }
+};
+
+int ScaleFor(int w, int h, int wantedWidth, int wantedHeight, int& width, int& height) {
   if (int64_t(w) * h == 0) {
     width = height = 0;
     return 0;
@@ -113,6 +124,36 @@ int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeig
   if (r < 4) return 1;
   if (r < 8) return 2;
   return 3;
+}
+
+}  // namespace
+
+void GetJPEGSize(const std::string& fileName, int& width, int& height) {
+  FilePtr f(std::fopen(fileName.c_str(), "rb"));
+  if (!f) {
+    const int e = errno;
+    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+  }
+  TFileBytes src{f.get()};
+  WalkJPEGSize(src, width, height);
+}
+
+void GetJPEGSize(const uint8_t* data, size_t size, int& width, int& height) {
+  TMemoryBytes src{data, size};
+  WalkJPEGSize(src, width, height);
+}
+
+int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeight, int& width, int& height) {
+  int w = 0, h = 0;
+  GetJPEGSize(fileName, w, h);
+  return ScaleFor(w, h, wantedWidth, wantedHeight, width, height);
+}
+
+int ChooseJPEGScale(const uint8_t* data, size_t size, int wantedWidth, int wantedHeight, int& width,
+                    int& height) {
+  int w = 0, h = 0;
+  GetJPEGSize(data, size, w, h);
+  return ScaleFor(w, h, wantedWidth, wantedHeight, width, height);
 }
 
 void FitRect(const TRect& picture, const TRect& box, TRect& result) {

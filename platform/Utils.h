@@ -2,6 +2,7 @@
 // fitting, tile orientation names, byte-count text, clamps and the window
 // bounds text.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,10 +12,14 @@
 // and writes width and height only when it finds one; the caller zeroes them.
 // A missing file raises EFileError.
 void GetJPEGSize(const std::string& fileName, int& width, int& height);
+// The same walk over a file held in memory.
+void GetJPEGSize(const uint8_t* data, size_t size, int& width, int& height);
 // Decoder scale 0..3 for a wanted size (see the header probe); width and
 // height receive the file's full size, 0 x 0 when the header gave none.
 // A wanted size <= 0 gives scale 0.
 int ChooseJPEGScale(const std::string& fileName, int wantedWidth, int wantedHeight, int& width, int& height);
+int ChooseJPEGScale(const uint8_t* data, size_t size, int wantedWidth, int wantedHeight, int& width,
+                    int& height);
 
 // The largest rectangle of the picture's proportions that fits the box,
 // centred in it, rounded exactly with halves to even; a box of width 0 gives

@@ -5,12 +5,15 @@
 // and the caller sees progress, message pumping and the stop flag per picture.
 #include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "tiledb/FolderScan.h"
 #include "tiledb/LibraryBuildPool.h"
@@ -56,6 +59,26 @@ TTileParams TileParamsOf(const TVTData& t) {
   p.Filter = FilterFromByte(t.FFilter);
   p.FastJpeg = t.FFastJpeg;
   return p;
+}
+
+// What preparing each picture may hold at once, for the workers' byte budget.
+// A JPEG decoded at a reduced scale holds little. Any other picture is
+// decoded whole and its cut-out copied: four times its file stands for that
+// (an uncompressed file about as large as its picture, twice over; PNG and
+// the like a few times larger). Empty for a build on the caller's thread.
+std::vector<size_t> PreparingEstimates(const std::vector<std::string>& files, const TTileParams& p,
+                                       int threads) {
+  std::vector<size_t> out;
+  if (ResolveThreadCount(threads) <= 1) return out;
+  out.resize(files.size(), 0);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string ext = UpperCase(ExtractFileExt(files[i]));
+    if (p.FastJpeg && (ext == ".JPG" || ext == ".JPEG")) continue;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(files[i], ec);
+    if (!ec) out[i] = size_t(std::min<uintmax_t>(size, SIZE_MAX / 8) * 4);
+  }
+  return out;
 }
 
 }  // namespace
@@ -147,11 +170,38 @@ bool TVTData::OpenWorkFiles() {
 void TVTData::ScanFolder(const std::string& folder) {
   const std::vector<std::string> files = ListPictureFiles(folder, FExtList, FRecurse);
   const TTileParams params = TileParamsOf(*this);
-  TOrderedPool<TPreparedTile> pool(files.size(), FThreads, [&files, params](size_t i) {
-    TPreparedTile p;
-    p.Ok = MakeTile(files[i], params, p.Tile);
-    return p;
-  });
+  const std::vector<size_t> estimates = PreparingEstimates(files, params, FThreads);
+  TOrderedPool<TPreparedTile> pool(
+      files.size(), FThreads,
+      [&files, params](size_t i) {
+        TPreparedTile p;
+        p.Ok = MakeTile(files[i], params, p.Tile);
+        return p;
+      },
+      [](const TPreparedTile& p) {
+        return p.Tile.CutOut.ByteSize() + p.Tile.Samples.ByteSize() + p.Tile.Thumb.size();
+      },
+      [&estimates](size_t i) { return estimates.empty() ? size_t(0) : estimates[i]; });
+  // Whatever ends the scan, the records made so far reach the work files.
+  const bool outer = !FWorkPending.Batching;
+  FWorkPending.Batching = true;
+  struct TFlushAtEnd {
+    TVTData& T;
+    bool Outer;
+    ~TFlushAtEnd() noexcept(false) {
+      if (!Outer) return;
+      T.FWorkPending.Batching = false;
+      if (std::uncaught_exceptions() == 0) {
+        T.FlushWorkFiles();
+      } else {
+        try {
+          T.FlushWorkFiles();
+        } catch (const std::exception&) {
+          // The error already on its way is the one to report.
+        }
+      }
+    }
+  } flushAtEnd{*this, outer};
   for (const std::string& file : files) {
     // The flag is tested when the next picture is met, so a stop during a
     // picture's progress event still lets that picture in; pictures prepared
@@ -196,9 +246,16 @@ void TVTData::WriteTileRecord(const std::string& fileName, int width, int height
   info.Path = fileName;
   info.Geometry = {uint16_t(width), uint16_t(height), uint16_t(left),
                    uint16_t(top),   uint16_t(right),  uint16_t(bottom)};
-  const int64_t dataOffset = WorkData.Size();
-  const int64_t thumbOffset = WorkThumbs.Size();
-  const int64_t infoOffset = WorkInfo.Size();
+  TWorkPending& w = FWorkPending;
+  if (!w.Known) {
+    w.Sizes[0] = WorkInfo.Size();
+    w.Sizes[1] = WorkData.Size();
+    w.Sizes[2] = WorkThumbs.Size();
+    w.Known = true;
+  }
+  const int64_t infoOffset = w.Sizes[0] + int64_t(w.Bytes[0].size());
+  const int64_t dataOffset = w.Sizes[1] + int64_t(w.Bytes[1].size());
+  const int64_t thumbOffset = w.Sizes[2] + int64_t(w.Bytes[2].size());
   const int64_t dataSize = DataRecordPrefix + int64_t(samples.size());
   const int64_t blobSize = 4 + int64_t(FBuildThumb.size());
   const int64_t infoSize = InfoRecordFixedSize + int64_t(std::min<size_t>(fileName.size(), 65535));
@@ -212,18 +269,32 @@ void TVTData::WriteTileRecord(const std::string& fileName, int width, int height
   info.SamplesOffset = int32_t(dataOffset + DataRecordPrefix);
   info.ThumbBlobOffset = int32_t(thumbOffset);
 
-  std::vector<uint8_t> record(size_t(DataRecordPrefix), 0);
-  PutI32(record.data() + drInfoRecOffset, int32_t(infoOffset));
-  record.insert(record.end(), samples.begin(), samples.end());
-  WorkData.SeekEnd();
-  WorkData.WriteBytes(record);
+  std::vector<uint8_t>& data = w.Bytes[1];
+  const size_t at = data.size();
+  data.resize(at + size_t(DataRecordPrefix), 0);
+  PutI32(data.data() + at + drInfoRecOffset, int32_t(infoOffset));
+  data.insert(data.end(), samples.begin(), samples.end());
 
-  std::vector<uint8_t> blob(4);
-  PutI32(blob.data(), int32_t(FBuildThumb.size()));
-  blob.insert(blob.end(), FBuildThumb.begin(), FBuildThumb.end());
-  WorkThumbs.SeekEnd();
-  WorkThumbs.WriteBytes(blob);
+  std::vector<uint8_t>& thumbs = w.Bytes[2];
+  uint8_t length[4];
+  PutI32(length, int32_t(FBuildThumb.size()));
+  thumbs.insert(thumbs.end(), length, length + 4);
+  thumbs.insert(thumbs.end(), FBuildThumb.begin(), FBuildThumb.end());
 
-  WorkInfo.SeekEnd();
-  WorkInfo.WriteBytes(EncodeInfoRecord(info));
+  const std::vector<uint8_t> infoBytes = EncodeInfoRecord(info);
+  w.Bytes[0].insert(w.Bytes[0].end(), infoBytes.begin(), infoBytes.end());
+
+  constexpr size_t kFlushBytes = size_t(1) << 20;
+  if (!w.Batching || w.Bytes[0].size() + data.size() + thumbs.size() >= kFlushBytes) FlushWorkFiles();
+}
+
+void TVTData::FlushWorkFiles() {
+  TWorkPending& w = FWorkPending;
+  TFileStream* files[3] = {&WorkInfo, &WorkData, &WorkThumbs};
+  for (int k = 0; k < 3; ++k) {
+    if (w.Bytes[k].empty()) continue;
+    files[k]->WriteAt(w.Sizes[k], w.Bytes[k].data(), w.Bytes[k].size());
+    w.Sizes[k] += int64_t(w.Bytes[k].size());
+    w.Bytes[k].clear();
+  }
 }

@@ -34,8 +34,10 @@ void LoadTilePicture(const std::string& fileName, const TTileParams& p, Bitmap24
   int scale = 0;
   width = height = 0;
   if (p.FastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
-    scale = ChooseJPEGScale(fileName, p.ThumbW, p.ThumbH, width, height);
-    JpegDecodeFile(fileName, scale, picture);
+    // One read serves the header walk and the decoder.
+    const std::vector<uint8_t> data = ReadWholeFile(fileName);
+    scale = ChooseJPEGScale(data.data(), data.size(), p.ThumbW, p.ThumbH, width, height);
+    JpegDecode(data.data(), data.size(), scale, picture);
   } else if (ext == ".ICO") {
     ReadICOFile(fileName, picture);
   } else {

@@ -26,9 +26,16 @@ constexpr uint8_t ClampToByte(int64_t v) {
 }
 
 // Converts one pixel given as its bytes B, G, R into the stored Y, Cb, Cr.
+// Each byte is the extended-precision formula's value rounded (halves to
+// even) and clamped; table-driven integer sums give it, with the formula
+// itself evaluated only next to a tie.
 void PixelToYCC(uint8_t b, uint8_t g, uint8_t r, uint8_t out[3]);
 // The inverse transform (the lightness curve is not undone): out = B, G, R.
 void YCCToPixel(uint8_t y, uint8_t cb, uint8_t cr, uint8_t out[3]);
+// The same two conversions evaluated through the extended-precision formulas
+// every time: the reference the fast ones are held to.
+void PixelToYCCFormula(uint8_t b, uint8_t g, uint8_t r, uint8_t out[3]);
+void YCCToPixelFormula(uint8_t y, uint8_t cb, uint8_t cr, uint8_t out[3]);
 
 // Writes the bitmap's pixels, rows from the top, left to right, three bytes
 // each in the colour system. The vector is emptied first; a colour system

@@ -49,6 +49,7 @@ TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
     FFd = std::exchange(o.FFd, -1);
     FFileName = std::move(o.FFileName);
     Position = std::exchange(o.Position, 0);
+    FSize = std::exchange(o.FSize, -1);
   }
   return *this;
 }
@@ -76,6 +77,7 @@ void TFileStream::Close() {
   if (FFd >= 0) ::close(FFd);
   FFd = -1;
   Position = 0;
+  FSize = -1;
 }
 
 void TFileStream::CloseAndDelete() {
@@ -86,13 +88,17 @@ void TFileStream::CloseAndDelete() {
 }
 
 int64_t TFileStream::Size() const {
+  if (FSize >= 0) return FSize;
   struct stat st;
   if (FFd < 0 || ::fstat(FFd, &st) != 0) throw EFileError("Stream read error");
-  return int64_t(st.st_size);
+  FSize = int64_t(st.st_size);
+  return FSize;
 }
 
 void TFileStream::SetSize(int64_t size) {
+  FSize = -1;
   if (FFd < 0 || size < 0 || ::ftruncate(FFd, off_t(size)) != 0) throw EFileError("Stream write error");
+  FSize = size;
 }
 
 void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
@@ -114,9 +120,13 @@ void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
   while (n > 0) {
     const ssize_t r = ::pwrite(FFd, p, n, off_t(pos));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) throw EFileError("Stream write error");
+    if (r <= 0) {
+      FSize = -1;  // a part may have been written
+      throw EFileError("Stream write error");
+    }
     p += r;
     pos += r;
     n -= size_t(r);
+    if (FSize >= 0 && pos > FSize) FSize = pos;
   }
 }

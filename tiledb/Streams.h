@@ -81,7 +81,9 @@ class TMemoryStream : public TStream {
 };
 
 // A stream on a file opened for reading and writing. A default-constructed
-// stream is closed; every access to it raises.
+// stream is closed; every access to it raises. The stream takes the file as
+// its own: its size is asked of the system once and then followed through
+// the stream's own writes.
 class TFileStream : public TStream {
  public:
   TFileStream() = default;
@@ -110,4 +112,5 @@ class TFileStream : public TStream {
  private:
   int FFd = -1;
   std::string FFileName;
+  mutable int64_t FSize = -1;  // -1 not known
 };

@@ -1,6 +1,7 @@
 #include "tiledb/VTData.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <limits>
 
@@ -268,6 +269,7 @@ void TVTData::Save() {
 }
 
 bool TVTData::WriteBaseFile(const std::string& fileName) {
+  FlushWorkFiles();
   const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); });
   DeleteWorkFiles();
   return ok;
@@ -290,6 +292,7 @@ bool TVTData::CreateWorkFiles() {
 }
 
 void TVTData::DeleteWorkFiles() {
+  FWorkPending = TWorkPending();
   WorkInfo.CloseAndDelete();
   WorkData.CloseAndDelete();
   WorkThumbs.CloseAndDelete();
@@ -415,11 +418,22 @@ bool TVTData::ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const
   if (blobOffset < SectionTagSize) return false;
   const int64_t size = ThumbSection.Size();
   if (blobOffset > size - 4) return false;
-  int32_t len = 0;
-  ThumbSection.ReadAt(blobOffset, &len, 4);
-  if (len <= 0 || len > size - blobOffset - 4) return false;
-  out.resize(size_t(len));
-  ThumbSection.ReadAt(blobOffset + 4, out.data(), out.size());
+  // Thumbnails are small: one read usually takes the length and the bytes.
+  constexpr int64_t kFirstRead = 8192;
+  out.resize(size_t(std::min(size - blobOffset, kFirstRead)));
+  ThumbSection.ReadAt(blobOffset, out.data(), out.size());
+  const int32_t len = GetI32(out.data());
+  if (len <= 0 || len > size - blobOffset - 4) {
+    out.clear();
+    return false;
+  }
+  if (int64_t(len) + 4 <= int64_t(out.size())) {
+    out.erase(out.begin(), out.begin() + 4);
+    out.resize(size_t(len));
+  } else {
+    out.resize(size_t(len));
+    ThumbSection.ReadAt(blobOffset + 4, out.data(), out.size());
+  }
   return true;
 }
 
@@ -436,8 +450,9 @@ int32_t TVTData::AppendThumbBlob(const uint8_t* jpeg, size_t size) {
   const int64_t at = ThumbSection.Size();
   if (at + 4 + int64_t(size) > std::numeric_limits<int32_t>::max())
     throw EOutOfResources("The thumbnail section is full");
-  const int32_t len = int32_t(size);
-  ThumbSection.WriteAt(at, &len, 4);
-  if (size) ThumbSection.WriteAt(at + 4, jpeg, size);
+  std::vector<uint8_t> blob(4 + size);
+  PutI32(blob.data(), int32_t(size));
+  if (size) std::memcpy(blob.data() + 4, jpeg, size);
+  ThumbSection.WriteAt(at, blob.data(), blob.size());
   return int32_t(at);
 }

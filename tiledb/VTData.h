@@ -359,6 +359,15 @@ class TVTData {
                   std::vector<uint8_t>& thumb, Bitmap24& cutOut);
   Bitmap24 FBuildSamples;            // the sample bitmap of the tile being written
   std::vector<uint8_t> FBuildThumb;  // its thumbnail, JPEG bytes
+  // Records a scan has made but not yet written to the work files: a scan
+  // writes them in large pieces rather than three small writes per picture.
+  struct TWorkPending {
+    bool Batching = false;  // set for a scan; otherwise each record is written at once
+    bool Known = false;     // Sizes hold the work files' sizes
+    int64_t Sizes[3] = {0, 0, 0};
+    std::vector<uint8_t> Bytes[3];  // info, data, thumbnails
+  } FWorkPending;
+  void FlushWorkFiles();
 
   // ---- Project file and plan (private) ----------------------------------------
   static void CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mosaic);

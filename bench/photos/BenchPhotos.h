@@ -25,8 +25,8 @@ inline const TBenchPhotos& BenchPhotos() {
   static const TBenchPhotos set = [] {
     TBenchPhotos s;
     const char* env = std::getenv("VT_BENCH_PHOTOS");
-    const std::filesystem::path dir =
-        env && *env ? std::filesystem::path(env) : std::filesystem::path(VT_SOURCE_DIR) / "build/bench-photos";
+    const std::filesystem::path dir = std::filesystem::absolute(
+        env && *env ? std::filesystem::path(env) : std::filesystem::path(VT_SOURCE_DIR) / "build/bench-photos");
     std::ifstream manifest(dir / "manifest.txt");
     for (std::string line; std::getline(manifest, line);) {
       if (line.rfind("tiles/", 0) == 0) s.Tiles.push_back((dir / line).string());

@@ -146,6 +146,7 @@ TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
 TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   TForm1& f = Open();
   const QString caption = f.windowTitle();
+  f.FBuildFrameMs = 0;  // a frame after every cell
   int pumps = 0;
   SetPumpHook([&] {
     if (LongOperationRunning && ++pumps == 3) {
@@ -175,6 +176,28 @@ TEST_F(BuildTest, StopKeepsTheCellsPlacedSoFar) {
   EXPECT_EQ(f.windowTitle(), caption);
   EXPECT_TRUE(f.Mosaicall1->isEnabled());
   EXPECT_TRUE(f.SaveVTP1->isEnabled());
+}
+
+TEST_F(BuildTest, FramesSetOnlyHowOftenTheWindowCatchesUp) {
+  // A frame after every cell, or none inside a run that is over sooner: the
+  // same tiles, the run's last percentage shown at the end either way.
+  std::vector<std::vector<int32_t>> links;
+  std::vector<int> pumps;
+  for (uint32_t frameMs : {0u, 3600000u}) {
+    TForm1& f = Open(6, 5);
+    f.FBuildFrameMs = frameMs;
+    f.SpinRadius2->SetValue(1);
+    int n = 0;
+    SetPumpHook([&] { n += LongOperationRunning; });
+    f.Mosaicall1Click();
+    SetPumpHook(nullptr);
+    links.push_back(Links(f));
+    pumps.push_back(n);
+    EXPECT_EQ(f.StatusText(0), "100%");
+    Form.reset();
+  }
+  EXPECT_EQ(links[0], links[1]);
+  EXPECT_EQ(pumps, (std::vector<int>{30, 0}));
 }
 
 TEST_F(BuildTest, RunningOutOfTilesEndsTheRunAndPassesTheError) {
@@ -215,6 +238,7 @@ TEST_F(BuildTest, FlippedBlocksAreAddedAsTickedAndSavedOnce) {
 
 TEST_F(BuildTest, ClosingDuringARunStopsItAndKeepsTheWindow) {
   TForm1& f = Open();
+  f.FBuildFrameMs = 0;
   int pumps = 0;
   SetPumpHook([&] {
     if (LongOperationRunning && ++pumps == 2) f.close();

@@ -91,6 +91,25 @@ TEST_F(JpegProbe, FillBytesAndRestartMarkersAreWalked) {
   EXPECT_EQ(h, 480);
 }
 
+TEST_F(JpegProbe, FileAndMemoryWalksAgree) {
+  std::vector<std::vector<uint8_t>> files = {JpegHeader(0xC2, 3000, 2000),
+                                             {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 0xFF, 0xC0},
+                                             {0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xD0, 0xFF, 0x01, 0xFF, 0xC1,
+                                              0x00, 0x11, 8, 0x01, 0xE0, 0x02, 0x80}};
+  const std::vector<uint8_t> full = JpegHeader(0xC0, 3000, 2000);
+  for (size_t n = 0; n <= full.size(); ++n) files.emplace_back(full.begin(), full.begin() + std::ptrdiff_t(n));
+  for (const auto& bytes : files) {
+    const std::string f = Write(bytes);
+    int fw = 0, fh = 0, mw = 0, mh = 0, sw = 0, sh = 0;
+    const int fileScale = ChooseJPEGScale(f, 400, 300, fw, fh);
+    EXPECT_EQ(ChooseJPEGScale(bytes.data(), bytes.size(), 400, 300, mw, mh), fileScale) << bytes.size();
+    EXPECT_EQ(mw, fw);
+    EXPECT_EQ(mh, fh);
+    GetJPEGSize(bytes.data(), bytes.size(), sw, sh);
+    EXPECT_EQ(sw, fw);
+  }
+}
+
 TEST_F(JpegProbe, TruncatedOrMalformedHeadersGiveNoSize) {
   const std::vector<uint8_t> full = JpegHeader(0xC0, 3000, 2000);
   // Every prefix of the file, including cuts inside the frame header.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <stdexcept>
 #include <string>
 
@@ -45,7 +47,50 @@ TEST(LibraryBuildPool, StoppingEarlyLeavesTheRestUndone) {
     EXPECT_EQ(pool.TakeNext(), 0);
   }
   // The workers run at most a window ahead of the consumer.
-  EXPECT_LT(done.load(), 100);
+  EXPECT_LE(size_t(done.load()), TOrderedPool<int>::kItemsPerWorker * 4 + 2 + 4);
+}
+
+TEST(LibraryBuildPool, FinishedResultsWaitingStayWithinTheByteBudget) {
+  // Results of 10 bytes against a budget of 25: at most three wait (the
+  // third started while two waited), however far the window would allow,
+  // and a slow first item still lets the others through in order.
+  std::atomic<int> made{0}, taken{0}, most{0};
+  TOrderedPool<int> pool(
+      300, 8,
+      [&](size_t i) {
+        if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int waiting = ++made - taken;
+        for (int m = most; waiting > m && !most.compare_exchange_weak(m, waiting);) {
+        }
+        return int(i);
+      },
+      [](const int&) { return size_t(10); }, nullptr, 25);
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_EQ(pool.TakeNext(), i);
+    ++taken;
+  }
+  // Three waiting results, plus one item per other worker started before the
+  // budget ran out.
+  EXPECT_LE(most.load(), 3 + 8);
+}
+
+TEST(LibraryBuildPool, LargeItemsArePreparedOneAtATime) {
+  // Every item is estimated at 60 bytes against a budget of 100: one item is
+  // prepared at a time beyond the one the consumer waits for.
+  std::atomic<int> preparing{0}, most{0};
+  TOrderedPool<int> pool(
+      40, 8,
+      [&](size_t i) {
+        const int now = ++preparing;
+        for (int m = most; now > m && !most.compare_exchange_weak(m, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        --preparing;
+        return int(i);
+      },
+      nullptr, [](size_t) { return size_t(60); }, 100);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(pool.TakeNext(), i);
+  EXPECT_LE(most.load(), 2);
 }
 
 TEST(LibraryBuildPool, OneThreadPreparesOnTake) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -127,6 +128,29 @@ TEST(PixelCodec, CellSamplesAreConvertedOnlyForYccLibraries) {
   EXPECT_EQ((std::vector<int>{t[0], t[1], t[2]}), (std::vector<int>{179, 171, 1}));
   PrepareTargetSamples(cell, t, 3, csY, csRGB);
   EXPECT_EQ((std::vector<int>{t[0], t[1], t[2]}), (std::vector<int>{255, 255, 0}));
+}
+
+}  // namespace
+
+namespace {
+
+// Every 8-bit input of both conversions, against the extended-precision
+// formulas: the fast path must never round the other way, ties included.
+TEST(PixelCodec, ConversionsEqualTheFormulasForEveryColour) {
+  int64_t forwardDiffs = 0, inverseDiffs = 0;
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b)
+      for (int c = 0; c < 256; ++c) {
+        uint8_t fast[3], slow[3];
+        PixelToYCC(uint8_t(a), uint8_t(b), uint8_t(c), fast);
+        PixelToYCCFormula(uint8_t(a), uint8_t(b), uint8_t(c), slow);
+        forwardDiffs += std::memcmp(fast, slow, 3) != 0;
+        YCCToPixel(uint8_t(a), uint8_t(b), uint8_t(c), fast);
+        YCCToPixelFormula(uint8_t(a), uint8_t(b), uint8_t(c), slow);
+        inverseDiffs += std::memcmp(fast, slow, 3) != 0;
+      }
+  EXPECT_EQ(forwardDiffs, 0);
+  EXPECT_EQ(inverseDiffs, 0);
 }
 
 }  // namespace
