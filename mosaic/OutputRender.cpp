@@ -98,7 +98,7 @@ bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
     task.Kind = TCellTask::ckOriginal;
     return true;
   }
-  if (blank) {
+  if (blank && !FJob.BlankIsMissing) {
     // An empty cell: the background is the source picture when allowed.
     if (FJob.DetailedBackground) EnsureSourceLoaded();
     task.SourcePicture = FSourceLoaded ? &FSource : nullptr;
@@ -524,7 +524,7 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
     const std::string temp = ReplacementName(fileName, ".part");
     try {
       WriteNewFile(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
-      SetJPEGDensity(temp, s.DPI, s.DPI);
+      if (s.JpegDensity) SetJPEGDensity(temp, s.DPI, s.DPI);
     } catch (...) {
       DeleteFile(temp);
       throw;

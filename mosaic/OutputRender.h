@@ -36,6 +36,8 @@ struct TOutputSettings {
   bool FastJpeg = true;
   bool DetailedBlend = false;
   int JpegQuality = 80;
+  // The wizard's JPEG keeps the encoder's own density.
+  bool JpegDensity = true;
 
   int FullWidth() const { return BorderLeft + Width + BorderRight; }
   int FullHeight() const { return BorderTop + Height + BorderBottom; }
@@ -63,6 +65,9 @@ struct TOutputJob {
   // A missing tile replaced by its stored thumbnail is stretched to the cell
   // without sharpening, blending or correction (the image sequence).
   bool PlainReplacement = false;
+  // An empty cell is asked about as a missing tile file (the wizard's runs)
+  // instead of taking the source picture or its stored picture.
+  bool BlankIsMissing = false;
   // The stop flag the window's "Stop" sets; polled after every cell.
   bool* StopRequested = nullptr;
   // Asks about a missing tile file; returns one of the answers above.

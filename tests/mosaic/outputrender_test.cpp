@@ -172,6 +172,13 @@ TEST_F(OutputRun, PosterFileKindFollowsTheExtension) {
   EXPECT_EQ(jpg[13], 1);  // dots per inch
   EXPECT_EQ((jpg[14] << 8) | jpg[15], 300);
   EXPECT_EQ((jpg[16] << 8) | jpg[17], 300);
+  // Without the density patch the encoder's own stays (no unit, 1:1).
+  Job.Settings.JpegDensity = false;
+  SavePosterFile(Dir / "b.jpg", poster, Job.Settings);
+  const std::vector<uint8_t> plain = ReadWholeFile(Dir / "b.jpg");
+  ASSERT_GT(plain.size(), 20u);
+  EXPECT_EQ(plain[13], 0);
+  EXPECT_EQ((plain[14] << 8) | plain[15], 1);
   SavePosterFile(Dir / "a.png", poster, Job.Settings);
   SavePosterFile(Dir / "a.jpeg", poster, Job.Settings);
   EXPECT_FALSE(FileExists(Dir / "a.png"));
@@ -326,6 +333,10 @@ TEST(OutputEmptyCells, AProjectWithoutTilesRendersItsSamples) {
   ASSERT_TRUE(ComposePoster(job, poster));
   EXPECT_EQ(asked, 0);  // a blank path is an empty cell, not a missing file
   EXPECT_EQ(poster.Width(), 40);
+  // The wizard's runs ask about an empty cell as about a missing file.
+  job.BlankIsMissing = true;
+  ASSERT_TRUE(ComposePoster(job, poster));
+  EXPECT_EQ(asked, 1);
   job.UseOriginalFiles = false;
   ASSERT_TRUE(ComposePoster(job, poster));
 }
