@@ -763,9 +763,7 @@ void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th) {
   th = mosaic.DisplayBitmap.Height();
 }
 
-void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
-                           const std::string& fileName, Bitmap24& sheet,
-                           const std::function<void(int32_t record)>& progress) {
+void CheckSheetSize(const std::string& fileName, int cols, int rows, int tw, int th) {
   const int64_t w = int64_t(cols) * tw, h = int64_t(rows) * th;
   if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
     throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)w, (long long)h));
@@ -773,8 +771,14 @@ void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, i
   size.Width = int(w);
   size.Height = int(h);
   CheckPosterSize(fileName, size);
+}
+
+void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
+                           const std::string& fileName, Bitmap24& sheet,
+                           const std::function<void(int32_t record)>& progress) {
+  CheckSheetSize(fileName, cols, rows, tw, th);
   TRunScope scope(mosaic, true);
-  sheet.SetSize(int(w), int(h));
+  sheet.SetSize(cols * tw, rows * th);
   sheet.Fill(0);
   Bitmap24 cell(tw, th);
   for (int r = 0; r < rows; ++r)

@@ -157,6 +157,8 @@ void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int ro
 // full size overflows or that the file format of fileName cannot hold
 // (JPEG sides up to 65500 pixels; the BMP and TIFF limits of the band writers).
 void CheckPosterSize(const std::string& fileName, const TOutputSettings& s);
+// The same refusal for a sheet of cols x rows pictures of tw x th pixels.
+void CheckSheetSize(const std::string& fileName, int cols, int rows, int tw, int th);
 // Writes the poster by the upper-cased extension of fileName: ".JPG" (with its
 // density), ".TIF", ".BMP"; any other extension writes nothing. The file is
 // written beside the target and renamed over it when complete.
