@@ -1,65 +1,146 @@
-// Mosaic output: a 100 x 75-cell mosaic rendered from stored thumbnails to a
-// 6000 x 4500 BMP, composed in memory and written cell by cell to disk. The
-// baseline is one plain 6000 x 4500 BMP encode and write of the same size.
+// Mosaic output: a 100 x 75-cell mosaic built from the benchmark library of
+// real photographs (synthetic pictures when that set is absent), saved
+//   - from the stored thumbnails to a 20000 x 20000 BMP and TIFF written
+//     direct to disk, against writing as many bytes sequentially, with the
+//     peak resident memory of the run;
+//   - from the stored thumbnails composed in memory at 3600 x 2400, on one
+//     thread and on all of them, the JPEG encode measured apart;
+//   - from the original pictures at 12000 x 9000, against decoding every tile
+//     file the mosaic uses once, at the scale the cells ask for, on all cores.
+// Each floor is measured in the same iteration as its target; "x_floor" is
+// the target's time over it.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "platform/Bmp.h"
+#include "bench/photos/BenchPhotos.h"
+#include "formats/BandWriter.h"
+#include "formats/Registrations.h"
+#include "imaging/TileRender.h"
+#include "mosaic/OutputRender.h"
 #include "platform/Files.h"
 #include "platform/Jpeg.h"
+#include "platform/Picture.h"
 #include "tests/tiledb/NewLibraryParameters.h"
 #include "tiledb/VTData.h"
-#include "mosaic/OutputRender.h"
 
 namespace {
 
-constexpr int Cols = 100, Rows = 75, OutW = 6000, OutH = 4500;
+namespace fs = std::filesystem;
+using TClock = std::chrono::steady_clock;
 
-// A library of 24 solid-tinted 4:3 pictures with 60-pixel thumbnails, and a
-// 100 x 75 project whose mosaic holds them in turn.
-struct TProject {
-  std::string Dir;
-  TVTData Library, Plan, Mosaic;
-  TProject() {
-    char pattern[] = "/tmp/vtbenchoutXXXXXX";
-    Dir = mkdtemp(pattern);
-    const std::string pics = Dir + "/pics/";
-    std::filesystem::create_directories(pics);
-    for (int i = 0; i < 24; ++i) {
-      Bitmap24 b(160, 120);
-      for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 160; ++x)
-          b.SetPixel(x, y, RGB(uint8_t(i * 10 + x / 2), uint8_t(y * 2), uint8_t(i * 7)));
-      JpegEncodeFile(b, 90, pics + "p" + std::to_string(i) + ".jpg");
-    }
-    TVTData t;
-    SetNewLibraryParameters(t, pics, 4, 3, 60);
-    t.FThreads = 1;
-    t.CreateBase(Dir + "/lib.vt2");
-    Library.SetBaseName(Dir + "/lib.vt2");
-    Bitmap24 source(Cols * 8, Rows * 6);
-    for (int y = 0; y < source.Height(); ++y)
-      for (int x = 0; x < source.Width(); ++x) source.SetPixel(x, y, RGB(uint8_t(x), uint8_t(y), 128));
-    Library.CreatePlan(Dir + "/p.vtp", source, {"", TRect(0, 0, source.Width(), source.Height())}, Rows,
-                       Cols);
-    Plan.OpenProject(Dir + "/p.vtp", Mosaic);
-    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
-      Library.MoveTo((n - 1) % Library.RecordCount + 1);
-      Mosaic.SetRecordFrom(n, Library, true);
-    }
+constexpr int Cols = 100, Rows = 75;
+
+double Seconds(TClock::time_point a, TClock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+// A stand-in set when the photographs are absent: tiles of mixed sizes and
+// orientations with smooth colour fields, and one source picture.
+std::vector<std::string> MakeSyntheticTiles(const std::string& dir, std::string& source) {
+  const std::string tiles = dir + "tiles/";
+  source = dir + "source.jpg";
+  std::vector<std::string> names;
+  std::mt19937 rng(11);
+  for (int i = 0; i < 800; ++i) names.push_back(tiles + "s" + std::to_string(i) + ".jpg");
+  if (FileExists(source) && FileExists(names.back())) return names;
+  fs::create_directories(tiles);
+  for (const std::string& name : names) {
+    const int longSide = 320 + int(rng() % 1281), shortSide = longSide * 3 / 4;
+    const bool tall = rng() % 3 == 0;
+    const int w = tall ? shortSide : longSide, h = tall ? longSide : shortSide;
+    const int r0 = int(rng() % 256), g0 = int(rng() % 256), b0 = int(rng() % 256);
+    Bitmap24 b(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        b.SetPixel(x, y, RGB(uint8_t(r0 + x * 96 / w), uint8_t(g0 + y * 96 / h), uint8_t(b0 + (x ^ y) % 32)));
+    JpegEncodeFile(b, 88, name);
   }
-  ~TProject() { std::filesystem::remove_all(Dir); }
-  TOutputJob Job() {
+  Bitmap24 s(1600, 1200);
+  for (int y = 0; y < 1200; ++y)
+    for (int x = 0; x < 1600; ++x) s.SetPixel(x, y, RGB(uint8_t(x / 7), uint8_t(y / 5), uint8_t((x + y) / 11)));
+  JpegEncodeFile(s, 90, source);
+  return names;
+}
+
+// The library of the set, a 100 x 75 project over a source picture kept out
+// of it, and its mosaic built in natural order (Repeat "Auto", Distance 4).
+// Library and project are kept in build/bench-output* between runs.
+struct TProject {
+  std::string Work;
+  bool Photographs = false;
+  TVTData Library, Plan, Mosaic;
+
+  TProject() {
+    RegisterGraphicFormats();
+    const TBenchPhotos& photos = BenchPhotos();
+    Photographs = photos.Present();
+    std::string source, tiles;
+    if (Photographs) {
+      Work = std::string(VT_SOURCE_DIR) + "/build/bench-output/";
+      source = photos.Sources.front();
+      tiles = photos.Dir + "/tiles/";
+    } else {
+      Work = std::string(VT_SOURCE_DIR) + "/build/bench-output-synthetic/";
+      MakeSyntheticTiles(Work, source);
+      tiles = Work + "tiles/";
+      std::printf("Output benchmarks run on 800 synthetic tiles instead\n");
+    }
+    fs::create_directories(Work);
+    const std::string lib = Work + "lib.vt2", project = Work + "p.vtp", stamp = Work + "made-from.txt";
+    std::string madeFrom;
+    std::getline(std::ifstream(stamp), madeFrom);
+    if (madeFrom != tiles || !FileExists(lib) || !FileExists(project)) {
+      std::printf("Building the benchmark library and project in %s ...\n", Work.c_str());
+      std::fflush(stdout);
+      TVTData t;
+      SetNewLibraryParameters(t, tiles, 6, 6, 42);
+      t.FExtList = ".JPG;.PNG;.BMP;.TIF";
+      t.FFastJpeg = true;
+      t.FThreads = 0;
+      t.CreateBase(lib);
+      Library.SetBaseName(lib);
+      Bitmap24 picture;
+      LoadPicture(source, picture);
+      Library.CreatePlan(project, picture, {source, TRect(0, 0, picture.Width(), picture.Height())}, Rows, Cols);
+      Plan.OpenProject(project, Mosaic);
+      std::vector<int32_t> grid;
+      Mosaic.GetAllLinks(grid, 1);
+      for (int n = 1; n <= Plan.RecordCount; ++n) {
+        Plan.MoveTo(n);
+        Library.PickTileFlipped(Plan, grid, 1, -1, 4, Cols, Rows, (n - 1) % Cols, (n - 1) / Cols);
+        Mosaic.SetRecordFrom(n, Library, true);
+      }
+      Plan.SaveProject(project, Mosaic, Library);
+      std::ofstream(stamp) << tiles << "\n";
+    } else {
+      Library.SetBaseName(lib);
+    }
+    Plan.OpenProject(project, Mosaic);
+    std::printf("Library: %d tiles; mosaic of %d x %d cells\n", Library.RecordCount, Plan.Columns, Plan.Rows);
+    std::fflush(stdout);
+  }
+
+  TOutputJob Job(int width, int height) {
     TOutputJob job;
     job.Mosaic = &Mosaic;
     job.Plan = &Plan;
     job.GridColumns = Cols;
     job.Area = {0, 0, Cols - 1, Rows - 1};
-    job.Settings.Width = OutW;
-    job.Settings.Height = OutH;
+    job.Settings.Width = width;
+    job.Settings.Height = height;
     return job;
   }
 };
@@ -69,32 +150,179 @@ TProject& Project() {
   return p;
 }
 
-void BM_Baseline_WriteBMP(benchmark::State& state) {
-  TProject& p = Project();
-  Bitmap24 b(OutW, OutH);
-  b.Fill(RGB(1, 2, 3));
-  for (auto _ : state) WriteFileReplacing(p.Dir + "/base.bmp", EncodeBMP24(b));
+// Where the pictures are written: $VT_BENCH_SCRATCH when set (a folder in
+// memory keeps a busy disk out of the figures), else beside the library.
+std::string ScratchFolder(const TProject& p) {
+  const char* env = std::getenv("VT_BENCH_SCRATCH");
+  static const bool told = [&] {
+    std::printf("Pictures are written to %s\n", env && *env ? env : p.Work.c_str());
+    return true;
+  }();
+  (void)told;
+  return env && *env ? std::string(env) + "/" : p.Work;
 }
-BENCHMARK(BM_Baseline_WriteBMP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-void BM_OutputBMP_InMemory(benchmark::State& state) {
+// Writes size bytes to a new file sequentially, 8 MB at a time.
+void WriteSequentially(const std::string& fileName, int64_t size) {
+  std::vector<char> chunk(size_t(8) << 20, 1);
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot create " + fileName);
+  for (int64_t left = size; left > 0;) {
+    const ssize_t n = ::write(fd, chunk.data(), size_t(std::min<int64_t>(left, int64_t(chunk.size()))));
+    if (n <= 0) throw std::runtime_error("cannot write " + fileName);
+    left -= n;
+  }
+  ::close(fd);
+}
+
+// Peak resident memory since the last reset, in MB.
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+double PeakMemoryMB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  return 0;
+}
+
+// Writes are measured from clean page-cache state: what an earlier run left
+// to flush is flushed first, outside the timing.
+void Settle(const std::vector<std::string>& files) {
+  for (const std::string& f : files) DeleteFile(f);
+  ::sync();
+}
+
+void DirectToDisk(benchmark::State& state, int kind) {
   TProject& p = Project();
-  TOutputJob job = p.Job();
+  constexpr int Side = 20000;
+  TOutputJob job = p.Job(Side, Side);
+  const std::string dir = ScratchFolder(p);
+  const std::string floorFile = dir + "floor.bin", out = dir + (kind == 1 ? "direct.bmp" : "direct.tif");
+  const int64_t bytes = kind == 1 ? BMPFileSize(Side, Side) : TIFFFileSize(Side, Side);
+  double floorTotal = 0, runTotal = 0, peak = 0;
+  for (auto _ : state) {
+    Settle({floorFile, out});
+    const auto f0 = TClock::now();
+    WriteSequentially(floorFile, bytes);
+    const auto f1 = TClock::now();
+    Settle({floorFile});
+    ResetPeakMemory();
+    const auto t0 = TClock::now();
+    WriteMosaicDirect(job, out, kind);
+    const auto t1 = TClock::now();
+    peak = std::max(peak, PeakMemoryMB());
+    state.SetIterationTime(Seconds(t0, t1));
+    floorTotal += Seconds(f0, f1);
+    runTotal += Seconds(t0, t1);
+  }
+  Settle({floorFile, out});
+  state.counters["floor_s"] = floorTotal / double(state.iterations());
+  state.counters["x_floor"] = runTotal / floorTotal;
+  state.counters["peak_MB"] = peak;
+}
+
+void BM_DirectBMP_20000_Thumbs(benchmark::State& state) {
+  DirectToDisk(state, 1);
+}
+BENCHMARK(BM_DirectBMP_20000_Thumbs)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+
+void BM_DirectTIFF_20000_Thumbs(benchmark::State& state) {
+  DirectToDisk(state, 2);
+}
+BENCHMARK(BM_DirectTIFF_20000_Thumbs)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+
+// Composing only; threads 1 is the one-core time the others are held to.
+void BM_Compose_3600x2400_Thumbs(benchmark::State& state) {
+  TProject& p = Project();
+  TOutputJob job = p.Job(3600, 2400);
+  job.Threads = int(state.range(0));
   for (auto _ : state) {
     Bitmap24 poster;
     ComposePoster(job, poster);
-    SavePosterFile(p.Dir + "/mem.bmp", poster, job.Settings);
+    benchmark::DoNotOptimize(poster.Bits());
   }
   state.counters["cells/s"] = benchmark::Counter(Cols * Rows, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_OutputBMP_InMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_Compose_3600x2400_Thumbs)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("threads")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
-void BM_OutputBMP_DirectToDisk(benchmark::State& state) {
+void BM_JpegEncode_3600x2400(benchmark::State& state) {
   TProject& p = Project();
-  TOutputJob job = p.Job();
-  for (auto _ : state) WriteMosaicDirect(job, p.Dir + "/direct.bmp", 1);
-  state.counters["cells/s"] = benchmark::Counter(Cols * Rows, benchmark::Counter::kIsIterationInvariantRate);
+  TOutputJob job = p.Job(3600, 2400);
+  Bitmap24 poster;
+  ComposePoster(job, poster);
+  for (auto _ : state) benchmark::DoNotOptimize(JpegEncode(poster, 80).size());
 }
-BENCHMARK(BM_OutputBMP_DirectToDisk)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_JpegEncode_3600x2400)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The files the mosaic uses with the decoder scale each cell asks for.
+std::set<std::pair<std::string, int>> TileDecodes(TProject& p, int width, int height) {
+  std::set<std::pair<std::string, int>> decodes;
+  p.Mosaic.ShowThumbs = false;
+  for (int n = 1; n <= p.Mosaic.RecordCount; ++n) {
+    p.Mosaic.MoveTo(n);
+    const int c = (n - 1) % Cols, r = (n - 1) / Cols;
+    const int cw = OutputCellEdge(width, Cols, c + 1) - OutputCellEdge(width, Cols, c);
+    const int ch = OutputCellEdge(height, Rows, r + 1) - OutputCellEdge(height, Rows, r);
+    const TRect& k = p.Mosaic.CurCropRect;
+    const std::string ext = UpperCase(ExtractFileExt(p.Mosaic.CurPath));
+    const bool jpeg = ext == ".JPG" || ext == ".JPEG";
+    decodes.insert({p.Mosaic.CurPath, jpeg ? CellJPEGScale(k.Right - k.Left, k.Bottom - k.Top, cw, ch) : 0});
+  }
+  return decodes;
+}
+
+// Decodes each (file, scale) once, spread over every core.
+void DecodeAll(const std::vector<std::pair<std::string, int>>& decodes) {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> pool;
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  for (unsigned t = 0; t < threads; ++t)
+    pool.emplace_back([&] {
+      Bitmap24 picture;
+      for (size_t i; (i = next++) < decodes.size();) {
+        const auto& [file, scale] = decodes[i];
+        const std::string ext = UpperCase(ExtractFileExt(file));
+        if (ext == ".JPG" || ext == ".JPEG")
+          JpegDecodeFile(file, scale, picture);
+        else
+          LoadPicture(file, picture);
+      }
+    });
+  for (std::thread& t : pool) t.join();
+}
+
+void BM_Compose_12000x9000_Originals(benchmark::State& state) {
+  TProject& p = Project();
+  constexpr int W = 12000, H = 9000;
+  const auto set = TileDecodes(p, W, H);
+  const std::vector<std::pair<std::string, int>> decodes(set.begin(), set.end());
+  TOutputJob job = p.Job(W, H);
+  job.UseOriginalFiles = true;
+  double floorTotal = 0, runTotal = 0;
+  for (auto _ : state) {
+    const auto f0 = TClock::now();
+    DecodeAll(decodes);
+    const auto f1 = TClock::now();
+    Bitmap24 poster;
+    const auto t0 = TClock::now();
+    ComposePoster(job, poster);
+    const auto t1 = TClock::now();
+    benchmark::DoNotOptimize(poster.Bits());
+    state.SetIterationTime(Seconds(t0, t1));
+    floorTotal += Seconds(f0, f1);
+    runTotal += Seconds(t0, t1);
+  }
+  state.counters["decodes"] = double(decodes.size());
+  state.counters["floor_s"] = floorTotal / double(state.iterations());
+  state.counters["x_floor"] = runTotal / floorTotal;
+}
+BENCHMARK(BM_Compose_12000x9000_Originals)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 
 }  // namespace

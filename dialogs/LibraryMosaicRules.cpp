@@ -92,14 +92,8 @@ void ComposeLibraryMosaic(TVTData& lib, const std::vector<int32_t>& records, int
   lib.ShowThumbs = true;
   lib.MoveToPhysical(records.front());
   const int tw = lib.DisplayBitmap.Width(), th = lib.DisplayBitmap.Height();
-  const int64_t w = int64_t(cols) * tw, h = int64_t(rows) * th;
-  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
-    throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)w, (long long)h));
-  TOutputSettings size;
-  size.Width = int(w);
-  size.Height = int(h);
-  CheckPosterSize(fileName, size);
-  picture.SetSize(int(w), int(h));
+  CheckSheetSize(fileName, cols, rows, tw, th);
+  picture.SetSize(cols * tw, rows * th);
   picture.Fill(clBlack);
   const size_t cells = std::min(records.size(), size_t(cols) * size_t(rows));
   for (size_t i = 0; i < cells; ++i) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/qt/Desktop.h"
@@ -39,18 +40,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
   b->setAutoDefault(false);
   return b;
 }
-
-// Scan buttons back to idle however the build ended.
-class TScanGuard {
- public:
-  explicit TScanGuard(std::function<void()> done) : FDone(std::move(done)) {}
-  ~TScanGuard() { FDone(); }
-  TScanGuard(const TScanGuard&) = delete;
-  TScanGuard& operator=(const TScanGuard&) = delete;
-
- private:
-  std::function<void()> FDone;
-};
 
 }  // namespace
 
@@ -314,7 +303,7 @@ void TV2NewBaseForm::BitBtn1Click() {
     // The progress comes before each picture, so it lags one behind; the
     // caption ends on what this scan added.
     VTData1.FBuildCount = 0;
-    TScanGuard idle([this] {
+    TFinally idle([this] {
       FScanning = false;
       ShowAddedCount(VTData1.FBuildCount);
       Image1->hide();
@@ -408,7 +397,7 @@ void TV2NewBaseForm::tempffind1Click() {
   lib->FBuildCount = kept;
   FScanning = true;
   {
-    TScanGuard idle([this, lib, fastJpeg, kept] {
+    TFinally idle([this, lib, fastJpeg, kept] {
       FScanning = false;
       ShowAddedCount(lib->FBuildCount - kept);
       lib->OnCreateBaseProgress = nullptr;

@@ -1,6 +1,7 @@
 #include "imaging/Adjust.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -151,67 +152,91 @@ void MixBitmaps(const Bitmap24& a, const Bitmap24& b, uint8_t blueWeight, uint8_
 
 namespace {
 
-// One output row of the convolution for every channel. The three input rows
-// are split into one array per channel so that each channel is a plain
-// weighted sum along x. T is the sum type, as narrow as the weights allow;
-// F divides: truncating a float or double quotient is exact while the sums
-// stay below 2^23 or 2^53, since a quotient that is not whole then lies
-// further from a whole number than the rounding can move it.
-template <class T, class F>
-void ConvolveRow(const TColor32* const rows[3], int w, const std::array<int, 9>& k, F divisor,
-                 std::vector<T>& planes, std::vector<uint8_t>& result, TColor32* dst) {
-  const size_t n = size_t(w);
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) {
-      T* p = planes.data() + size_t(r * 3 + c) * n;
-      const int shift = 16 - 8 * c;  // red, green, blue
-      for (size_t x = 0; x < n; ++x) p[x] = T((rows[r][x] >> shift) & 0xFF);
-    }
+// The convolution walks the picture with each input row split once into one
+// array per channel (red, green, blue), so that each output channel is a
+// plain weighted sum along x over three such arrays. T is the sum type, as
+// narrow as the weights allow; F divides: truncating a float or double
+// quotient is exact while the sums stay below 2^23 or 2^53, since a quotient
+// that is not whole then lies further from a whole number than the rounding
+// can move it. A positive power-of-two divisor is a shift: its quotients are
+// exact, and the negative ones, which the shift floors, come out 0 either way.
+template <class T>
+void SplitRow(const TColor32* row, size_t n, T* planes) {
   for (int c = 0; c < 3; ++c) {
-    const T* p0 = planes.data() + size_t(c) * n;
-    const T* p1 = p0 + 3 * n;
-    const T* p2 = p1 + 3 * n;
-    uint8_t* out = result.data() + size_t(c) * n;
-    for (size_t x = 1; x + 1 < n; ++x) {
-      const T s = T(k[0]) * p0[x - 1] + T(k[1]) * p0[x] + T(k[2]) * p0[x + 1] + T(k[3]) * p1[x - 1] +
-                  T(k[4]) * p1[x] + T(k[5]) * p1[x + 1] + T(k[6]) * p2[x - 1] + T(k[7]) * p2[x] +
-                  T(k[8]) * p2[x + 1];
-      const F q = F(s) / divisor;
-      out[x] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
-    }
+    T* p = planes + size_t(c) * n;
+    const int shift = 16 - 8 * c;  // red, green, blue
+    for (size_t x = 0; x < n; ++x) p[x] = T((row[x] >> shift) & 0xFF);
   }
-  const uint8_t* red = result.data();
-  const uint8_t* green = red + n;
-  const uint8_t* blue = green + n;
-  for (size_t x = 1; x + 1 < n; ++x) dst[x] = Color32(red[x], green[x], blue[x], 255);
 }
 
+// The rows are written in place: every sum reads the split arrays, and row
+// y + 1 is split before row y is written, so all of them hold the picture as
+// it was.
 template <class T, class F>
-void ConvolveAll(const TBitmap32& bitmap, const std::array<int, 9>& k, int divisor,
-                 std::vector<TColor32>& out) {
+void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
   const int w = bitmap.Width(), h = bitmap.Height();
-  std::vector<T> planes(size_t(w) * 9);
-  std::vector<uint8_t> result(size_t(w) * 3);
+  const size_t n = size_t(w);
+  int shift = -1;
+  if (divisor > 0 && (divisor & (divisor - 1)) == 0) shift = std::countr_zero(unsigned(divisor));
+  const F fdivisor = F(divisor);
+  // Three rows of planes, used in turn: row y lives in slot y % 3.
+  std::vector<T> rows(n * 9);
+  std::vector<uint8_t> result(n * 3);
+  if (h < 3) return;
+  SplitRow(bitmap.ScanLine(0), n, rows.data());
+  SplitRow(bitmap.ScanLine(1), n, rows.data() + 3 * n);
   for (int y = 1; y + 1 < h; ++y) {
-    const TColor32* const rows[3] = {bitmap.ScanLine(y - 1), bitmap.ScanLine(y), bitmap.ScanLine(y + 1)};
-    ConvolveRow<T, F>(rows, w, k, F(divisor), planes, result, out.data() + size_t(y) * size_t(w));
+    SplitRow(bitmap.ScanLine(y + 1), n, rows.data() + size_t((y + 1) % 3) * 3 * n);
+    for (int c = 0; c < 3; ++c) {
+      const T* p0 = rows.data() + size_t((y - 1) % 3) * 3 * n + size_t(c) * n;
+      const T* p1 = rows.data() + size_t(y % 3) * 3 * n + size_t(c) * n;
+      const T* p2 = rows.data() + size_t((y + 1) % 3) * 3 * n + size_t(c) * n;
+      uint8_t* res = result.data() + size_t(c) * n;
+      auto sum = [&](size_t x) {
+        return T(T(k[0]) * p0[x - 1] + T(k[1]) * p0[x] + T(k[2]) * p0[x + 1] + T(k[3]) * p1[x - 1] +
+                 T(k[4]) * p1[x] + T(k[5]) * p1[x + 1] + T(k[6]) * p2[x - 1] + T(k[7]) * p2[x] +
+                 T(k[8]) * p2[x + 1]);
+      };
+      if (shift >= 0) {
+        for (size_t x = 1; x + 1 < n; ++x) {
+          const T q = T(sum(x) >> shift);
+          res[x] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : q));
+        }
+      } else {
+        for (size_t x = 1; x + 1 < n; ++x) {
+          const F q = F(sum(x)) / fdivisor;
+          res[x] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
+        }
+      }
+    }
+    const uint8_t* red = result.data();
+    const uint8_t* green = red + n;
+    const uint8_t* blue = green + n;
+    TColor32* dst = bitmap.ScanLine(y);
+    for (size_t x = 1; x + 1 < n; ++x) dst[x] = Color32(red[x], green[x], blue[x], 255);
   }
+}
+
+// The usual case (small weights) built for the processor's wider vectors
+// too; the sums are exact integers, so every build gives the same bytes.
+__attribute__((target_clones("avx2", "default"), flatten)) void ConvolveAll16(TBitmap32& bitmap,
+                                                                               const std::array<int, 9>& k,
+                                                                               int divisor) {
+  ConvolveAll<int16_t, float>(bitmap, k, divisor);
 }
 
 }  // namespace
 
 void Convolve3x3(TBitmap32& bitmap, const std::array<int, 9>& weights, int divisor) {
   if (divisor == 0 || bitmap.Empty()) return;
-  std::vector<TColor32> out(bitmap.Bits(), bitmap.Bits() + size_t(bitmap.Width()) * size_t(bitmap.Height()));
   int64_t reach = 0;
   for (int k : weights) reach += std::abs(int64_t(k)) * 255;
   if (reach <= INT16_MAX)
-    ConvolveAll<int16_t, float>(bitmap, weights, divisor, out);
+    ConvolveAll16(bitmap, weights, divisor);
   else if (reach <= INT32_MAX)
-    ConvolveAll<int32_t, double>(bitmap, weights, divisor, out);
+    ConvolveAll<int32_t, double>(bitmap, weights, divisor);
   else
-    ConvolveAll<int64_t, double>(bitmap, weights, divisor, out);
-  std::copy(out.begin(), out.end(), bitmap.Bits());
+    ConvolveAll<int64_t, double>(bitmap, weights, divisor);
   bitmap.Changed();
 }
 

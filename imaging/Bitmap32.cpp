@@ -18,6 +18,16 @@ constexpr TColor kSystemColors[] = {
     0x000000, 0xC0C0C0, 0xFFFFFF, 0x000000, 0xC0C0C0, 0x000000, 0xE1FFFF,
 };
 
+// Row kernel of DrawToDC: words to blue, green, red bytes. Also built for the
+// processor's wider vectors; a copy of bytes is the same on every build.
+__attribute__((target_clones("avx2", "default"))) void ColorToBGRRow(const TColor32* s, uint8_t* d, int count) {
+  for (int i = 0; i < count; ++i) {
+    d[3 * i] = uint8_t(s[i]);
+    d[3 * i + 1] = uint8_t(s[i] >> 8);
+    d[3 * i + 2] = uint8_t(s[i] >> 16);
+  }
+}
+
 // Only counts locks; each object has its own section for the real protection.
 std::mutex& LockCountMutex() {
   static std::mutex m;
@@ -250,15 +260,7 @@ void TBitmap32::DrawToDC(Bitmap24& dst, int x, int y) const {
   if (Empty() || dst.Empty()) return;
   const int l = std::max(x, 0), r = int(std::min<int64_t>(int64_t(x) + FWidth, dst.Width()));
   const int t = std::max(y, 0), b = int(std::min<int64_t>(int64_t(y) + FHeight, dst.Height()));
-  for (int dy = t; dy < b; ++dy) {
-    const TColor32* s = ScanLine(dy - y) + (l - x);
-    uint8_t* d = dst.ScanLine(dy) + size_t(l) * 3;
-    for (int dx = l; dx < r; ++dx, ++s, d += 3) {
-      d[0] = uint8_t(*s);
-      d[1] = uint8_t(*s >> 8);
-      d[2] = uint8_t(*s >> 16);
-    }
-  }
+  for (int dy = t; dy < b; ++dy) ColorToBGRRow(ScanLine(dy - y) + (l - x), dst.ScanLine(dy) + size_t(l) * 3, r - l);
 }
 
 void TBitmap32::DrawFromDC(const TRect& dstRect, const TRect& srcRect, const Bitmap24& src) {

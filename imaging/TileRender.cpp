@@ -1,9 +1,15 @@
 #include "imaging/TileRender.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -26,6 +32,8 @@ constexpr int kSharpenDivisor = 8;
 // How a picture file was read: a JPEG decoder scale 0..3, or one of these.
 constexpr int kPictureList = -1;
 constexpr int kIcon = -2;
+// A tile's region cut and resized for a cell, kept beside the pictures.
+constexpr int kCut = -3;
 
 // --- The last decoded picture --------------------------------------------------------
 
@@ -77,16 +85,9 @@ void KeepDecoded(const std::string& fileName, int kind, const TFileStamp& stamp,
   LastDecoded() = TDecodedPicture{fileName, kind, stamp, std::move(picture)};
 }
 
-// Reads the picture file of a tile by its kind, through the last-decoded
-// picture when the same file was read the same way and has not changed.
-// Reading failures the renderer tolerates give an empty picture. The picture
-// stays 24-bit: only the tile's region is turned into opaque words later,
-// which gives the same words as converting the whole picture first.
-std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int kind) {
-  TFileStamp stamp;
-  const bool stamped = StampOf(fileName, stamp);
-  if (stamped)
-    if (auto found = FindDecoded(fileName, kind, stamp)) return found;
+// Decodes the picture file of a tile by its kind. Reading failures the
+// renderer tolerates give an empty picture; the others raise.
+std::shared_ptr<const Bitmap24> DecodeTilePicture(const std::string& fileName, int kind) {
   auto picture = std::make_shared<Bitmap24>();
   if (kind == kIcon) {
     LoadIconAsBitmap(fileName, *picture);  // raises
@@ -105,7 +106,150 @@ std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int
     }
     JpegDecode(data.data(), data.size(), kind, *picture);  // raises
   }
-  if (stamped) KeepDecoded(fileName, kind, stamp, picture);
+  return picture;
+}
+
+std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& key, int kind,
+                                                 const TFileStamp& stamp,
+                                                 const std::function<std::shared_ptr<const Bitmap24>()>& make);
+
+// Reads the picture file of a tile by its kind, through the run's cache when
+// there is one, else through the last-decoded picture, when the same file was
+// read the same way and has not changed. The picture stays 24-bit: only the
+// tile's region is turned into opaque words later, which gives the same words
+// as converting the whole picture first.
+std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int kind,
+                                                TTileDecodeCache* cache = nullptr) {
+  TFileStamp stamp;
+  const bool stamped = StampOf(fileName, stamp);
+  if (!stamped) return DecodeTilePicture(fileName, kind);
+  if (cache)
+    return ReadThroughCache(*cache, fileName, kind, stamp, [&] { return DecodeTilePicture(fileName, kind); });
+  if (auto found = FindDecoded(fileName, kind, stamp)) return found;
+  auto picture = DecodeTilePicture(fileName, kind);
+  KeepDecoded(fileName, kind, stamp, picture);
+  return picture;
+}
+
+}  // namespace
+
+// --- The run's decode cache ------------------------------------------------------------
+
+struct TTileDecodeCache::TState {
+  using TKey = std::pair<std::string, int>;  // file name, way of reading
+  struct TEntry {
+    TFileStamp Stamp;
+    std::shared_ptr<const Bitmap24> Picture;
+    bool Busy = false;  // being decoded; waiters sleep on Ready
+    size_t Bytes = 0;
+    std::list<TKey>::iterator Use;
+  };
+  explicit TState(size_t budget) : Budget(budget) {}
+
+  // Drops an entry that is not being decoded.
+  void Drop(std::map<TKey, TEntry>::iterator it) {
+    Bytes -= it->second.Bytes;
+    Uses.erase(it->second.Use);
+    Entries.erase(it);
+  }
+
+  mutable std::mutex Mutex;
+  std::condition_variable Ready;
+  std::map<TKey, TEntry> Entries;
+  std::list<TKey> Uses;  // most recent first; entries being decoded are not listed
+  const size_t Budget;
+  size_t Bytes = 0;
+  int Decodes = 0;
+};
+
+TTileDecodeCache::TTileDecodeCache(size_t budgetBytes) {
+  if (budgetBytes == 0) {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    const uint64_t physical = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : 0;
+    budgetBytes = size_t(std::clamp<uint64_t>(physical / 8, uint64_t(64) << 20, uint64_t(1) << 30));
+  }
+  FState = std::make_unique<TState>(budgetBytes);
+}
+
+TTileDecodeCache::~TTileDecodeCache() = default;
+
+size_t TTileDecodeCache::Budget() const {
+  return FState->Budget;
+}
+
+size_t TTileDecodeCache::Bytes() const {
+  std::lock_guard g(FState->Mutex);
+  return FState->Bytes;
+}
+
+int TTileDecodeCache::Decodes() const {
+  std::lock_guard g(FState->Mutex);
+  return FState->Decodes;
+}
+
+void TTileDecodeCache::Clear() {
+  TState& st = *FState;
+  std::lock_guard g(st.Mutex);
+  for (auto it = st.Entries.begin(); it != st.Entries.end();) {
+    auto next = std::next(it);
+    if (!it->second.Busy) st.Drop(it);
+    it = next;
+  }
+}
+
+namespace {
+
+// The picture kept under (key, kind) for a file of that stamp, made by make
+// when there is none; two threads asking at once share one making.
+std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& keyName, int kind,
+                                                 const TFileStamp& stamp,
+                                                 const std::function<std::shared_ptr<const Bitmap24>()>& make) {
+  TTileDecodeCache::TState& st = cache.State();
+  const TTileDecodeCache::TState::TKey key(keyName, kind);
+  std::unique_lock lock(st.Mutex);
+  for (;;) {
+    const auto it = st.Entries.find(key);
+    if (it == st.Entries.end()) break;
+    if (it->second.Busy) {
+      st.Ready.wait(lock);
+      continue;
+    }
+    if (it->second.Stamp == stamp) {
+      st.Uses.splice(st.Uses.begin(), st.Uses, it->second.Use);
+      return it->second.Picture;
+    }
+    st.Drop(it);  // the file changed since
+    break;
+  }
+  TTileDecodeCache::TState::TEntry& claim = st.Entries[key];
+  claim.Busy = true;
+  claim.Stamp = stamp;
+  lock.unlock();
+  std::shared_ptr<const Bitmap24> picture;
+  try {
+    picture = make();
+  } catch (...) {
+    lock.lock();
+    st.Entries.erase(key);
+    st.Ready.notify_all();
+    throw;
+  }
+  lock.lock();
+  if (kind != kCut) ++st.Decodes;
+  const auto it = st.Entries.find(key);
+  const size_t bytes = picture->ByteSize();
+  if (bytes > st.Budget) {
+    st.Entries.erase(it);
+  } else {
+    it->second.Picture = picture;
+    it->second.Busy = false;
+    it->second.Bytes = bytes;
+    st.Uses.push_front(key);
+    it->second.Use = st.Uses.begin();
+    st.Bytes += bytes;
+    while (st.Bytes > st.Budget) st.Drop(st.Entries.find(st.Uses.back()));
+  }
+  st.Ready.notify_all();
   return picture;
 }
 
@@ -186,11 +330,34 @@ void BlendOver(TBitmap32& work, TBitmap32& overlay, int alpha) {
 
 }  // namespace
 
+namespace {
+
+// Divides the corners by the JPEG decoder's reduction, rounding halves to even.
+void ScaleCorners(int scale, int& X1, int& Y1, int& X2, int& Y2) {
+  if (scale <= 0) return;
+  const int64_t d = int64_t(1) << scale;
+  X1 = int(RoundDiv(X1, d));
+  Y1 = int(RoundDiv(Y1, d));
+  X2 = int(RoundDiv(X2, d));
+  Y2 = int(RoundDiv(Y2, d));
+}
+
+bool IsJpegName(const std::string& ext) {
+  return ext == ".JPG" || ext == ".JPEG";
+}
+
+// How a file is read when it is not a JPEG taken by the fast path.
+int OtherKind(const std::string& ext) {
+  return ext == ".ICO" ? kIcon : kPictureList;
+}
+
+}  // namespace
+
 void LoadTileRegion(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
                     int targetHeight, bool fastJpeg, TBitmap32& out) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
   std::shared_ptr<const Bitmap24> picture;
-  if (fastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
+  if (fastJpeg && IsJpegName(ext)) {
     // The wanted size is the target size times the region's, so only very
     // large pictures are decoded reduced.
     int scale = 0, fullWidth = 0, fullHeight = 0;
@@ -202,19 +369,55 @@ void LoadTileRegion(const std::string& fileName, int X1, int Y1, int X2, int Y2,
       scale = 0;  // a file that cannot be opened reads as an empty picture below
     }
     picture = ReadTilePicture(fileName, scale);
-    if (scale > 0) {
-      const int64_t d = int64_t(1) << scale;
-      X1 = int(RoundDiv(X1, d));
-      Y1 = int(RoundDiv(Y1, d));
-      X2 = int(RoundDiv(X2, d));
-      Y2 = int(RoundDiv(Y2, d));
-    }
-  } else if (ext == ".ICO") {
-    picture = ReadTilePicture(fileName, kIcon);
+    ScaleCorners(scale, X1, Y1, X2, Y2);
   } else {
-    picture = ReadTilePicture(fileName, kPictureList);
+    picture = ReadTilePicture(fileName, OtherKind(ext));
   }
   CutRegion(*picture, X1, Y1, X2, Y2, targetWidth, targetHeight, out);
+}
+
+int CellJPEGScale(int regionWidth, int regionHeight, int targetWidth, int targetHeight) {
+  const int64_t rw = std::abs(int64_t(regionWidth)), rh = std::abs(int64_t(regionHeight));
+  for (int scale = 3; scale > 0; --scale)
+    if (rw >= (int64_t(std::max(targetWidth, 1)) << scale) && rh >= (int64_t(std::max(targetHeight, 1)) << scale))
+      return scale;
+  return 0;
+}
+
+void LoadOriginalTile(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                      int targetHeight, bool fastJpeg, TTileDecodeCache* cache, TBitmap32& out) {
+  const std::string ext = UpperCase(ExtractFileExt(fileName));
+  std::shared_ptr<const Bitmap24> picture;
+  if (fastJpeg && IsJpegName(ext)) {
+    const int scale = CellJPEGScale(int(std::min<int64_t>(std::abs(int64_t(X2) - X1), INT32_MAX)),
+                                    int(std::min<int64_t>(std::abs(int64_t(Y2) - Y1), INT32_MAX)), targetWidth,
+                                    targetHeight);
+    picture = ReadTilePicture(fileName, scale, cache);
+    ScaleCorners(scale, X1, Y1, X2, Y2);
+  } else {
+    picture = ReadTilePicture(fileName, OtherKind(ext), cache);
+  }
+  CutRegion(*picture, X1, Y1, X2, Y2, targetWidth, targetHeight, out);
+}
+
+void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                            int targetHeight, bool fastJpeg, TTileDecodeCache* cache, Bitmap24& output) {
+  auto cut = [&] {
+    TBitmap32 tile;
+    LoadOriginalTile(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg, cache, tile);
+    auto picture = std::make_shared<Bitmap24>();
+    HandOver(tile, *picture);
+    return std::shared_ptr<const Bitmap24>(std::move(picture));
+  };
+  TFileStamp stamp;
+  if (!cache || !StampOf(fileName, stamp)) {
+    output = *cut();
+    return;
+  }
+  // Cells of one size often show the same tile: its cut is kept as well.
+  const std::string key = fileName + '\n' +
+                          Format("%d,%d,%d,%d,%d,%d,%d", X1, Y1, X2, Y2, targetWidth, targetHeight, int(fastJpeg));
+  output = *ReadThroughCache(*cache, key, kCut, stamp, cut);
 }
 
 void CropTileRegion(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,

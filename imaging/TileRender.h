@@ -10,6 +10,8 @@
 // X2 < X1 asks for a left-right mirror, Y2 < Y1 for a top-bottom mirror, both
 // for a half turn. Parts of the region outside the picture come out black.
 #pragma once
+#include <cstddef>
+#include <memory>
 #include <string>
 
 #include "imaging/Bitmap32.h"
@@ -57,6 +59,48 @@ void OverlayWithAlpha(Bitmap24& bitmap, const Bitmap24& graphic, int alpha);
 // columns x rows cells of the reference's size; no preview cell is 4 pixels
 // or narrower unless the picture is, and there is at least one of each.
 void BuildGridPreview(Bitmap24& bitmap, const Bitmap24& reference, int columns, int percent, int rows);
+
+// Decoded tile pictures shared by the cells of one output run, so that a
+// picture file used by many cells is decoded once: one entry per file and way
+// of reading it (decoder scale, icon, picture list), checked against the
+// file's size and time. Entries beyond the byte budget push out the least
+// recently used; a picture larger than the budget is not kept. Any number of
+// threads may read through it; two asking for one picture at once share one
+// decode. What it holds never changes a result: a kept picture is the one a
+// fresh decode gives.
+class TTileDecodeCache {
+ public:
+  // budgetBytes 0: an eighth of the physical memory, within 64 MB..1 GB.
+  explicit TTileDecodeCache(size_t budgetBytes = 0);
+  ~TTileDecodeCache();
+  TTileDecodeCache(const TTileDecodeCache&) = delete;
+  TTileDecodeCache& operator=(const TTileDecodeCache&) = delete;
+  size_t Budget() const;
+  size_t Bytes() const;  // pixel bytes held now
+  int Decodes() const;   // pictures decoded through it so far
+  void Clear();
+
+  struct TState;
+  TState& State() { return *FState; }
+
+ private:
+  std::unique_ptr<TState> FState;
+};
+
+// The JPEG decoder scale (0..3 for 1/1..1/8) for drawing a region of
+// regionWidth x regionHeight full-size pixels into a target cell: the largest
+// reduction that keeps the region at least the target's size both ways.
+int CellJPEGScale(int regionWidth, int regionHeight, int targetWidth, int targetHeight);
+
+// Like LoadTileRegion for one cell of an output drawn from the original
+// pictures: with fast JPEG reading a JPEG file is decoded at CellJPEGScale
+// (the coordinates divided and rounded as LoadTileRegion does), and pictures
+// are read through cache when one is given. Failures as LoadTileRegion's.
+void LoadOriginalTile(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                      int targetHeight, bool fastJpeg, TTileDecodeCache* cache, TBitmap32& out);
+// LoadOriginalTile handed over as a 24-bit bitmap, ready for RenderCellImage.
+void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
+                            int targetHeight, bool fastJpeg, TTileDecodeCache* cache, Bitmap24& output);
 
 // The renderer keeps the last picture file it decoded (by name, decoder scale
 // and the file's size and time), since consecutive cells often share a tile.

@@ -1,6 +1,8 @@
 #include "imaging/Transfer.h"
 
 #include <algorithm>
+#include <bit>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -292,6 +294,91 @@ unsigned CoreCount() {
   return cores;
 }
 
+thread_local int SerialStretchDepth = 0;
+
+// Row kernels of the columns-first resampler in 32-bit sums: a destination
+// row's sums from the listed rows of resampled columns, and the sums turned
+// into channel bytes (byte k of a pixel word is channel k). Each is built for
+// the processor's wider vectors too; the sums are exact integers, so every
+// build gives the same bytes.
+__attribute__((target_clones("avx2", "default"))) void SumRows32(const int32_t* across, size_t lanes,
+                                                                  const TMappingPair* p, const TMappingPair* end,
+                                                                  int rowLo, int32_t* sums) {
+  std::fill(sums, sums + lanes, 0);
+  for (; p != end; ++p) {
+    const int32_t* a = across + size_t(p->Pos - rowLo) * lanes;
+    const int32_t weight = p->Weight;
+    for (size_t k = 0; k < lanes; ++k) sums[k] += weight * a[k];
+  }
+}
+
+__attribute__((target_clones("avx2", "default"))) void SumsToBytes32(const int32_t* sums, size_t lanes,
+                                                                      bool clampValues, uint8_t* out) {
+  if (clampValues)
+    for (size_t k = 0; k < lanes; ++k) out[k] = uint8_t(std::clamp(sums[k], 0, 0xFF0000) >> 16);
+  else
+    for (size_t k = 0; k < lanes; ++k) out[k] = uint8_t(sums[k] >> 16);
+}
+
+// The columns first, for stretches with fewer source rows than destination
+// rows (enlargements): every source row is resampled across once into
+// per-channel sums, then each destination row is a weighted sum of those rows,
+// lane by lane. The total of every pixel is the same exact integer as rows
+// first gives, so the bytes are the same. Acc as in ResamplePixel.
+template <typename Acc>
+void ResampleColumnsFirst(TBitmap32& dst, const TRect& clip, const TBitmap32& src, const TMappingTable& mapX,
+                          const TMappingTable& mapY, int rowLo, int rowHi, bool clampValues, const TCombine& c) {
+  static_assert(std::endian::native == std::endian::little, "pixel words hold channel k in byte k");
+  const int w = clip.Width();
+  const size_t lanes = size_t(w) * 4;
+  std::vector<int32_t> across(size_t(rowHi - rowLo + 1) * lanes);
+  for (int sy = rowLo; sy <= rowHi; ++sy) {
+    const uint8_t* row = reinterpret_cast<const uint8_t*>(src.ScanLine(sy));
+    int32_t* out = across.data() + size_t(sy - rowLo) * lanes;
+    for (int x = 0; x < w; ++x) {
+      int32_t v0 = 0, v1 = 0, v2 = 0, v3 = 0;
+      for (const TMappingPair* p = mapX.Begin(x); p != mapX.End(x); ++p) {
+        const uint8_t* px = row + size_t(p->Pos) * 4;
+        v0 += p->Weight * int32_t(px[0]);
+        v1 += p->Weight * int32_t(px[1]);
+        v2 += p->Weight * int32_t(px[2]);
+        v3 += p->Weight * int32_t(px[3]);
+      }
+      out[4 * x] = v0;
+      out[4 * x + 1] = v1;
+      out[4 * x + 2] = v2;
+      out[4 * x + 3] = v3;
+    }
+  }
+  std::vector<Acc> sums(lanes);
+  std::vector<TColor32> pixels(static_cast<size_t>(w));
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const int row = y - clip.Top;
+    TColor32* d = dst.ScanLine(y) + clip.Left;
+    // Opaque rows go straight into the destination.
+    TColor32* result = c.Op == dmOpaque ? d : pixels.data();
+    if constexpr (std::is_same_v<Acc, int32_t>) {
+      SumRows32(across.data(), lanes, mapY.Begin(row), mapY.End(row), rowLo, sums.data());
+      SumsToBytes32(sums.data(), lanes, clampValues, reinterpret_cast<uint8_t*>(result));
+    } else {
+      std::fill(sums.begin(), sums.end(), Acc(0));
+      for (const TMappingPair* p = mapY.Begin(row); p != mapY.End(row); ++p) {
+        const int32_t* a = across.data() + size_t(p->Pos - rowLo) * lanes;
+        const Acc weight = p->Weight;
+        for (size_t k = 0; k < lanes; ++k) sums[k] += weight * Acc(a[k]);
+      }
+      uint8_t* bytes = reinterpret_cast<uint8_t*>(result);
+      for (size_t k = 0; k < lanes; ++k) {
+        Acc value = sums[k];
+        if (clampValues) value = std::clamp<Acc>(value, 0, 0xFF0000);
+        bytes[k] = uint8_t((value >> 16) & 0xFF);
+      }
+    }
+    if (c.Op != dmOpaque)
+      for (int x = 0; x < w; ++x) CombinePixelInto(c, pixels[size_t(x)], d[x]);
+  }
+}
+
 // The separable resampler with exact integer sums: per destination row, the
 // weighted column sums of the listed source rows, then per destination
 // column the weighted sum of those. Large opaque or blended jobs split their
@@ -334,7 +421,22 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
   const uint64_t work = uint64_t(mapY->Pairs.size()) * lanes;
   const unsigned cores = CoreCount();
   const int threads = int(std::min<uint64_t>({cores, 4, uint64_t(clip.Height()), work / (8u << 20) + 1}));
-  if (threads <= 1 || c.Op == dmCustom) {
+  if (threads <= 1 || c.Op == dmCustom || SerialStretchDepth > 0) {
+    int rowLo = mapY->Pairs.front().Pos, rowHi = rowLo;
+    for (const TMappingPair& p : mapY->Pairs) {
+      rowLo = std::min(rowLo, p.Pos);
+      rowHi = std::max(rowHi, p.Pos);
+    }
+    // Columns first when fewer source rows are read than rows written, and
+    // their sums stay small (16 bytes a pixel of each).
+    const uint64_t acrossBytes = uint64_t(rowHi - rowLo + 1) * uint64_t(clip.Width()) * 16;
+    if (rowHi - rowLo + 1 < clip.Height() && acrossBytes <= (uint64_t(64) << 20)) {
+      if (narrow)
+        ResampleColumnsFirst<int32_t>(dst, clip, src, *mapX, *mapY, rowLo, rowHi, clampValues, c);
+      else
+        ResampleColumnsFirst<int64_t>(dst, clip, src, *mapX, *mapY, rowLo, rowHi, clampValues, c);
+      return;
+    }
     rows(clip.Top, clip.Bottom);
     return;
   }
@@ -359,6 +461,14 @@ void StretchResample(TBitmap32& dst, const TRect& dr, const TRect& clip, const T
 }
 
 }  // namespace
+
+TSerialStretchScope::TSerialStretchScope() {
+  ++SerialStretchDepth;
+}
+
+TSerialStretchScope::~TSerialStretchScope() {
+  --SerialStretchDepth;
+}
 
 float StretchKernel(TStretchFilter filter, float x) {
   const float a = std::fabs(x);

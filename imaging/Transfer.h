@@ -30,6 +30,17 @@ void StretchBlock32(TBitmap32* dst, const TRect& dstRect, const TRect& dstClip, 
                     const TRect& srcRect, TStretchFilter filter, TDrawMode combineOp,
                     const TPixelCombineEvent& combineCallBack);
 
+// While one lives on a thread, the stretches made on that thread stay on it;
+// for callers that already spread their work over the processors. The bytes
+// are the same either way.
+class TSerialStretchScope {
+ public:
+  TSerialStretchScope();
+  ~TSerialStretchScope();
+  TSerialStretchScope(const TSerialStretchScope&) = delete;
+  TSerialStretchScope& operator=(const TSerialStretchScope&) = delete;
+};
+
 // The stretch filters' kernels and supports, in single precision.
 float StretchKernel(TStretchFilter filter, float x);
 float StretchFilterWidth(TStretchFilter filter);

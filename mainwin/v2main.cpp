@@ -323,6 +323,7 @@ void TForm1::CreateMenus() {
   ConnectOutputCommands();
   ConnectLibraryCommands();
   ConnectSourceCommands();
+  ConnectWizardCommands();
   ConnectManualCommands();
 
   // Tool buttons forward to their menu commands.
@@ -424,7 +425,7 @@ void TForm1::SetButtonsOnOff() {
   SpeedButton6->setEnabled(false);
   SpeedButton7->setEnabled(false);
   SpeedButton9->setEnabled(LongOperationRunning);
-  for (QToolButton* b : {SpeedButton1, SpeedButton11}) b->setEnabled(false);
+  SpeedButton1->setEnabled(false);
   for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
 
   SaveVTP1->setEnabled(modified);
@@ -434,12 +435,11 @@ void TForm1::SetButtonsOnOff() {
   Openlibrary1->setEnabled(idle);
   Openvtp1->setEnabled(idle);
   Selectall1->setEnabled(idle);
-  // Commands whose windows are not part of the program yet.
-  for (QAction* a : {RunVitraneWizard1}) a->setEnabled(false);
   SetBuildButtons(lib, project, idle);
   SetOutputButtons(lib, project, idle);
   SetLibraryButtons(lib, project, idle);
   SetSourceButtons(lib, project, idle);
+  SetWizardButtons(idle);
   SetManualButtons(lib, project, idle);
 }
 

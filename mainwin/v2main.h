@@ -216,6 +216,24 @@ class TForm1 : public QMainWindow {
   void SourceProjectCreated(const std::string& projectFile, const std::string& pictureFile);
   // (end of source image)
 
+  // ---- Wizard ----
+  // Enables this topic's commands (called by SetButtonsOnOff).
+  void SetWizardButtons(bool idle);
+  // Connects this topic's menu item and button (called once by CreateMenus).
+  void ConnectWizardCommands();
+  // The wizard's writers: the whole picture in memory, or BMP (kind 1) or
+  // TIFF written cell by cell to disk; progress on the wizard, texts in
+  // status panel 1. The last argument is the fast JPEG decode of the tiles.
+  void SavePosterWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles, int width,
+                        int height, int dpi, int blend, int correction, int jpegQuality, bool sharpen,
+                        bool fastJpeg);
+  void SaveTiffWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles, int width,
+                      int height, int dpi, int blend, int correction, int kind, bool sharpen, bool fastJpeg);
+  // A wizard writer's run over the open tables with its arguments.
+  struct TOutputJob MakeWizardJob(bool SaveSelected, bool UseOriginalFiles, int width, int height, int dpi,
+                                  int blend, int correction, bool sharpen, bool fastJpeg);
+  // (end of wizard)
+
   // ---- Manual tiles ----
   // The manual-tiles window, made on first use (at start-up in the program)
   // and kept until the main window goes.
@@ -312,6 +330,10 @@ class TForm1 : public QMainWindow {
   void Libraryinspector1Click();
   void Preferences1Click();
   // (end of new library and library commands handlers)
+
+  // Wizard handlers
+  void RunVitraneWizard1Click();
+  // (end of wizard handlers)
 
   // Source image handlers
   void Opensource1Click();

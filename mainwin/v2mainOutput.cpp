@@ -160,10 +160,10 @@ void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
       if (direct)
         SaveTiff(fileName, useOriginals, filterIndex == 3 ? 1 : 2);
       else
-        SavePoster(fileName, false);
+        SavePoster(fileName, useOriginals);
       break;
     case 2:
-      SavePoster(fileName, false);
+      SavePoster(fileName, useOriginals);
       break;
     case 4:
       SaveText(fileName);

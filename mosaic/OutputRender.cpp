@@ -3,7 +3,13 @@
 #include "mosaic/OutputRender.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -12,6 +18,7 @@
 #include "formats/BandWriter.h"
 #include "formats/JpegDensity.h"
 #include "imaging/TileRender.h"
+#include "mosaic/CellPool.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -27,7 +34,7 @@ namespace {
 void MoveToCell(TOutputJob& job, int c, int r);
 }
 
-TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job) {
+TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job), FSourcePath(job.Plan->SourcePath) {
   FWidth = job.Settings.Width;
   FHeight = job.Settings.Height;
 }
@@ -50,83 +57,147 @@ TRect TCellRenderer::SourceRegion(int c, int r) const {
 
 void TCellRenderer::EnsureSourceLoaded() {
   if (FSourceLoaded) return;
-  const std::string& path = FJob.Plan->SourcePath;
-  if (path.empty() || !FileExists(path)) return;
-  FSource.LoadFromFile(path);
+  if (FSourcePath.empty() || !FileExists(FSourcePath)) return;
+  FSource.LoadFromFile(FSourcePath);
   FSourceLoaded = true;
 }
 
+void TCellRenderer::LoadBlendSource() {
+  if (FJob.Settings.BlendAlpha > 0 && FJob.Settings.DetailedBlend) EnsureSourceLoaded();
+}
+
 void TCellRenderer::RenderCell(int c, int r, Bitmap24& cell) {
+  TCellTask task;
+  Prepare(c, r, task);
+  Render(task, cell);
+}
+
+bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
   TVTData& mosaic = *FJob.Mosaic;
   TVTData& plan = *FJob.Plan;
   MoveToCell(FJob, c, r);
-  const TRect cr = CellRect(c, r);
-  const TRect src = SourceRegion(c, r);
-  const int cw = cr.Right - cr.Left, ch = cr.Bottom - cr.Top;
-  const TOutputSettings& s = FJob.Settings;
-  // Detailed blend reads the whole source picture, loaded on the first cell.
-  if (s.BlendAlpha > 0 && s.DetailedBlend) EnsureSourceLoaded();
+  task.Col = c;
+  task.Row = r;
+  task.Rect = CellRect(c, r);
+  task.Source = SourceRegion(c, r);
+  task.ThumbOffset = mosaic.CurRecNo > 0 ? mosaic.RecordInfo(mosaic.CurRecNo).ThumbBlobOffset : 0;
+  task.Display = mosaic.DisplayBitmap;
+  task.CellBitmap = plan.DisplayBitmap;
+  task.Path = mosaic.CurPath;
+  task.Crop = mosaic.CurCropRect;
+  // Detailed blend reads the whole source picture, loaded before the first cell.
+  LoadBlendSource();
+  task.SourcePicture = FSourceLoaded ? &FSource : nullptr;
+  task.Kind = TCellTask::ckStored;
+  if (!FJob.UseOriginalFiles) return true;
 
-  auto renderStored = [&] {
-    RenderCellImage(mosaic.DisplayBitmap, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha,
-                    plan.DisplayBitmap, s.DetailedBlend, plan.SourcePath, FSourceLoaded ? &FSource : nullptr,
-                    src.Left, src.Top, src.Right, src.Bottom, cell);
-  };
-  if (!FJob.UseOriginalFiles) return renderStored();
-
-  const std::string& path = mosaic.CurPath;
+  const std::string& path = task.Path;
   // An empty cell's path is blank (plan records name no picture: "  ").
   const bool blank = path.find_first_not_of(' ') == std::string::npos;
-  if (!blank && FileExists(path)) return renderStored();
-  if (blank) {
+  if (!blank && FileExists(path)) {
+    task.Kind = TCellTask::ckOriginal;
+    return true;
+  }
+  if (blank && !FJob.BlankIsMissing) {
     // An empty cell: the background is the source picture when allowed.
     if (FJob.DetailedBackground) EnsureSourceLoaded();
-    if (FJob.DetailedBackground && FSourceLoaded) {
-      RenderTileFromBitmap(FSource, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
-                           cell);
-    } else {
-      cell.SetSize(cw, ch);
-      StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
-    }
-    return;
+    task.SourcePicture = FSourceLoaded ? &FSource : nullptr;
+    task.Kind = FJob.DetailedBackground && FSourceLoaded ? TCellTask::ckSourceRegion : TCellTask::ckPlainStored;
+    return true;
   }
-  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource)
+  if (FAnswer != tnfAuto && FAnswer != tnfAutoSource) {
+    if (!mayAsk) return false;
     FAnswer = FJob.AskTileNotFound ? FJob.AskTileNotFound(path) : tnfAuto;
+  }
   int answer = FAnswer;
-  if (answer == tnfAutoSource && !FileExists(plan.SourcePath)) answer = tnfAuto;
-  auto replace = [&] {
-    if (!FJob.PlainReplacement) return renderStored();
-    cell.SetSize(cw, ch);
-    StretchDraw(cell, TRect(0, 0, cw, ch), mosaic.DisplayBitmap);
-  };
+  if (answer == tnfAutoSource && !FileExists(FSourcePath)) answer = tnfAuto;
+  const TCellTask::TKind replace = FJob.PlainReplacement ? TCellTask::ckPlainStored : TCellTask::ckStored;
   switch (answer) {
     case tnfReplaceAllRest:
       FJob.UseOriginalFiles = false;
-      replace();
+      task.Kind = replace;
       break;
     case tnfAutoSource:
-      RenderTileFromFile(plan.SourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
-                         s.Sharpen, cell);
+      task.Kind = TCellTask::ckSourceFile;
       break;
     case tnfCancel:
       if (FJob.StopRequested) *FJob.StopRequested = true;
+      task.Kind = TCellTask::ckCancelled;
+      break;
+    default:
+      task.Kind = replace;
+  }
+  return true;
+}
+
+namespace {
+// The record's picture: its stored thumbnail, or its samples when it has none
+// or the thumbnail cannot be decoded, as the table shows it with ShowThumbs.
+// Reading a thumbnail is a positioned read of the table's thumbnail file that
+// leaves the table and its cursor alone, so the rendering threads do it.
+const Bitmap24& StoredPicture(const TVTData& mosaic, const TCellTask& task, Bitmap24& decoded) {
+  std::vector<uint8_t> jpeg;
+  if (!mosaic.ReadThumbBlob(task.ThumbOffset, jpeg)) return task.Display;
+  try {
+    JpegDecode(jpeg.data(), jpeg.size(), 0, decoded);
+    return decoded;
+  } catch (const std::exception&) {
+    return task.Display;
+  }
+}
+}  // namespace
+
+void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
+  const TOutputSettings& s = FJob.Settings;
+  const TRect& src = task.Source;
+  const int cw = task.Rect.Right - task.Rect.Left, ch = task.Rect.Bottom - task.Rect.Top;
+  auto renderCell = [&](const Bitmap24& tile) {
+    RenderCellImage(tile, cw, ch, s.Sharpen, s.ColorCorrection, s.BlendAlpha, task.CellBitmap, s.DetailedBlend,
+                    FSourcePath, task.SourcePicture, src.Left, src.Top, src.Right, src.Bottom, cell);
+  };
+  Bitmap24 picture;
+  switch (task.Kind) {
+    case TCellTask::ckStored:
+      renderCell(StoredPicture(*FJob.Mosaic, task, picture));
+      break;
+    case TCellTask::ckOriginal: {
+      const TRect& k = task.Crop;
+      RenderTileFromOriginal(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, &FCache, picture);
+      renderCell(picture);
+      break;
+    }
+    case TCellTask::ckSourceRegion:
+      RenderTileFromBitmap(*task.SourcePicture, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg,
+                           s.Sharpen, cell);
+      break;
+    case TCellTask::ckPlainStored: {
+      const Bitmap24& tile = StoredPicture(*FJob.Mosaic, task, picture);
+      cell.SetSize(cw, ch);
+      StretchDraw(cell, TRect(0, 0, cw, ch), tile);
+      break;
+    }
+    case TCellTask::ckSourceFile:
+      RenderTileFromFile(FSourcePath, src.Left, src.Top, src.Right, src.Bottom, cw, ch, s.FastJpeg, s.Sharpen,
+                         cell);
+      break;
+    case TCellTask::ckCancelled:
       // The cell keeps the background colour.
       cell.SetSize(cw, ch);
       cell.Fill(s.BorderColor);
       break;
-    default:
-      replace();
   }
 }
 
 namespace {
 
-// Remembers the mosaic table's thumbnail switch and turns it on for the run,
-// so that DisplayBitmap is the stored thumbnail; restores it also on a throw.
-// The renderer's picture cache is let go at the end of every run.
+// Remembers the mosaic table's thumbnail switch and sets it for the run, so
+// that DisplayBitmap is the stored thumbnail or the samples; restores it also
+// on a throw. The renderer's picture cache is let go at the end of every run.
+// Runs through TCellRenderer take the thumbnails themselves, on the thread
+// that draws the cell, and keep the switch off.
 class TRunScope {
  public:
-  explicit TRunScope(TVTData& mosaic, bool thumbs = true) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
+  explicit TRunScope(TVTData& mosaic, bool thumbs) : FMosaic(mosaic), FShowThumbs(mosaic.ShowThumbs) {
     mosaic.ShowThumbs = thumbs;
   }
   ~TRunScope() {
@@ -183,6 +254,198 @@ bool RenderCells(TOutputJob& job, Put put) {
       [](int) {});
 }
 
+// Hands finished bands to finish in order, on a thread of its own when
+// threaded, so that writing a band overlaps rendering the next ones. A
+// failure of finish is raised to the caller at its next call; the bands after
+// it are dropped.
+class TBandHandOff {
+ public:
+  using TFinish = std::function<void(int r, int count, const Bitmap24& band)>;
+  TBandHandOff(bool threaded, TFinish finish) : FFinish(std::move(finish)) {
+    if (threaded) FThread = std::thread([this] { Run(); });
+  }
+  ~TBandHandOff() {
+    {
+      std::lock_guard lock(FMutex);
+      FQuit = true;
+    }
+    FChanged.notify_all();
+    if (FThread.joinable()) FThread.join();
+  }
+  TBandHandOff(const TBandHandOff&) = delete;
+  TBandHandOff& operator=(const TBandHandOff&) = delete;
+
+  void Submit(int r, int count, const Bitmap24& band) {
+    if (!FThread.joinable()) return FFinish(r, count, band);
+    {
+      std::lock_guard lock(FMutex);
+      RaiseFailure();
+      FQueue.push_back({r, count, &band});
+    }
+    FChanged.notify_all();
+  }
+  // Waits until every band up to r is finished.
+  void WaitThrough(int r) {
+    if (!FThread.joinable()) return;
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [&] { return FFinishedThrough >= r || FFailure; });
+    RaiseFailure();
+  }
+
+ private:
+  struct TItem {
+    int Row, Count;
+    const Bitmap24* Band;
+  };
+  void RaiseFailure() {
+    if (FFailure) std::rethrow_exception(FFailure);
+  }
+  void Run() {
+    for (;;) {
+      TItem item;
+      {
+        std::unique_lock lock(FMutex);
+        FChanged.wait(lock, [&] { return FQuit || !FQueue.empty(); });
+        if (FQueue.empty() || FFailure) return;
+        item = FQueue.front();
+      }
+      std::exception_ptr failure;
+      try {
+        FFinish(item.Row, item.Count, *item.Band);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      {
+        std::lock_guard lock(FMutex);
+        FQueue.pop_front();
+        if (failure)
+          FFailure = failure;
+        else
+          FFinishedThrough = item.Row;
+      }
+      FChanged.notify_all();
+    }
+  }
+
+  TFinish FFinish;
+  std::thread FThread;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  std::deque<TItem> FQueue;
+  int FFinishedThrough = -1;
+  std::exception_ptr FFailure;
+  bool FQuit = false;
+};
+
+// Renders every cell of the area band by band, a band being one row of
+// cells. The calling thread reads each band's cells from the tables (and asks
+// about missing tile files) in cell order; the job's threads render them into
+// a picture of the band (the output's width by the band's height); the
+// calling thread then takes the cells in order with their progress and stop,
+// as a one-thread run does, and hands the band on to finish(r, count, band)
+// when its first count cells are done (fewer than the band's after a stop;
+// the others are then black). With more than one thread, finish runs on a
+// thread of its own while the next bands render. While a band renders, the
+// next one is read ahead unless one of its cells needs the question, which
+// waits until every cell before it has been taken. False when stopped.
+bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::TFinish& finish) {
+  const int cols = job.Area.Cols(), rows = job.Area.Rows();
+  if (cols <= 0 || rows <= 0) return true;
+  const size_t total = size_t(cols) * size_t(rows);
+  renderer.LoadBlendSource();
+  struct TBand {
+    int Row = -1;
+    int Prepared = 0;
+    int StopAt = -1;  // the cell whose reading met a stop; the flag counts from it
+    int Top = 0;      // of its cells in the output without borders
+    Bitmap24* Picture = nullptr;
+    std::vector<TCellTask> Tasks;
+  };
+  // A band is handed on while the next one renders and the one after is
+  // read: three places for their pictures, each with a picture for each of
+  // the two band heights (they differ by one pixel at most), so that none is
+  // made anew for every band.
+  std::array<std::array<Bitmap24, 2>, 3> pictures;
+  const int lowest = job.Settings.Height / rows;
+  std::array<TBand, 2> bands;
+  for (TBand& b : bands) b.Tasks.resize(size_t(cols));
+  TCellPool pool(total, job.Threads, [&](size_t i) {
+    TBand& b = bands[(i / size_t(cols)) % 2];
+    const TCellTask& task = b.Tasks[i % size_t(cols)];
+    Bitmap24 cell;
+    renderer.Render(task, cell);
+    DrawAt(*b.Picture, task.Rect.Left, task.Rect.Top - b.Top, cell);
+  });
+  TBandHandOff handOff(pool.Threads() > 1, finish);
+  // Reads band r's cells on from where it was left; true when the band is
+  // ready to render: complete, or ended by a stop at its last prepared cell.
+  auto prepare = [&](int r, bool mayAsk) {
+    TBand& b = bands[size_t(r) % 2];
+    if (b.Row != r) {
+      b.Row = r;
+      b.Prepared = 0;
+      b.StopAt = -1;
+      const TRect first = renderer.CellRect(0, r);
+      b.Top = first.Top;
+      // Every pixel of the band belongs to one of its cells.
+      const int width = OutputCellEdge(job.Settings.Width, cols, cols), height = first.Bottom - first.Top;
+      handOff.WaitThrough(r - 3);
+      b.Picture = &pictures[size_t(r) % 3][height > lowest ? 1 : 0];
+      if (b.Picture->Width() != width || b.Picture->Height() != height) b.Picture->SetSize(width, height);
+    }
+    while (b.Prepared < cols) {
+      if (!mayAsk && job.Stopped()) return false;
+      if (!renderer.Prepare(b.Prepared, r, b.Tasks[size_t(b.Prepared)], mayAsk)) return false;
+      ++b.Prepared;
+      // A "Cancel" answer, or Stop pressed while the question was shown, ends
+      // the run after this cell, as if met while drawing it.
+      if (mayAsk && job.Stopped()) {
+        b.StopAt = b.Prepared - 1;
+        break;
+      }
+    }
+    return true;
+  };
+  auto release = [&](int r) { pool.Release(size_t(r) * size_t(cols) + size_t(bands[size_t(r) % 2].Prepared)); };
+
+  prepare(0, true);
+  release(0);
+  int done = 0;
+  for (int r = 0; r < rows; ++r) {
+    const TBand& band = bands[size_t(r) % 2];
+    bool nextReady = false;
+    if (band.Prepared == cols && r + 1 < rows && prepare(r + 1, false)) {
+      release(r + 1);
+      nextReady = true;
+    }
+    for (int c = 0; c < band.Prepared; ++c) {
+      pool.Wait(size_t(r) * size_t(cols) + size_t(c));
+      ++done;
+      if (job.Progress) job.Progress(done, int(total));
+      if (job.Stopped() && c >= band.StopAt) {
+        pool.Cancel();
+        Bitmap24& picture = *bands[size_t(r) % 2].Picture;
+        if (c + 1 < cols)
+          picture.FillRect(TRect(renderer.CellRect(c + 1, r).Left, 0, picture.Width(), picture.Height()), 0);
+        handOff.Submit(r, c + 1, picture);
+        handOff.WaitThrough(r);
+        return false;
+      }
+    }
+    handOff.Submit(r, band.Prepared, *band.Picture);
+    if (band.Prepared < cols) {
+      handOff.WaitThrough(r);
+      return false;
+    }
+    if (r + 1 < rows && !nextReady) {
+      prepare(r + 1, true);
+      release(r + 1);
+    }
+  }
+  handOff.WaitThrough(rows - 1);
+  return true;
+}
+
 void MoveToCell(TOutputJob& job, int c, int r) {
   const int32_t record = (job.Area.Top + r) * job.GridColumns + job.Area.Left + c + 1;
   job.Mosaic->MoveTo(record);
@@ -193,11 +456,18 @@ void MoveToCell(TOutputJob& job, int c, int r) {
 
 bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   const TOutputSettings& s = job.Settings;
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   poster.SetSize(s.FullWidth(), s.FullHeight());
-  poster.Fill(s.BorderColor);
-  const bool done =
-      RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) { DrawAt(poster, x, y, cell); });
+  // The cells cover the rest of the picture.
+  const int FW = s.FullWidth(), FH = s.FullHeight(), L = s.BorderLeft, T = s.BorderTop;
+  poster.FillRect(TRect(0, 0, FW, T), s.BorderColor);
+  poster.FillRect(TRect(0, T + s.Height, FW, FH), s.BorderColor);
+  poster.FillRect(TRect(0, T, L, T + s.Height), s.BorderColor);
+  poster.FillRect(TRect(L + s.Width, T, FW, T + s.Height), s.BorderColor);
+  TCellRenderer renderer(job);
+  const bool done = RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
+    DrawAt(poster, L, T + renderer.CellRect(0, r).Top, band);
+  });
   if (!done) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
@@ -254,7 +524,7 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
     const std::string temp = ReplacementName(fileName, ".part");
     try {
       WriteNewFile(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
-      SetJPEGDensity(temp, s.DPI, s.DPI);
+      if (s.JpegDensity) SetJPEGDensity(temp, s.DPI, s.DPI);
     } catch (...) {
       DeleteFile(temp);
       throw;
@@ -276,7 +546,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
     CheckBMPSize(FW, FH);
   else
     CheckTIFFSize(FW, FH);
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
 
   const std::string temp = ReplacementName(fileName, ".part");
   bool finished = false;
@@ -309,11 +579,14 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
         if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
         rect(b.Rect, s.BorderColor);
       }
-      stopped = !RenderCells(job, [&](int, int, int x, int y, const Bitmap24& cell) {
+      // A band is written while the next one renders.
+      TCellRenderer renderer(job);
+      stopped = !RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
+        const int y = T + renderer.CellRect(0, r).Top;
         if (bmp)
-          WriteBMPBand(stream, FW, FH, x, y, cell);
+          WriteBMPBand(stream, FW, FH, L, y, band);
         else
-          WriteTIFFBand(stream, FW, FH, x, y, cell);
+          WriteTIFFBand(stream, FW, FH, L, y, band);
       });
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
@@ -363,7 +636,7 @@ std::string SequenceFileName(const std::string& baseName, int row, int col, cons
 }
 
 bool WriteSequence(TOutputJob& job, const std::string& baseName, std::string& lastName) {
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   job.PlainReplacement = true;
   return RenderCells(job, [&](int c, int r, int, int, const Bitmap24& cell) {
     lastName = SequenceFileName(baseName, job.Area.Top + r + 1, job.Area.Left + c + 1, job.Mosaic->CurPath);
@@ -377,7 +650,7 @@ constexpr const char* ProductWebSite = "https://www.vitrane.com";
 }  // namespace
 
 bool WriteHTMLGallery(TOutputJob& job, const std::string& fileName) {
-  TRunScope scope(*job.Mosaic);
+  TRunScope scope(*job.Mosaic, false);
   job.UseOriginalFiles = false;  // the gallery always shows the stored thumbnails
   const std::string folder = ExtractFilePath(fileName);
   std::error_code ec;
@@ -480,7 +753,7 @@ int WriteUsageReport(TVTData& mosaic, int gridColumns, const std::string& fileNa
 // ---- "Save mosaic as..." ----------------------------------------------------------
 
 void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th) {
-  TRunScope scope(mosaic);
+  TRunScope scope(mosaic, true);
   const auto blank = [&mosaic] { return mosaic.CurPath.find_first_not_of(' ') == std::string::npos; };
   mosaic.MoveTo(record);
   for (int32_t n = 1; blank() && n <= mosaic.RecordCount; ++n) mosaic.MoveTo(n);
@@ -490,9 +763,7 @@ void ThumbnailSheetCellSize(TVTData& mosaic, int32_t record, int& tw, int& th) {
   th = mosaic.DisplayBitmap.Height();
 }
 
-void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
-                           const std::string& fileName, Bitmap24& sheet,
-                           const std::function<void(int32_t record)>& progress) {
+void CheckSheetSize(const std::string& fileName, int cols, int rows, int tw, int th) {
   const int64_t w = int64_t(cols) * tw, h = int64_t(rows) * th;
   if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
     throw EOutOfResources(Format("Invalid output size %lld x %lld pixels", (long long)w, (long long)h));
@@ -500,8 +771,14 @@ void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, i
   size.Width = int(w);
   size.Height = int(h);
   CheckPosterSize(fileName, size);
-  TRunScope scope(mosaic);
-  sheet.SetSize(int(w), int(h));
+}
+
+void ComposeThumbnailSheet(TVTData& mosaic, TVTData& plan, int cols, int rows, int tw, int th,
+                           const std::string& fileName, Bitmap24& sheet,
+                           const std::function<void(int32_t record)>& progress) {
+  CheckSheetSize(fileName, cols, rows, tw, th);
+  TRunScope scope(mosaic, true);
+  sheet.SetSize(cols * tw, rows * th);
   sheet.Fill(0);
   Bitmap24 cell(tw, th);
   for (int r = 0; r < rows; ++r)

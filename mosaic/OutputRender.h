@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/Bitmap32.h"
+#include "imaging/TileRender.h"
 #include "mosaic/CellArea.h"
 #include "platform/Bitmap24.h"
 #include "platform/Types.h"
@@ -34,6 +36,8 @@ struct TOutputSettings {
   bool FastJpeg = true;
   bool DetailedBlend = false;
   int JpegQuality = 80;
+  // The wizard's JPEG keeps the encoder's own density.
+  bool JpegDensity = true;
 
   int FullWidth() const { return BorderLeft + Width + BorderRight; }
   int FullHeight() const { return BorderTop + Height + BorderBottom; }
@@ -61,6 +65,9 @@ struct TOutputJob {
   // A missing tile replaced by its stored thumbnail is stretched to the cell
   // without sharpening, blending or correction (the image sequence).
   bool PlainReplacement = false;
+  // An empty cell is asked about as a missing tile file (the wizard's runs)
+  // instead of taking the source picture or its stored picture.
+  bool BlankIsMissing = false;
   // The stop flag the window's "Stop" sets; polled after every cell.
   bool* StopRequested = nullptr;
   // Asks about a missing tile file; returns one of the answers above.
@@ -69,14 +76,40 @@ struct TOutputJob {
   std::function<void(const std::string& text)> Status;
   // After each cell: cells done of the total; the window pumps its events here.
   std::function<void(int done, int total)> Progress;
+  // Threads that render the cells of the poster and of the direct file
+  // (0: one per processor). The files are the same for any count.
+  int Threads = 0;
 
   bool Stopped() const { return StopRequested && *StopRequested; }
 };
 
+// One cell as read from the tables, with its way of drawing settled.
+struct TCellTask {
+  enum TKind {
+    ckStored,         // the stored thumbnail through RenderCellImage
+    ckOriginal,       // the tile's picture file, then as a thumbnail
+    ckSourceRegion,   // an empty cell: the source picture's region
+    ckPlainStored,    // the stored thumbnail stretched, nothing more
+    ckSourceFile,     // a missing tile: the source picture file's region
+    ckCancelled       // the background colour; the run stops after it
+  };
+  int Col = 0, Row = 0;  // within the area
+  TKind Kind = ckStored;
+  TRect Rect;            // in the output without borders
+  TRect Source;          // the cell's region of the source picture
+  int64_t ThumbOffset = 0;         // of the stored thumbnail, read when drawn
+  Bitmap24 Display;                // the record's samples, when it has none
+  Bitmap24 CellBitmap;             // the plan cell's picture
+  std::string Path;                // the tile's picture file
+  TRect Crop;                      // the tile's crop rectangle, corner order = flip
+  const TBitmap32* SourcePicture = nullptr;  // for detailed blend, when loaded
+};
+
 // Renders cell (c, r) of the area (0-based within it) at its output size:
 // moves both tables to the cell's record, then draws the tile as the output
-// setup asks, minding missing tile files when UseOriginalFiles is set.
-// The run's state (loaded source picture, dialog answer) lives in the runner.
+// setup asks: from the stored thumbnail, or with UseOriginalFiles from the
+// tile's picture file, minding missing files. The run's state (loaded source
+// picture, dialog answer, decoded pictures) lives in the renderer.
 class TCellRenderer {
  public:
   explicit TCellRenderer(TOutputJob& job);
@@ -85,23 +118,38 @@ class TCellRenderer {
     FWidth = width;
     FHeight = height;
   }
+  // Prepare, then Render.
   void RenderCell(int c, int r, Bitmap24& cell);
+  // Reads what the cell needs from the tables and settles its tile-not-found
+  // answer, asking when needed; on the calling thread only, in cell order.
+  // With mayAsk false nothing is settled for a cell that needs the question,
+  // and the result is false.
+  bool Prepare(int c, int r, TCellTask& task, bool mayAsk = true);
+  // Draws a prepared cell. Safe on several threads at once; the bytes depend
+  // on the task and the run's settings only.
+  void Render(const TCellTask& task, Bitmap24& cell) const;
+  // Loads the project's source picture now when detailed blend will use it.
+  void LoadBlendSource();
   // The cell's rectangle in the output without borders.
   TRect CellRect(int c, int r) const;
   // The cell's region of the project's source picture.
   TRect SourceRegion(int c, int r) const;
+  const TTileDecodeCache& DecodeCache() const { return FCache; }
 
  private:
   void EnsureSourceLoaded();
   TOutputJob& FJob;
+  const std::string FSourcePath;
   int FWidth = 0, FHeight = 0;
   TBitmap32 FSource;
   bool FSourceLoaded = false;
   int FAnswer = tnfNone;
+  mutable TTileDecodeCache FCache;
 };
 
 // Composes the whole output in memory (borders, cells, then grid lines) into
-// poster. Returns false when stopped; the poster is then incomplete.
+// poster. The cells of a band (a row of cells) are rendered on the job's
+// threads. Returns false when stopped; the poster is then incomplete.
 bool ComposePoster(TOutputJob& job, Bitmap24& poster);
 // The grid lines of the in-memory poster.
 void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int rows);
@@ -109,15 +157,20 @@ void DrawPosterGrid(Bitmap24& poster, const TOutputSettings& s, int cols, int ro
 // full size overflows or that the file format of fileName cannot hold
 // (JPEG sides up to 65500 pixels; the BMP and TIFF limits of the band writers).
 void CheckPosterSize(const std::string& fileName, const TOutputSettings& s);
+// The same refusal for a sheet of cols x rows pictures of tw x th pixels.
+void CheckSheetSize(const std::string& fileName, int cols, int rows, int tw, int th);
 // Writes the poster by the upper-cased extension of fileName: ".JPG" (with its
 // density), ".TIF", ".BMP"; any other extension writes nothing. The file is
 // written beside the target and renamed over it when complete.
 void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s);
 
-// Renders the area straight into a BMP (kind 1) or TIFF (any other kind) file
-// one cell at a time. The size is checked before anything is created; the file
+// Renders the area straight into a BMP (kind 1) or TIFF (any other kind)
+// file, band by band: the cells of one row are rendered on the job's threads
+// into a band while the band before is written. Memory holds a few bands,
+// never the picture. The size is checked before anything is created; the file
 // is built beside the target and renamed over it at the end, also after a stop
-// (what was not rendered stays black). Returns false when stopped.
+// (cells after the one the stop came at stay black). Returns false when
+// stopped.
 bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind);
 
 // Side outputs over the same area. Each file is built beside its target and

@@ -1,10 +1,17 @@
 #include "platform/Bitmap24.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "platform/Errors.h"
+
+namespace {
+// Pictures from this size on are mapped from the system directly.
+constexpr uint64_t kMappedBytes = uint64_t(4) << 20;
+}  // namespace
 
 void Bitmap24::SetSize(int width, int height) {
   if (width < 0 || height < 0) throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
@@ -14,15 +21,57 @@ void Bitmap24::SetSize(int width, int height) {
   // Far beyond any real picture; refuse before asking the allocator.
   if (bytes > (uint64_t(1) << 40))
     throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
-  try {
-    std::vector<uint8_t> data(bytes, 0);
-    FData.swap(data);
-  } catch (const std::bad_alloc&) {
-    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  uint8_t* data = nullptr;
+  const bool mapped = bytes >= kMappedBytes;
+  if (mapped) {
+    void* p = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      ::madvise(p, size_t(bytes), MADV_HUGEPAGE);  // a hint; refused on systems without them
+      data = static_cast<uint8_t*>(p);
+    }
+  } else if (bytes > 0) {
+    data = static_cast<uint8_t*>(std::calloc(size_t(bytes), 1));
   }
+  if (bytes > 0 && !data)
+    throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+  Release();
+  FData = data;
+  FMapped = mapped;
   FWidth = width;
   FHeight = height;
   FStride = stride;
+}
+
+Bitmap24::Bitmap24(const Bitmap24& other) {
+  *this = other;
+}
+
+Bitmap24& Bitmap24::operator=(const Bitmap24& other) {
+  if (this == &other) return *this;
+  Bitmap24 copy;
+  if (!other.Empty()) {
+    copy.SetSize(other.FWidth, other.FHeight);
+    std::memcpy(copy.FData, other.FData, other.ByteSize());
+  }
+  Swap(copy);
+  return *this;
+}
+
+void Bitmap24::Swap(Bitmap24& other) noexcept {
+  std::swap(FWidth, other.FWidth);
+  std::swap(FHeight, other.FHeight);
+  std::swap(FStride, other.FStride);
+  std::swap(FData, other.FData);
+  std::swap(FMapped, other.FMapped);
+}
+
+void Bitmap24::Release() noexcept {
+  if (FMapped)
+    ::munmap(FData, ByteSize());
+  else
+    std::free(FData);
+  FData = nullptr;
+  FMapped = false;
 }
 
 TColor Bitmap24::Pixel(int x, int y) const {
@@ -46,10 +95,11 @@ void Bitmap24::FillRect(const TRect& r, TColor c) {
   const int t = std::max(0, std::min(r.Top, r.Bottom)), b = std::min(FHeight, std::max(r.Top, r.Bottom));
   if (l >= rr || t >= b) return;
   const uint8_t px[3] = {GetBValue(c), GetGValue(c), GetRValue(c)};
-  for (int y = t; y < b; ++y) {
-    uint8_t* p = ScanLine(y) + size_t(l) * 3;
-    for (int x = l; x < rr; ++x, p += 3) std::memcpy(p, px, 3);
-  }
+  // One row is filled pixel by pixel, the others are copies of it.
+  const size_t run = size_t(rr - l) * 3;
+  uint8_t* first = ScanLine(t) + size_t(l) * 3;
+  for (size_t i = 0; i < run; i += 3) std::memcpy(first + i, px, 3);
+  for (int y = t + 1; y < b; ++y) std::memcpy(ScanLine(y) + size_t(l) * 3, first, run);
 }
 
 bool Bitmap24::operator==(const Bitmap24& o) const {
@@ -118,5 +168,11 @@ void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src) {
 }
 
 void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src) {
-  StretchDraw(dst, TRect(x, y, x + src.Width(), y + src.Height()), src);
+  // An unscaled copy is whole rows of bytes.
+  const int64_t l = std::max<int64_t>(x, 0), r = std::min<int64_t>(int64_t(x) + src.Width(), dst.Width());
+  const int64_t t = std::max<int64_t>(y, 0), b = std::min<int64_t>(int64_t(y) + src.Height(), dst.Height());
+  if (l >= r || t >= b) return;
+  for (int64_t row = t; row < b; ++row)
+    std::memcpy(dst.ScanLine(int(row)) + size_t(l) * 3, src.ScanLine(int(row - y)) + size_t(l - x) * 3,
+                size_t(r - l) * 3);
 }

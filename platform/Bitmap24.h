@@ -4,6 +4,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/Types.h"
@@ -20,6 +22,15 @@ class Bitmap24 {
  public:
   Bitmap24() = default;
   Bitmap24(int width, int height) { SetSize(width, height); }
+  Bitmap24(const Bitmap24& other);
+  Bitmap24(Bitmap24&& other) noexcept { Swap(other); }
+  Bitmap24& operator=(const Bitmap24& other);
+  Bitmap24& operator=(Bitmap24&& other) noexcept {
+    Bitmap24 moved(std::move(other));
+    Swap(moved);
+    return *this;
+  }
+  ~Bitmap24() { Release(); }
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
@@ -33,11 +44,11 @@ class Bitmap24 {
   void SetSize(int width, int height);
   void Clear() { SetSize(0, 0); }
 
-  uint8_t* ScanLine(int y) { return FData.data() + size_t(y) * FStride; }
-  const uint8_t* ScanLine(int y) const { return FData.data() + size_t(y) * FStride; }
-  uint8_t* Bits() { return FData.data(); }
-  const uint8_t* Bits() const { return FData.data(); }
-  size_t ByteSize() const { return FData.size(); }
+  uint8_t* ScanLine(int y) { return FData + size_t(y) * FStride; }
+  const uint8_t* ScanLine(int y) const { return FData + size_t(y) * FStride; }
+  uint8_t* Bits() { return FData; }
+  const uint8_t* Bits() const { return FData; }
+  size_t ByteSize() const { return FStride * size_t(FHeight); }
 
   TColor Pixel(int x, int y) const;
   void SetPixel(int x, int y, TColor c);
@@ -48,9 +59,15 @@ class Bitmap24 {
   bool operator==(const Bitmap24& o) const;
 
  private:
+  void Swap(Bitmap24& other) noexcept;
+  void Release() noexcept;
   int FWidth = 0, FHeight = 0;
   size_t FStride = 0;
-  std::vector<uint8_t> FData;
+  // Zeroed by the system: a large picture's pages are only touched when
+  // written, and come in huge pages where the system offers them, so that
+  // touching them costs few faults.
+  uint8_t* FData = nullptr;
+  bool FMapped = false;
 };
 
 // The plain stretch-draw of the graphics device (nearest neighbour): target

@@ -174,6 +174,74 @@ TEST_F(TileRender, FastJpegDecodesReducedAndDividesTheCorners) {
   EXPECT_EQ(Pixels(full), Pixels(fullExpected));
 }
 
+TEST_F(TileRender, OriginalTilesDecodeAtTheLargestReductionThatKeepsTheCellSize) {
+  EXPECT_EQ(CellJPEGScale(800, 600, 100, 75), 3);  // exactly 8 times the cell
+  EXPECT_EQ(CellJPEGScale(799, 600, 100, 75), 2);  // one pixel short of it
+  EXPECT_EQ(CellJPEGScale(800, 299, 100, 75), 1);
+  EXPECT_EQ(CellJPEGScale(150, 600, 100, 75), 0);
+  EXPECT_EQ(CellJPEGScale(-800, -600, 100, 75), 3);  // a flipped region counts by its size
+
+  // A 64 x 48 region into 8 x 6 is read at one eighth, corners divided and
+  // rounded halves to even (20 / 8 = 2.5 -> 2, 84 / 8 = 10.5 -> 10), mirrored.
+  JpegEncodeFile(Gradient(96, 64), 90, Dir + "o.jpg");
+  TTileDecodeCache cache;
+  TBitmap32 out;
+  LoadOriginalTile(Dir + "o.jpg", 84, 4, 20, 52, 8, 6, true, &cache, out);
+  Bitmap24 eighth;
+  JpegDecodeFile(Dir + "o.jpg", 3, eighth);
+  TBitmap32 expected;
+  CropTileRegion(*As32(eighth), 10, 0, 2, 6, 8, 6, expected);
+  EXPECT_EQ(Pixels(out), Pixels(expected));
+  // Without fast reading, or for another format, the picture is read whole.
+  LoadOriginalTile(Dir + "o.jpg", 84, 4, 20, 52, 8, 6, false, &cache, out);
+  Bitmap24 whole;
+  JpegDecodeFile(Dir + "o.jpg", 0, whole);
+  CropTileRegion(*As32(whole), 84, 4, 20, 52, 8, 6, expected);
+  EXPECT_EQ(Pixels(out), Pixels(expected));
+  Bitmap24 handed;
+  RenderTileFromOriginal(Dir + "o.jpg", 84, 4, 20, 52, 8, 6, false, nullptr, handed);
+  EXPECT_EQ(handed.Width(), 8);
+  EXPECT_EQ(handed.Pixel(3, 2), RGB(RedComponent(expected.Pixel(3, 2)), GreenComponent(expected.Pixel(3, 2)),
+                                    BlueComponent(expected.Pixel(3, 2))));
+}
+
+TEST_F(TileRender, DecodeCacheKeepsPicturesWithinItsBudget) {
+  const std::string a = Dir + "a.bmp", b = Dir + "b.bmp";
+  WriteBMPFile(Uniform(40, 30, 10), a);
+  WriteBMPFile(Uniform(40, 30, 20), b);
+  const size_t picture = Bitmap24::StrideFor(40) * 30;
+  TTileDecodeCache cache(picture + picture / 2);  // room for one picture
+  TBitmap32 out;
+  LoadOriginalTile(a, 0, 0, 40, 30, 4, 3, true, &cache, out);
+  LoadOriginalTile(a, 40, 0, 0, 30, 4, 3, true, &cache, out);
+  EXPECT_EQ(cache.Decodes(), 1);
+  EXPECT_EQ(cache.Bytes(), picture);
+  LoadOriginalTile(b, 0, 0, 40, 30, 4, 3, true, &cache, out);  // pushes a out
+  LoadOriginalTile(a, 0, 0, 40, 30, 4, 3, true, &cache, out);
+  EXPECT_EQ(cache.Decodes(), 3);
+  EXPECT_EQ(cache.Bytes(), picture);
+  // A rewritten file is read again, never taken from the cache.
+  WriteBMPFile(Uniform(41, 30, 90), a);
+  LoadOriginalTile(a, 0, 0, 40, 30, 4, 3, true, &cache, out);
+  EXPECT_EQ(RedComponent(out.Pixel(1, 1)), 90);
+  // A cell's cut is kept too, and follows the file the same way.
+  Bitmap24 cut, fresh;
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, nullptr, fresh);
+  EXPECT_TRUE(cut == fresh);
+  WriteBMPFile(Uniform(42, 30, 60), a);
+  RenderTileFromOriginal(a, 40, 0, 0, 30, 4, 3, true, &cache, cut);
+  EXPECT_EQ(cut.Pixel(1, 1), RGB(60, 60, 60));
+  // A picture larger than the budget is drawn but not kept.
+  TTileDecodeCache small(16);
+  LoadOriginalTile(b, 0, 0, 40, 30, 4, 3, true, &small, out);
+  EXPECT_EQ(RedComponent(out.Pixel(1, 1)), 20);
+  EXPECT_EQ(small.Bytes(), 0u);
+  cache.Clear();
+  EXPECT_EQ(cache.Bytes(), 0u);
+}
+
 TEST_F(TileRender, KeptPictureFollowsChangesOfTheFile) {
   const std::string name = Dir + "c.bmp";
   WriteBMPFile(Uniform(4, 4, 10), name);

@@ -254,4 +254,28 @@ TEST(Transfer, LargeReductionMatchesThePlainSumsExactly) {
       ASSERT_EQ(dst.Pixel(x, y), ReferencePixel(src, mx, my, x, y)) << x << "," << y;
 }
 
+TEST(Transfer, EnlargementMatchesThePlainSumsExactly) {
+  // Fewer source rows than destination rows: the columns go first. The
+  // destination rectangle reaches out of the bitmap on two sides.
+  TBitmap32 src;
+  src.SetSize(37, 23);
+  uint32_t seed = 777;
+  for (int i = 0; i < 37 * 23; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    src.Bits()[i] = seed;
+  }
+  for (TStretchFilter f : {sfMitchell, sfLanczos}) {
+    src.SetStretchFilter(f);
+    TBitmap32 dst;
+    dst.SetSize(180, 120);
+    const TRect from(1, 2, 36, 22), to(-7, -3, 190, 140);
+    dst.DrawRect(to, from, src);
+    const TMappingTable mx = BuildMappingTable(-7, 190, 0, 180, 1, 36, f);
+    const TMappingTable my = BuildMappingTable(-3, 140, 0, 120, 2, 22, f);
+    for (int y = 0; y < 120; y += 7)
+      for (int x = 0; x < 180; ++x)
+        ASSERT_EQ(dst.Pixel(x, y), ReferencePixel(src, mx, my, x, y)) << f << ": " << x << "," << y;
+  }
+}
+
 }  // namespace

@@ -172,6 +172,13 @@ TEST_F(OutputRun, PosterFileKindFollowsTheExtension) {
   EXPECT_EQ(jpg[13], 1);  // dots per inch
   EXPECT_EQ((jpg[14] << 8) | jpg[15], 300);
   EXPECT_EQ((jpg[16] << 8) | jpg[17], 300);
+  // Without the density patch the encoder's own stays (no unit, 1:1).
+  Job.Settings.JpegDensity = false;
+  SavePosterFile(Dir / "b.jpg", poster, Job.Settings);
+  const std::vector<uint8_t> plain = ReadWholeFile(Dir / "b.jpg");
+  ASSERT_GT(plain.size(), 20u);
+  EXPECT_EQ(plain[13], 0);
+  EXPECT_EQ((plain[14] << 8) | plain[15], 1);
   SavePosterFile(Dir / "a.png", poster, Job.Settings);
   SavePosterFile(Dir / "a.jpeg", poster, Job.Settings);
   EXPECT_FALSE(FileExists(Dir / "a.png"));
@@ -326,8 +333,183 @@ TEST(OutputEmptyCells, AProjectWithoutTilesRendersItsSamples) {
   ASSERT_TRUE(ComposePoster(job, poster));
   EXPECT_EQ(asked, 0);  // a blank path is an empty cell, not a missing file
   EXPECT_EQ(poster.Width(), 40);
+  // The wizard's runs ask about an empty cell as about a missing file.
+  job.BlankIsMissing = true;
+  ASSERT_TRUE(ComposePoster(job, poster));
+  EXPECT_EQ(asked, 1);
   job.UseOriginalFiles = false;
   ASSERT_TRUE(ComposePoster(job, poster));
+}
+
+}  // namespace
+
+namespace {
+
+// A picture with detail in every direction, so that a wrong crop, flip or
+// scale shows.
+Bitmap24 Pattern(int w, int h) {
+  Bitmap24 b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), uint8_t(x * y)));
+  return b;
+}
+
+// The poster's cell at rect.
+Bitmap24 CellOf(const Bitmap24& poster, const TRect& rect) {
+  Bitmap24 cell(rect.Right - rect.Left, rect.Bottom - rect.Top);
+  DrawAt(cell, -rect.Left, -rect.Top, poster);
+  return cell;
+}
+
+TEST_F(OutputRun, OriginalCellsAreTheirFilesCroppedFlippedAndScaled) {
+  const std::string pic = Dir / "pattern.jpg";
+  JpegEncodeFile(Pattern(400, 300), 92, pic);
+  const Bitmap24 thumb = mwtest::Solid(42, 32, RGB(90, 90, 90));
+  // Cell (0, 0) mirrored left to right, cell (1, 1) top to bottom.
+  ASSERT_TRUE(Mosaic.SetRecordBitmap(1, thumb, 1, 400, 300, 380, 20, 60, 260, pic));
+  ASSERT_TRUE(Mosaic.SetRecordBitmap(6, thumb, 1, 400, 300, 20, 280, 340, 40, pic));
+  Job.Settings.Sharpen = true;
+  Job.Settings.ColorCorrection = 40;
+  Job.Settings.BlendAlpha = 100;
+  Bitmap24 stored, originals;
+  ASSERT_TRUE(ComposePoster(Job, stored));
+  Job.UseOriginalFiles = true;
+  ASSERT_TRUE(ComposePoster(Job, originals));
+  EXPECT_FALSE(originals == stored);
+
+  // 320 x 240 pixels into 25 x 25 and 25 x 26 cells: read at one eighth, the
+  // corners divided with halves to even.
+  Bitmap24 eighth;
+  JpegDecodeFile(pic, 3, eighth);
+  TBitmap32 source;
+  source.Assign(eighth);
+  auto byHand = [&](int record, int X1, int Y1, int X2, int Y2, int w, int h) {
+    TBitmap32 region;
+    CropTileRegion(source, X1, Y1, X2, Y2, w, h, region);
+    Bitmap24 tile(w, h), cell;
+    region.DrawToDC(tile, 0, 0);
+    Plan.MoveTo(record);
+    RenderCellImage(tile, w, h, true, 40, 100, Plan.DisplayBitmap, false, "", nullptr, 0, 0, 0, 0, cell);
+    return cell;
+  };
+  EXPECT_TRUE(CellOf(originals, TRect(0, 0, 25, 25)) == byHand(1, 48, 2, 8, 32, 25, 25));
+  EXPECT_TRUE(CellOf(originals, TRect(25, 25, 50, 51)) == byHand(6, 2, 35, 42, 5, 25, 26));
+
+  // Written straight to disk, the same pixels.
+  ASSERT_TRUE(WriteMosaicDirect(Job, Dir / "o.bmp", 1));
+  Bitmap24 back;
+  ReadBMPFile(Dir / "o.bmp", back);
+  EXPECT_TRUE(back == originals);
+}
+
+// An 8 x 5 project over a source picture file, its mosaic partly drawn from
+// patterned tile files (flipped) and one tile file missing.
+class OutputThreads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string lib = MakeLibrary(Dir, "lib");
+    Library.SetBaseName(lib);
+    const std::string src = Dir / "source.bmp";
+    const Bitmap24 source = Pattern(8 * 24, 5 * 18);
+    WriteBMPFile(source, src);
+    Library.CreatePlan(Dir / "p.vtp", source, {src, TRect(0, 0, source.Width(), source.Height())}, 5, 8);
+    ASSERT_TRUE(Plan.OpenProject(Dir / "p.vtp", Mosaic));
+    const std::string pic = Dir / "pattern.jpg";
+    JpegEncodeFile(Pattern(400, 300), 90, pic);
+    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
+      Library.MoveTo((n - 1) % Library.RecordCount + 1);
+      ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
+      if (n % 3 == 0) {
+        ASSERT_TRUE(Mosaic.SetRecordBitmap(n, Library.DisplayBitmap, 1, 400, 300, n % 2 ? 390 : 10, 10,
+                                           n % 2 ? 10 : 390, 290, pic));
+      }
+    }
+    Library.MoveTo(2);
+    std::filesystem::remove(Library.CurPath);  // the tile of cells 1, 7, 13, ...
+    Job.Mosaic = &Mosaic;
+    Job.Plan = &Plan;
+    Job.GridColumns = 8;
+    Job.Area = {0, 0, 7, 4};
+    Job.StopRequested = &Stop;
+    Job.Settings.Width = 403;
+    Job.Settings.Height = 227;
+    Job.Settings.BorderLeft = 3;
+    Job.Settings.BorderBottom = 4;
+    Job.Settings.BorderColor = RGB(10, 200, 90);
+    Job.Settings.BlendAlpha = 90;
+    Job.Settings.DetailedBlend = true;
+    Job.UseOriginalFiles = true;
+    Job.AskTileNotFound = [this](const std::string&) { return ++Asked, int(tnfAuto); };
+  }
+  // The centre of cell n (0-based in cell order) in the full picture.
+  TColor CentreOf(const Bitmap24& b, int n) const {
+    TCellRenderer r(const_cast<TOutputJob&>(Job));
+    const TRect c = r.CellRect(n % 8, n / 8);
+    return b.Pixel(3 + (c.Left + c.Right) / 2, (c.Top + c.Bottom) / 2);
+  }
+
+  ScratchDir Dir{"outthreads"};
+  TVTData Library, Plan, Mosaic;
+  TOutputJob Job;
+  bool Stop = false;
+  int Asked = 0;
+};
+
+TEST_F(OutputThreads, AnyThreadCountWritesTheSameBytes) {
+  std::vector<uint8_t> bmp1, tif1;
+  Bitmap24 poster1;
+  for (int threads : {1, 3, 8}) {
+    SCOPED_TRACE(threads);
+    Job.Threads = threads;
+    Job.UseOriginalFiles = true;
+    Asked = 0;
+    Bitmap24 poster;
+    ASSERT_TRUE(ComposePoster(Job, poster));
+    ASSERT_TRUE(WriteMosaicDirect(Job, Dir / "t.bmp", 1));
+    ASSERT_TRUE(WriteMosaicDirect(Job, Dir / "t.tif", 2));
+    EXPECT_EQ(Asked, 3);  // once per run: "Auto" holds for the rest
+    if (threads == 1) {
+      poster1 = poster;
+      bmp1 = ReadWholeFile(Dir / "t.bmp");
+      tif1 = ReadWholeFile(Dir / "t.tif");
+      Bitmap24 back;
+      ReadBMPFile(Dir / "t.bmp", back);
+      EXPECT_TRUE(back == poster);
+      continue;
+    }
+    EXPECT_TRUE(poster == poster1);
+    EXPECT_TRUE(ReadWholeFile(Dir / "t.bmp") == bmp1);
+    EXPECT_TRUE(ReadWholeFile(Dir / "t.tif") == tif1);
+  }
+}
+
+TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
+  for (int threads : {1, 8}) {
+    SCOPED_TRACE(threads);
+    Job.Threads = threads;
+    // Stop during the progress of cell 10, in the second band.
+    Stop = false;
+    Job.Progress = [this](int done, int) {
+      if (done == 11) Stop = true;
+    };
+    EXPECT_FALSE(WriteMosaicDirect(Job, Dir / "s.bmp", 1));
+    Bitmap24 back;
+    ReadBMPFile(Dir / "s.bmp", back);
+    for (int n = 0; n < 40; ++n) EXPECT_EQ(CentreOf(back, n) == RGB(0, 0, 0), n > 10) << n;
+    EXPECT_EQ(back.Pixel(0, 100), Job.Settings.BorderColor);
+
+    // "Cancel" at the first missing tile (cell 1): it keeps the background.
+    Stop = false;
+    Job.Progress = nullptr;
+    Job.AskTileNotFound = [](const std::string&) { return int(tnfCancel); };
+    EXPECT_FALSE(WriteMosaicDirect(Job, Dir / "c.bmp", 1));
+    EXPECT_TRUE(Stop);
+    ReadBMPFile(Dir / "c.bmp", back);
+    EXPECT_NE(CentreOf(back, 0), RGB(0, 0, 0));
+    EXPECT_EQ(CentreOf(back, 1), Job.Settings.BorderColor);
+    for (int n = 2; n < 40; ++n) EXPECT_EQ(CentreOf(back, n), RGB(0, 0, 0)) << n;
+    Job.AskTileNotFound = [this](const std::string&) { return ++Asked, int(tnfAuto); };
+  }
 }
 
 }  // namespace
