@@ -253,6 +253,14 @@ inline uint8_t FinishChannel(int32_t sum, int32_t total) {
   return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// FinishChannel for a quotient computed in double: sums of weights times
+// bytes lie far below 2^53, so a quotient that is not whole lies further from
+// a whole number than the rounding of the division can move it, and
+// truncating it gives the integer quotient.
+inline uint8_t TruncatedChannel(double q) {
+  return uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
+}
+
 inline int32_t Dot(const int16_t* a, const int16_t* w, int n) {
   int32_t s = 0;
   for (int k = 0; k < n; ++k) s += int32_t(a[k]) * int32_t(w[k]);
@@ -276,9 +284,19 @@ void HorizontalRow(const uint8_t* src, int sw, uint8_t* dst, const IntSpans& sp,
     const int16_t* w = sp.Weights.data() + sp.Offset[x];
     const int s = sp.Start[x], n = sp.Len[x];
     const int32_t t = sp.Total[x];
-    dst[0] = FinishChannel(Dot(pb + s, w, n), t);
-    dst[1] = FinishChannel(Dot(pg + s, w, n), t);
-    dst[2] = FinishChannel(Dot(pr + s, w, n), t);
+    const int32_t b = Dot(pb + s, w, n), g = Dot(pg + s, w, n), r = Dot(pr + s, w, n);
+    if (t == 0) {
+      dst[0] = FinishChannel(b, t);
+      dst[1] = FinishChannel(g, t);
+      dst[2] = FinishChannel(r, t);
+      continue;
+    }
+    // An integer division costs more than the three dot products of a
+    // small reduction; the double quotient truncates to the same byte.
+    const double dt = t;
+    dst[0] = TruncatedChannel(double(b) / dt);
+    dst[1] = TruncatedChannel(double(g) / dt);
+    dst[2] = TruncatedChannel(double(r) / dt);
   }
 }
 
@@ -299,14 +317,9 @@ void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSp
     for (size_t b = 0; b < n; ++b) dst[b] = FinishChannel(acc[b], t);
     return;
   }
-  // The same truncating division through double, which the compiler
-  // vectorises: the sums are far below 2^53, so a quotient that is not whole
-  // lies further from a whole number than the rounding can move it.
+  // Through double, which the compiler vectorises.
   const double dt = t;
-  for (size_t b = 0; b < n; ++b) {
-    const double q = double(acc[b]) / dt;
-    dst[b] = uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
-  }
+  for (size_t b = 0; b < n; ++b) dst[b] = TruncatedChannel(double(acc[b]) / dt);
 }
 
 // The work picture between the passes: target width x source height.

@@ -1,5 +1,52 @@
 #include "mosaic/BuildRun.h"
 
+#include <algorithm>
+
+namespace {
+
+// A tile placed again stores the samples it stored before: resampling its
+// picture to the mosaic's colour system costs a good part of a pick. The
+// samples of a record rest on its info and thumbnail, which a change to the
+// library appends anew, so a library that grew starts the memo again.
+class TSampleMemo {
+ public:
+  TSampleMemo(const TVTData& lib, const TVTData& mosaic)
+      : FLib(lib), FMosaic(mosaic), FSize(size_t(std::max(mosaic.SampleSize, 0))) {
+    FOn = lib.ColorSystem != mosaic.ColorSystem && FSize > 0;
+  }
+  // The samples of the library's current record, or nullptr where
+  // SetRecordFrom works them out itself.
+  const uint8_t* Samples() {
+    if (!FOn || FLib.CurRecNo < 1 || FLib.CurRecNo > FLib.RecordCount) return nullptr;
+    const int64_t info = FLib.InfoSection.Size(), thumbs = FLib.ThumbSection.Size();
+    if (FKnown.size() != size_t(FLib.RecordCount) || info != FInfo || thumbs != FThumbs) {
+      FKnown.assign(size_t(FLib.RecordCount), 0);
+      FBytes.assign(FKnown.size() * FSize, 0);
+      FInfo = info;
+      FThumbs = thumbs;
+    }
+    const size_t k = size_t(FLib.CurRecNo - 1);
+    uint8_t* at = FBytes.data() + k * FSize;
+    if (!FKnown[k]) {
+      const std::vector<uint8_t> v = FMosaic.SourceSamples(FLib);
+      if (v.size() != FSize) return nullptr;
+      std::copy(v.begin(), v.end(), at);
+      FKnown[k] = 1;
+    }
+    return at;
+  }
+
+ private:
+  const TVTData& FLib;
+  const TVTData& FMosaic;
+  size_t FSize;
+  bool FOn = false;
+  std::vector<uint8_t> FKnown, FBytes;
+  int64_t FInfo = -1, FThumbs = -1;
+};
+
+}  // namespace
+
 void RunBuildCells(TVTData& lib, TVTData& plan, TVTData& mosaic, std::vector<int32_t>& grid,
                    const TBuildArea& area, const TBuildRunSettings& s, TBuildObserver& observer) {
   const int cols = area.Cols, rows = area.Rows;
@@ -16,6 +63,7 @@ void RunBuildCells(TVTData& lib, TVTData& plan, TVTData& mosaic, std::vector<int
       if (Last > 0) Mosaic.MoveTo(Last);
     }
   } restore{mosaic, thumbs, last};
+  TSampleMemo memo(lib, mosaic);
   int64_t number = 0;
   for (int32_t i = 1; i <= plan.RecordCount; ++i) {
     plan.GoToRecord(i);
@@ -32,7 +80,9 @@ void RunBuildCells(TVTData& lib, TVTData& plan, TVTData& mosaic, std::vector<int
       continue;
     }
     lib.PickTileFlipped(plan, grid, s.Flips, s.Repeat, s.Distance, cols, rows, col, row);
-    const bool changed = mosaic.SetRecordFrom(n, lib, true);
+    const uint8_t* samples = memo.Samples();
+    const bool changed =
+        samples ? mosaic.SetRecordFrom(n, lib, true, samples) : mosaic.SetRecordFrom(n, lib, true);
     if (observer.CellPlaced(col, row, changed, number)) break;
   }
 }

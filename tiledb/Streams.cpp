@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -50,6 +51,7 @@ TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
     FFileName = std::move(o.FFileName);
     Position = std::exchange(o.Position, 0);
     FSize = std::exchange(o.FSize, -1);
+    FTail = std::exchange(o.FTail, {});
   }
   return *this;
 }
@@ -74,6 +76,12 @@ TFileStream TFileStream::Open(const std::string& fileName) {
 }
 
 void TFileStream::Close() {
+  // A closing stream cannot report a failed write; Flush first to know.
+  try {
+    if (FFd >= 0) Flush();
+  } catch (const EFileError&) {
+  }
+  FTail.clear();
   if (FFd >= 0) ::close(FFd);
   FFd = -1;
   Position = 0;
@@ -88,6 +96,7 @@ void TFileStream::CloseAndDelete() {
 }
 
 int64_t TFileStream::Size() const {
+  if (!FTail.empty()) return FSize + int64_t(FTail.size());
   if (FSize >= 0) return FSize;
   struct stat st;
   if (FFd < 0 || ::fstat(FFd, &st) != 0) throw EFileError("Stream read error");
@@ -96,6 +105,7 @@ int64_t TFileStream::Size() const {
 }
 
 void TFileStream::SetSize(int64_t size) {
+  Flush();
   FSize = -1;
   if (FFd < 0 || size < 0 || ::ftruncate(FFd, off_t(size)) != 0) throw EFileError("Stream write error");
   FSize = size;
@@ -104,6 +114,14 @@ void TFileStream::SetSize(int64_t size) {
 void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
   if (FFd < 0 || pos < 0) throw EFileError("Stream read error");
   auto* p = static_cast<uint8_t*>(buf);
+  if (!FTail.empty() && pos + int64_t(n) > FSize) {
+    // The part held back comes from memory, the rest from the file.
+    const int64_t from = std::max(pos, FSize);
+    const size_t k = size_t(pos + int64_t(n) - from);
+    if (from - FSize + int64_t(k) > int64_t(FTail.size())) throw EFileError("Stream read error");
+    std::memcpy(p + (from - pos), FTail.data() + (from - FSize), k);
+    n -= k;
+  }
   while (n > 0) {
     const ssize_t r = ::pread(FFd, p, n, off_t(pos));
     if (r < 0 && errno == EINTR) continue;
@@ -116,7 +134,34 @@ void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
 
 void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
   if (FFd < 0 || pos < 0) throw EFileError("Stream write error");
-  auto* p = static_cast<const uint8_t*>(buf);
+  Flush();
+  WriteOut(pos, static_cast<const uint8_t*>(buf), n);
+}
+
+int64_t TFileStream::Append(const void* buf, size_t n) {
+  if (FFd < 0) throw EFileError("Stream write error");
+  // Thumbnails come a kilobyte or two at a time, a system call each.
+  constexpr size_t kBatch = size_t(256) << 10;
+  const int64_t at = Size();
+  const auto* p = static_cast<const uint8_t*>(buf);
+  FTail.insert(FTail.end(), p, p + n);
+  if (FTail.size() >= kBatch) Flush();
+  return at;
+}
+
+void TFileStream::Flush() {
+  if (FTail.empty()) return;
+  const int64_t at = FSize;
+  try {
+    WriteOut(at, FTail.data(), FTail.size());
+  } catch (const EFileError&) {
+    FSize = at;  // the bytes held back are still whole; a later flush writes them again
+    throw;
+  }
+  FTail.clear();
+}
+
+void TFileStream::WriteOut(int64_t pos, const uint8_t* p, size_t n) {
   while (n > 0) {
     const ssize_t r = ::pwrite(FFd, p, n, off_t(pos));
     if (r < 0 && errno == EINTR) continue;

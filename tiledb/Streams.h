@@ -83,7 +83,9 @@ class TMemoryStream : public TStream {
 // A stream on a file opened for reading and writing. A default-constructed
 // stream is closed; every access to it raises. The stream takes the file as
 // its own: its size is asked of the system once and then followed through
-// the stream's own writes.
+// the stream's own writes. Bytes added with Append may stay in memory (reads
+// find them there) until a batch is full, another write or a size change
+// comes, Flush is called or the stream closes.
 class TFileStream : public TStream {
  public:
   TFileStream() = default;
@@ -108,9 +110,17 @@ class TFileStream : public TStream {
   void SetSize(int64_t size) override;
   void ReadAt(int64_t pos, void* buf, size_t n) const override;
   void WriteAt(int64_t pos, const void* buf, size_t n) override;
+  // Writes n bytes at the end; returns where they start.
+  int64_t Append(const void* buf, size_t n);
+  // Writes what Append holds back. Raises EFileError.
+  void Flush();
 
  private:
+  void WriteOut(int64_t pos, const uint8_t* p, size_t n);
+
   int FFd = -1;
   std::string FFileName;
-  mutable int64_t FSize = -1;  // -1 not known
+  mutable int64_t FSize = -1;  // -1 not known; the file's size, without FTail
+  // Appended bytes not written yet, which belong at FSize.
+  std::vector<uint8_t> FTail;
 };

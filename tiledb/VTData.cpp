@@ -453,9 +453,9 @@ int32_t TVTData::AppendThumbBlob(const uint8_t* jpeg, size_t size) {
   const int64_t at = ThumbSection.Size();
   if (at + 4 + int64_t(size) > std::numeric_limits<int32_t>::max())
     throw EOutOfResources("The thumbnail section is full");
-  std::vector<uint8_t> blob(4 + size);
-  PutI32(blob.data(), int32_t(size));
-  if (size) std::memcpy(blob.data() + 4, jpeg, size);
-  ThumbSection.WriteAt(at, blob.data(), blob.size());
+  uint8_t len[4];
+  PutI32(len, int32_t(size));
+  ThumbSection.Append(len, 4);
+  if (size) ThumbSection.Append(jpeg, size);
   return int32_t(at);
 }

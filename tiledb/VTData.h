@@ -296,6 +296,12 @@ class TVTData {
   // link when toOriginal); false, changing nothing, when the grids differ, n
   // is outside the table or the source has no current record.
   bool SetRecordFrom(int32_t n, const TVTData& source, bool toOriginal);
+  // The same with the samples SourceSamples gives (SampleSize bytes).
+  bool SetRecordFrom(int32_t n, const TVTData& source, bool toOriginal, const uint8_t* samples);
+  // The samples SetRecordFrom stores for the source's current record: its
+  // own when the colour systems agree, else its shown picture resampled to
+  // this grid; empty when the grids differ.
+  std::vector<uint8_t> SourceSamples(const TVTData& source) const;
   // Record n takes the bitmap as its tile with the given link and geometry.
   bool SetRecordBitmap(int32_t n, const Bitmap24& bitmap, int32_t link, int32_t picWidth, int32_t picHeight,
                        int32_t cropLeft, int32_t cropTop, int32_t cropRight, int32_t cropBottom,

@@ -252,15 +252,23 @@ TTileInfoRecord SourceInfo(const TVTData& s) {
 
 }  // namespace
 
+std::vector<uint8_t> TVTData::SourceSamples(const TVTData& source) const {
+  if (source.XRes != XRes || source.YRes != YRes) return {};
+  if (source.ColorSystem == ColorSystem) return source.CurSamples;
+  return ResampledSamples(source.DisplayBitmap, XRes, YRes, ColorSystem);
+}
+
 bool TVTData::SetRecordFrom(int32_t n, const TVTData& source, bool toOriginal) {
+  const std::vector<uint8_t> samples = SourceSamples(source);
+  return samples.size() == size_t(SampleSize) && SetRecordFrom(n, source, toOriginal, samples.data());
+}
+
+bool TVTData::SetRecordFrom(int32_t n, const TVTData& source, bool toOriginal, const uint8_t* samples) {
   if (source.XRes != XRes || source.YRes != YRes || source.CurRecNo < 1 || n < 1 || n > RecordCount)
     return false;
   TCellRecord rec;
   rec.Flag = source.PicDeleted() ? FlagDeleted : FlagUnused;
-  if (source.ColorSystem == ColorSystem)
-    rec.Samples = source.CurSamples;
-  else
-    rec.Samples = ResampledSamples(source.DisplayBitmap, XRes, YRes, ColorSystem);
+  rec.Samples.assign(samples, samples + SampleSize);
   rec.Jpeg = !source.CurThumbJpeg.empty() ? source.CurThumbJpeg : JpegEncode(source.DisplayBitmap, FThumbQ);
   rec.Info = SourceInfo(source);
   rec.Info.Link = toOriginal && source.OriginalCount > 0 ? (source.CurRecNo - 1) % source.OriginalCount + 1

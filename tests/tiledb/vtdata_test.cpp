@@ -204,6 +204,25 @@ TEST(VTDataOpen, ThumbsInMemoryKeepsTheTemporaryFile) {
   EXPECT_EQ(ExtractFileName(name).substr(0, 2), "vt");
 }
 
+TEST(FileStream, AppendedBytesAreReadBeforeAndAfterTheyReachTheFile) {
+  TempDir dir;
+  TFileStream f = TFileStream::Create(dir / "s");
+  const std::vector<uint8_t> head{1, 2, 3}, more{4, 5};
+  f.WriteAt(0, head.data(), head.size());
+  EXPECT_EQ(f.Append(more.data(), more.size()), 3);
+  EXPECT_EQ(f.Append(head.data(), 1), 5);
+  EXPECT_EQ(f.Size(), 6);
+  EXPECT_EQ(Bytes(dir / "s").size(), 3u);  // held back
+  EXPECT_EQ(f.ReadAll(), (std::vector<uint8_t>{1, 2, 3, 4, 5, 1}));
+  uint8_t b[3];
+  EXPECT_THROW(f.ReadAt(4, b, 3), EFileError);
+  // A write elsewhere lands after them; closing writes what is left.
+  f.WriteAt(1, more.data(), 1);
+  EXPECT_EQ(f.Append(more.data(), 2), 6);
+  f.Close();
+  EXPECT_EQ(Bytes(dir / "s"), (std::vector<uint8_t>{1, 4, 3, 4, 5, 1, 4, 5}));
+}
+
 TEST(VTDataOpen, TemporaryFilesAreRemoved) {
   TempDir dir;
   MakeLibrary(dir / "a.vt2");
