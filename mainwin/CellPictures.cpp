@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/Jpeg.h"
+#include "platform/qt/QtImage.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ TCellPictures::TIter TCellPictures::Lookup(uint64_t hash, const std::vector<uint
   return FEntries.end();
 }
 
-const Bitmap24* TCellPictures::Insert(uint64_t hash, const std::vector<uint8_t>& jpeg, Bitmap24&& picture) {
-  FEntries.push_front(TEntry{hash, jpeg, std::move(picture)});
+const QImage* TCellPictures::Insert(uint64_t hash, const std::vector<uint8_t>& jpeg, const Bitmap24& picture) {
+  FEntries.push_front(TEntry{hash, jpeg, Bitmap24View(picture).convertToFormat(QImage::Format_RGB32)});
   FIndex.emplace(hash, FEntries.begin());
   FBytes += FEntries.front().Bytes();
   // The newest entry stays even alone over the cap: it is about to be drawn.
@@ -44,7 +45,7 @@ const Bitmap24* TCellPictures::Insert(uint64_t hash, const std::vector<uint8_t>&
   return &FEntries.front().Picture;
 }
 
-const Bitmap24* TCellPictures::Find(const std::vector<uint8_t>& jpeg) {
+const QImage* TCellPictures::Find(const std::vector<uint8_t>& jpeg) {
   if (jpeg.empty()) return nullptr;
   const uint64_t hash = HashOf(jpeg);
   if (const TIter it = Lookup(hash, jpeg); it != FEntries.end()) return &it->Picture;
@@ -54,14 +55,14 @@ const Bitmap24* TCellPictures::Find(const std::vector<uint8_t>& jpeg) {
   } catch (const std::exception&) {
     return nullptr;
   }
-  return Insert(hash, jpeg, std::move(picture));
+  return Insert(hash, jpeg, picture);
 }
 
 void TCellPictures::Put(const std::vector<uint8_t>& jpeg, const Bitmap24& picture) {
   if (jpeg.empty() || picture.Empty()) return;
   const uint64_t hash = HashOf(jpeg);
   if (Lookup(hash, jpeg) != FEntries.end()) return;
-  Insert(hash, jpeg, Bitmap24(picture));
+  Insert(hash, jpeg, picture);
 }
 
 void TCellPictures::Clear() {

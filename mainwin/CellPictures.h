@@ -3,13 +3,16 @@
 // own bytes, not by the cell: a cell whose record changed brings other bytes
 // and can never be shown an old picture, whatever changed it, and a tile used
 // in many cells is decoded once. The least recently used pictures go first
-// once the pictures held pass the cap.
+// once the pictures held pass the cap. The pictures are kept in the screen's
+// own pixel format, so drawing one scales it without converting it first.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <unordered_map>
 #include <vector>
+
+#include <QImage>
 
 #include "platform/Bitmap24.h"
 
@@ -20,7 +23,7 @@ class TCellPictures {
 
   // The picture of these JPEG bytes, decoded on a miss; nullptr when they do
   // not decode. Valid until the next Find, Put or Clear.
-  const Bitmap24* Find(const std::vector<uint8_t>& jpeg);
+  const QImage* Find(const std::vector<uint8_t>& jpeg);
   // Takes a picture already decoded from these bytes.
   void Put(const std::vector<uint8_t>& jpeg, const Bitmap24& picture);
   void Clear();
@@ -31,12 +34,12 @@ class TCellPictures {
   struct TEntry {
     uint64_t Hash;
     std::vector<uint8_t> Jpeg;
-    Bitmap24 Picture;
-    size_t Bytes() const { return Jpeg.size() + Picture.ByteSize(); }
+    QImage Picture;
+    size_t Bytes() const { return Jpeg.size() + size_t(Picture.sizeInBytes()); }
   };
   using TIter = std::list<TEntry>::iterator;
   TIter Lookup(uint64_t hash, const std::vector<uint8_t>& jpeg);
-  const Bitmap24* Insert(uint64_t hash, const std::vector<uint8_t>& jpeg, Bitmap24&& picture);
+  const QImage* Insert(uint64_t hash, const std::vector<uint8_t>& jpeg, const Bitmap24& picture);
 
   size_t FCap;
   size_t FBytes = 0;

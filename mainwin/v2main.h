@@ -355,7 +355,7 @@ class TForm1 : public QMainWindow {
   void RedrawCell(int col, int row);
   // The decoded thumbnail the mosaic view shows for record n; nullptr when the
   // view shows something else or the record has none that decodes.
-  const Bitmap24* CellThumbnail(int32_t n);
+  const QImage* CellThumbnail(int32_t n);
   std::vector<uint8_t> FCellJpeg;
   // Positions plan and mosaic on record n as the popup commands do.
   void PositionOn(int32_t n);

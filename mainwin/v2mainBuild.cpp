@@ -255,8 +255,11 @@ void TForm1::RenderMosaic(TRenderOrder order) {
   else
     VTMosaic1.GetCellLinks(grid, inverted, s.Left + 1, s.Top + 1, s.Right + 1, s.Bottom + 1, cols, rows);
 
+  // A view that shows the mosaic's thumbnails already is not redrawn whole:
+  // its cells redraw as they are placed.
+  const bool shown = RBTarget1->isChecked() && VTMosaic1.ShowThumbs;
   AutoShowDetailed(1);
-  ViewTarget1Click();
+  if (!shown) ViewTarget1Click();
   SetForStartMosaic();
   TFinally end([&] {
     VTLib1.ResetUsage();

@@ -37,8 +37,8 @@ void TForm1::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawSta
   } else if (RBSource1->isChecked()) {
     VTPlan1.MoveTo(n);
     canvas->drawImage(r, Bitmap24View(VTPlan1.DisplayBitmap));
-  } else if (const Bitmap24* picture = CellThumbnail(n)) {
-    canvas->drawImage(r, Bitmap24View(*picture));
+  } else if (const QImage* picture = CellThumbnail(n)) {
+    canvas->drawImage(r, *picture);
   } else {
     VTMosaic1.MoveTo(n);
     canvas->drawImage(r, Bitmap24View(VTMosaic1.DisplayBitmap));
@@ -60,7 +60,7 @@ void TForm1::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawSta
   }
 }
 
-const Bitmap24* TForm1::CellThumbnail(int32_t n) {
+const QImage* TForm1::CellThumbnail(int32_t n) {
   // Through a sort index the cell's record is not n: such views read it.
   if (!UseCellPictures || !VTMosaic1.ShowThumbs || VTMosaic1.IndexKeySize != 0 || n < 1 ||
       n > VTMosaic1.RecordCount)

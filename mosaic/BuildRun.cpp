@@ -1,6 +1,7 @@
 #include "mosaic/BuildRun.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -21,12 +22,13 @@ class TSampleMemo {
     const int64_t info = FLib.InfoSection.Size(), thumbs = FLib.ThumbSection.Size();
     if (FKnown.size() != size_t(FLib.RecordCount) || info != FInfo || thumbs != FThumbs) {
       FKnown.assign(size_t(FLib.RecordCount), 0);
-      FBytes.assign(FKnown.size() * FSize, 0);
+      // Left uninitialised: only the rows of tiles placed are ever touched.
+      FBytes.reset(new uint8_t[FKnown.size() * FSize]);
       FInfo = info;
       FThumbs = thumbs;
     }
     const size_t k = size_t(FLib.CurRecNo - 1);
-    uint8_t* at = FBytes.data() + k * FSize;
+    uint8_t* at = FBytes.get() + k * FSize;
     if (!FKnown[k]) {
       const std::vector<uint8_t> v = FMosaic.SourceSamples(FLib);
       if (v.size() != FSize) return nullptr;
@@ -41,7 +43,8 @@ class TSampleMemo {
   const TVTData& FMosaic;
   size_t FSize;
   bool FOn = false;
-  std::vector<uint8_t> FKnown, FBytes;
+  std::vector<uint8_t> FKnown;
+  std::unique_ptr<uint8_t[]> FBytes;
   int64_t FInfo = -1, FThumbs = -1;
 };
 

@@ -140,8 +140,9 @@ void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
 
 int64_t TFileStream::Append(const void* buf, size_t n) {
   if (FFd < 0) throw EFileError("Stream write error");
-  // Thumbnails come a kilobyte or two at a time, a system call each.
-  constexpr size_t kBatch = size_t(256) << 10;
+  // Thumbnails come a kilobyte or two at a time, a system call each to
+  // write and, for the cells just built, each to read back for their redraw.
+  constexpr size_t kBatch = size_t(16) << 20;
   const int64_t at = Size();
   const auto* p = static_cast<const uint8_t*>(buf);
   FTail.insert(FTail.end(), p, p + n);

@@ -422,17 +422,13 @@ bool TVTData::ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const
   const int64_t size = ThumbSection.Size();
   if (blobOffset > size - 4) return false;
   // Thumbnails are small: one read usually takes the length and the bytes.
-  constexpr int64_t kFirstRead = 8192;
-  out.resize(size_t(std::min(size - blobOffset, kFirstRead)));
-  ThumbSection.ReadAt(blobOffset, out.data(), out.size());
-  const int32_t len = GetI32(out.data());
-  if (len <= 0 || len > size - blobOffset - 4) {
-    out.clear();
-    return false;
-  }
-  if (int64_t(len) + 4 <= int64_t(out.size())) {
-    out.erase(out.begin(), out.begin() + 4);
-    out.resize(size_t(len));
+  uint8_t first[4096];
+  const size_t n = size_t(std::min<int64_t>(size - blobOffset, int64_t(sizeof first)));
+  ThumbSection.ReadAt(blobOffset, first, n);
+  const int32_t len = GetI32(first);
+  if (len <= 0 || len > size - blobOffset - 4) return false;
+  if (size_t(len) + 4 <= n) {
+    out.assign(first + 4, first + 4 + len);
   } else {
     out.resize(size_t(len));
     ThumbSection.ReadAt(blobOffset + 4, out.data(), out.size());
