@@ -20,12 +20,14 @@ class TSampleMemo {
   const uint8_t* Samples() {
     if (!FOn || FLib.CurRecNo < 1 || FLib.CurRecNo > FLib.RecordCount) return nullptr;
     const int64_t info = FLib.InfoSection.Size(), thumbs = FLib.ThumbSection.Size();
-    if (FKnown.size() != size_t(FLib.RecordCount) || info != FInfo || thumbs != FThumbs) {
+    if (FKnown.size() != size_t(FLib.RecordCount) || info != FInfo || thumbs != FThumbs ||
+        FLib.ShowThumbs != FShown) {
       FKnown.assign(size_t(FLib.RecordCount), 0);
       // Left uninitialised: only the rows of tiles placed are ever touched.
       FBytes.reset(new uint8_t[FKnown.size() * FSize]);
       FInfo = info;
       FThumbs = thumbs;
+      FShown = FLib.ShowThumbs;  // the picture resampled is the thumbnail or the samples
     }
     const size_t k = size_t(FLib.CurRecNo - 1);
     uint8_t* at = FBytes.get() + k * FSize;
@@ -42,7 +44,7 @@ class TSampleMemo {
   const TVTData& FLib;
   const TVTData& FMosaic;
   size_t FSize;
-  bool FOn = false;
+  bool FOn = false, FShown = false;
   std::vector<uint8_t> FKnown;
   std::unique_ptr<uint8_t[]> FBytes;
   int64_t FInfo = -1, FThumbs = -1;

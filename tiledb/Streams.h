@@ -85,7 +85,8 @@ class TMemoryStream : public TStream {
 // its own: its size is asked of the system once and then followed through
 // the stream's own writes. Bytes added with Append may stay in memory (reads
 // find them there) until a batch is full, another write or a size change
-// comes, Flush is called or the stream closes.
+// comes, Flush is called or the stream closes. Reads may run on several
+// threads at once while nothing writes.
 class TFileStream : public TStream {
  public:
   TFileStream() = default;
