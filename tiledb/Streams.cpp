@@ -145,6 +145,9 @@ int64_t TFileStream::Append(const void* buf, size_t n) {
   constexpr size_t kBatch = size_t(16) << 20;
   const int64_t at = Size();
   const auto* p = static_cast<const uint8_t*>(buf);
+  // Reserved whole, so a growing batch is never copied; pages the batch
+  // does not reach are never touched.
+  if (FTail.capacity() < kBatch) FTail.reserve(kBatch);
   FTail.insert(FTail.end(), p, p + n);
   if (FTail.size() >= kBatch) Flush();
   return at;
