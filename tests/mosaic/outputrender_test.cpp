@@ -456,10 +456,13 @@ class OutputThreads : public ::testing::Test {
 };
 
 TEST_F(OutputThreads, AnyThreadCountWritesTheSameBytes) {
+  // With a blend every cell is drawn anew; without, whole cells are kept.
+  for (int blend : {90, 0}) {
+  Job.Settings.BlendAlpha = blend;
   std::vector<uint8_t> bmp1, tif1;
   Bitmap24 poster1;
   for (int threads : {1, 3, 8}) {
-    SCOPED_TRACE(threads);
+    SCOPED_TRACE(testing::Message() << threads << " threads, blend " << blend);
     Job.Threads = threads;
     Job.UseOriginalFiles = true;
     Asked = 0;
@@ -481,6 +484,7 @@ TEST_F(OutputThreads, AnyThreadCountWritesTheSameBytes) {
     EXPECT_TRUE(ReadWholeFile(Dir / "t.bmp") == bmp1);
     EXPECT_TRUE(ReadWholeFile(Dir / "t.tif") == tif1);
   }
+  }
 }
 
 TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
@@ -497,6 +501,11 @@ TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
     ReadBMPFile(Dir / "s.bmp", back);
     for (int n = 0; n < 40; ++n) EXPECT_EQ(CentreOf(back, n) == RGB(0, 0, 0), n > 10) << n;
     EXPECT_EQ(back.Pixel(0, 100), Job.Settings.BorderColor);
+    // The poster too, though its cells are drawn into it ahead of the stop.
+    Stop = false;
+    Bitmap24 poster;
+    EXPECT_FALSE(ComposePoster(Job, poster));
+    for (int n = 0; n < 40; ++n) EXPECT_EQ(CentreOf(poster, n) == RGB(0, 0, 0), n > 10) << n;
 
     // "Cancel" at the first missing tile (cell 1): it keeps the background.
     Stop = false;
