@@ -32,6 +32,21 @@ int OutputCellEdge(int size, int count, int i) {
 
 namespace {
 void MoveToCell(TOutputJob& job, int c, int r);
+
+// DrawAt with red and blue swapped.
+void DrawAtSwapped(Bitmap24& dst, int x, int y, const Bitmap24& src) {
+  const int l = std::max(x, 0), r = int(std::min<int64_t>(int64_t(x) + src.Width(), dst.Width()));
+  const int t = std::max(y, 0), b = int(std::min<int64_t>(int64_t(y) + src.Height(), dst.Height()));
+  for (int row = t; row < b; ++row) {
+    const uint8_t* s = src.ScanLine(row - y) + size_t(l - x) * 3;
+    uint8_t* d = dst.ScanLine(row) + size_t(l) * 3;
+    for (int i = l; i < r; ++i, s += 3, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  }
+}
 }
 
 TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job), FSourcePath(job.Plan->SourcePath) {
@@ -357,8 +372,10 @@ class TBandHandOff {
 // place in the output without borders, and finish is not called: a poster in
 // memory is then written once, by the threads that render, rather than
 // copied band by band on one thread. Cells after a stop are black there too.
+// With rgb the band pictures hold red, green, blue in memory order (a TIFF
+// file's), turned so by the threads that render rather than by the writer.
 bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::TFinish& finish,
-                 Bitmap24* target = nullptr, int dx = 0, int dy = 0) {
+                 Bitmap24* target = nullptr, int dx = 0, int dy = 0, bool rgb = false) {
   const int cols = job.Area.Cols(), rows = job.Area.Rows();
   if (cols <= 0 || rows <= 0) return true;
   const size_t total = size_t(cols) * size_t(rows);
@@ -390,7 +407,10 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     const TCellTask& task = b.Tasks[i % size_t(cols)];
     Bitmap24 cell;
     renderer.Render(task, cell);
-    DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
+    if (rgb)
+      DrawAtSwapped(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
+    else
+      DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
   });
   TBandHandOff handOff(pool.Threads() > 1 && !target, finish);
   // Reads band r's cells on from where it was left; true when the band is
@@ -615,13 +635,16 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       }
       // A band is written while the next one renders.
       TCellRenderer renderer(job);
-      stopped = !RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
-        const int y = T + renderer.CellRect(0, r).Top;
-        if (bmp)
-          WriteBMPBand(stream, FW, FH, L, y, band);
-        else
-          WriteTIFFBand(stream, FW, FH, L, y, band);
-      });
+      stopped = !RenderBands(
+          job, renderer,
+          [&](int r, int, const Bitmap24& band) {
+            const int y = T + renderer.CellRect(0, r).Top;
+            if (bmp)
+              WriteBMPBand(stream, FW, FH, L, y, band);
+            else
+              WriteTIFFBandRGB(stream, FW, FH, L, y, band);
+          },
+          nullptr, 0, 0, !bmp);
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
         Report(job, "Grid...");

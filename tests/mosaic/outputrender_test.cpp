@@ -90,12 +90,13 @@ TEST_F(OutputRun, DirectFilesHoldTheSamePixelsAsThePoster) {
   ASSERT_TRUE(WriteMosaicDirect(Job, tif, 2));
   const std::vector<uint8_t> bytes = ReadWholeFile(tif);
   ASSERT_GE(bytes.size(), size_t(32 + 3 * 111 * 83));
-  for (int y : {0, 40, 82})
-    for (int x : {0, 50, 110}) {
-      const TColor c = poster.Pixel(x, y);
+  int differ = 0;
+  for (int y = 0; y < 83; ++y)
+    for (int x = 0; x < 111; ++x) {
       const size_t at = 32 + size_t(y * 111 + x) * 3;
-      EXPECT_EQ(RGB(bytes[at], bytes[at + 1], bytes[at + 2]), c) << x << "," << y;
+      differ += RGB(bytes[at], bytes[at + 1], bytes[at + 2]) != poster.Pixel(x, y);
     }
+  EXPECT_EQ(differ, 0);
 }
 
 TEST_F(OutputRun, CellsTakeTheirTilesInTheirPlaces) {
