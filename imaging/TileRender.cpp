@@ -454,8 +454,9 @@ void MirrorAsCut(int X1, int Y1, int X2, int Y2, Bitmap24& b) {
 }
 }  // namespace
 
-void RenderOriginalCell(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
-                        int targetHeight, bool fastJpeg, bool sharpen, TTileDecodeCache* cache, Bitmap24& output) {
+std::shared_ptr<const Bitmap24> RenderOriginalCell(const std::string& fileName, int X1, int Y1, int X2, int Y2,
+                                                   int targetWidth, int targetHeight, bool fastJpeg, bool sharpen,
+                                                   TTileDecodeCache* cache) {
   TFileStamp stamp;
   const bool kept = cache && StampOf(fileName, stamp);
   // The region at the cell's size before any mirroring: every orientation of
@@ -478,12 +479,9 @@ void RenderOriginalCell(const std::string& fileName, int X1, int Y1, int X2, int
                     0, 0, *picture);
     return std::shared_ptr<const Bitmap24>(std::move(picture));
   };
-  if (!kept) {
-    output = *cell();
-    return;
-  }
+  if (!kept) return cell();
   const std::string key = CutKey(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg) + (sharpen ? "s" : "");
-  output = *ReadThroughCache(*cache, key, kCell, stamp, cell);
+  return ReadThroughCache(*cache, key, kCell, stamp, cell);
 }
 
 void CropTileRegion(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,

@@ -163,6 +163,13 @@ const Bitmap24& StoredPicture(const TVTData& mosaic, const TCellTask& task, Bitm
 }  // namespace
 
 void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
+  std::shared_ptr<const Bitmap24> kept;
+  const Bitmap24& picture = Render(task, cell, kept);
+  if (&picture != &cell) cell = picture;
+}
+
+const Bitmap24& TCellRenderer::Render(const TCellTask& task, Bitmap24& cell,
+                                      std::shared_ptr<const Bitmap24>& kept) const {
   const TOutputSettings& s = FJob.Settings;
   const TRect& src = task.Source;
   const int cw = task.Rect.Right - task.Rect.Left, ch = task.Rect.Bottom - task.Rect.Top;
@@ -178,9 +185,8 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
     case TCellTask::ckOriginal: {
       const TRect& k = task.Crop;
       if (s.ColorCorrection + s.BlendAlpha <= 0) {
-        RenderOriginalCell(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, s.Sharpen, &FCache,
-                           cell);
-        break;
+        kept = RenderOriginalCell(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, s.Sharpen, &FCache);
+        return *kept;
       }
       RenderTileFromOriginal(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, &FCache, picture);
       renderCell(picture);
@@ -206,6 +212,7 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
       cell.Fill(s.BorderColor);
       break;
   }
+  return cell;
 }
 
 namespace {
@@ -393,10 +400,11 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
   // band is handed on while the next one renders and the one after is read,
   // three places for their pictures, each with a picture for each of the two
   // band heights (they differ by one pixel at most), so that none is made
-  // anew for every band. Into a target no band picture is held, and reading
-  // further ahead keeps every thread busy past a cell whose picture is slow
-  // to decode.
-  const int ahead = target ? 4 : 1;
+  // anew for every band. Into a target no band picture is held, and bands
+  // are read ahead up to some thousands of cells: the other threads go on
+  // past a cell whose picture is slow to decode (a large PNG read whole)
+  // instead of waiting for it.
+  const int ahead = target ? std::clamp(8192 / cols, 1, rows) : 1;
   const size_t slots = size_t(ahead) + 1;
   std::vector<std::array<Bitmap24, 2>> pictures(target ? 0 : slots + 1);
   const int lowest = job.Settings.Height / rows;
@@ -405,8 +413,9 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
   TCellPool pool(total, job.Threads, [&](size_t i) {
     TBand& b = bands[(i / size_t(cols)) % slots];
     const TCellTask& task = b.Tasks[i % size_t(cols)];
-    Bitmap24 cell;
-    renderer.Render(task, cell);
+    Bitmap24 scratch;
+    std::shared_ptr<const Bitmap24> kept;
+    const Bitmap24& cell = renderer.Render(task, scratch, kept);
     if (rgb)
       DrawAtSwapped(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
     else

@@ -256,13 +256,12 @@ TEST_F(TileRender, WholeCellFromAnOriginalEqualsTheStepsInEveryOrientation) {
       Bitmap24 cut, expected, cached, direct;
       RenderTileFromOriginal(name, k[0], k[1], k[2], k[3], 20, 15, true, nullptr, cut);
       RenderCellImage(cut, 20, 15, sharpen, 0, 0, Bitmap24(), false, "", nullptr, 0, 0, 0, 0, expected);
-      RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache, cached);
-      RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, nullptr, direct);
+      cached = *RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache);
+      direct = *RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, nullptr);
       EXPECT_TRUE(cached == expected) << k[0] << "," << k[1] << " sharpen " << sharpen;
       EXPECT_TRUE(direct == expected) << k[0] << "," << k[1] << " sharpen " << sharpen;
       // Taken from the cache the second time.
-      RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache, cached);
-      EXPECT_TRUE(cached == expected);
+      EXPECT_TRUE(*RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache) == expected);
     }
   }
   // Eight cells kept and one cut shared by every orientation: the file was
