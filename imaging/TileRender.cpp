@@ -1,5 +1,6 @@
 #include "imaging/TileRender.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,18 +44,17 @@ constexpr int kCell = -4;
 
 struct TFileStamp {
   int64_t Size = -1;
-  std::filesystem::file_time_type Time{};
+  int64_t Seconds = 0, Nanoseconds = 0;  // last written
   bool operator==(const TFileStamp&) const = default;
 };
 
+// One look at the file (asked for every cell of an output run).
 bool StampOf(const std::string& fileName, TFileStamp& stamp) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(fileName, ec);
-  if (ec) return false;
-  const auto time = std::filesystem::last_write_time(fileName, ec);
-  if (ec) return false;
-  stamp.Size = int64_t(size);
-  stamp.Time = time;
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  stamp.Size = int64_t(st.st_size);
+  stamp.Seconds = int64_t(st.st_mtim.tv_sec);
+  stamp.Nanoseconds = int64_t(st.st_mtim.tv_nsec);
   return true;
 }
 
