@@ -67,17 +67,19 @@ std::vector<uint8_t> ColourRow(TColor colour, int64_t pixels, bool rgb) {
   return row;
 }
 
-void WriteBand(const TPictureLayout& L, TBandStream& stream, int X, int Y, const Bitmap24& bitmap) {
+void WriteBand(const TPictureLayout& L, TBandStream& stream, int X, int Y, const Bitmap24& bitmap,
+               bool swapped = false) {
   const int64_t j0 = std::max<int64_t>(0, -int64_t(X));
   const int64_t j1 = std::min<int64_t>(bitmap.Width(), L.W - X);
   const int64_t i0 = std::max<int64_t>(0, -int64_t(Y));
   const int64_t i1 = std::min<int64_t>(bitmap.Height(), L.H - Y);
   if (j1 <= j0 || i1 <= i0) return;
   const size_t pixels = size_t(j1 - j0);
-  std::vector<uint8_t> row(L.rgb ? pixels * 3 : 0);
+  const bool swap = L.rgb && !swapped;
+  std::vector<uint8_t> row(swap ? pixels * 3 : 0);
   for (int64_t i = i0; i < i1; ++i) {
     const uint8_t* src = bitmap.ScanLine(int(i)) + 3 * j0;
-    if (L.rgb) {
+    if (swap) {
       SwapRedBlue(row.data(), src, pixels);
       src = row.data();
     }
@@ -274,6 +276,10 @@ void WriteBMPBand(TBandStream& stream, int W, int H, int X, int Y, const Bitmap2
 
 void WriteTIFFBand(TBandStream& stream, int W, int H, int X, int Y, const Bitmap24& bitmap) {
   WriteBand(TIFFLayout(W, H), stream, X, Y, bitmap);
+}
+
+void WriteTIFFBandRGB(TBandStream& stream, int W, int H, int X, int Y, const Bitmap24& bitmap) {
+  WriteBand(TIFFLayout(W, H), stream, X, Y, bitmap, true);
 }
 
 void WriteBMPRect(TBandStream& stream, int W, int H, const TRect& rect, TColor colour) {

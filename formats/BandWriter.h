@@ -43,6 +43,9 @@ bool WriteTIFFHeader(TBandStream& stream, int W, int H, int resolution, int reso
 // the parts outside the picture are left out.
 void WriteBMPBand(TBandStream& stream, int W, int H, int X, int Y, const Bitmap24& bitmap);
 void WriteTIFFBand(TBandStream& stream, int W, int H, int X, int Y, const Bitmap24& bitmap);
+// The same for a band whose bytes are already in the file's order (R, G, B),
+// so that the one thread writing the file only writes.
+void WriteTIFFBandRGB(TBandStream& stream, int W, int H, int X, int Y, const Bitmap24& bitmap);
 
 // Fills rect (right and bottom exclusive), clipped to the picture, with colour.
 void WriteBMPRect(TBandStream& stream, int W, int H, const TRect& rect, TColor colour);

@@ -1,10 +1,12 @@
 #include "imaging/TileRender.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -34,23 +36,25 @@ constexpr int kPictureList = -1;
 constexpr int kIcon = -2;
 // A tile's region cut and resized for a cell, kept beside the pictures.
 constexpr int kCut = -3;
+// A finished cell (cut, stretched and sharpened) of an output that neither
+// corrects nor blends: then it depends on the tile alone.
+constexpr int kCell = -4;
 
 // --- The last decoded picture --------------------------------------------------------
 
 struct TFileStamp {
   int64_t Size = -1;
-  std::filesystem::file_time_type Time{};
+  int64_t Seconds = 0, Nanoseconds = 0;  // last written
   bool operator==(const TFileStamp&) const = default;
 };
 
+// One look at the file (asked for every cell of an output run).
 bool StampOf(const std::string& fileName, TFileStamp& stamp) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(fileName, ec);
-  if (ec) return false;
-  const auto time = std::filesystem::last_write_time(fileName, ec);
-  if (ec) return false;
-  stamp.Size = int64_t(size);
-  stamp.Time = time;
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  stamp.Size = int64_t(st.st_size);
+  stamp.Seconds = int64_t(st.st_mtim.tv_sec);
+  stamp.Nanoseconds = int64_t(st.st_mtim.tv_nsec);
   return true;
 }
 
@@ -235,7 +239,7 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
     throw;
   }
   lock.lock();
-  if (kind != kCut) ++st.Decodes;
+  if (kind != kCut && kind != kCell) ++st.Decodes;
   const auto it = st.Entries.find(key);
   const size_t bytes = picture->ByteSize();
   if (bytes > st.Budget) {
@@ -400,6 +404,14 @@ void LoadOriginalTile(const std::string& fileName, int X1, int Y1, int X2, int Y
   CutRegion(*picture, X1, Y1, X2, Y2, targetWidth, targetHeight, out);
 }
 
+namespace {
+std::string CutKey(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth, int targetHeight,
+                   bool fastJpeg) {
+  return fileName + '\n' +
+         Format("%d,%d,%d,%d,%d,%d,%d", X1, Y1, X2, Y2, targetWidth, targetHeight, int(fastJpeg));
+}
+}  // namespace
+
 void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
                             int targetHeight, bool fastJpeg, TTileDecodeCache* cache, Bitmap24& output) {
   auto cut = [&] {
@@ -415,9 +427,61 @@ void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2,
     return;
   }
   // Cells of one size often show the same tile: its cut is kept as well.
-  const std::string key = fileName + '\n' +
-                          Format("%d,%d,%d,%d,%d,%d,%d", X1, Y1, X2, Y2, targetWidth, targetHeight, int(fastJpeg));
-  output = *ReadThroughCache(*cache, key, kCut, stamp, cut);
+  output = *ReadThroughCache(*cache, CutKey(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg), kCut,
+                             stamp, cut);
+}
+
+namespace {
+// Mirrors in place as CutRegion does for the corner order of its rectangle.
+void MirrorAsCut(int X1, int Y1, int X2, int Y2, Bitmap24& b) {
+  const bool leftRight = X2 < X1 && Y1 != Y2, topBottom = Y2 < Y1 && X1 != X2;
+  const size_t rowBytes = size_t(b.Width()) * 3;
+  if (topBottom) {
+    std::vector<uint8_t> row(rowBytes);
+    for (int y = 0, z = b.Height() - 1; y < z; ++y, --z) {
+      std::memcpy(row.data(), b.ScanLine(y), rowBytes);
+      std::memcpy(b.ScanLine(y), b.ScanLine(z), rowBytes);
+      std::memcpy(b.ScanLine(z), row.data(), rowBytes);
+    }
+  }
+  if (leftRight) {
+    for (int y = 0; y < b.Height(); ++y) {
+      uint8_t* p = b.ScanLine(y);
+      for (int x = 0, z = b.Width() - 1; x < z; ++x, --z)
+        for (int k = 0; k < 3; ++k) std::swap(p[size_t(x) * 3 + size_t(k)], p[size_t(z) * 3 + size_t(k)]);
+    }
+  }
+}
+}  // namespace
+
+std::shared_ptr<const Bitmap24> RenderOriginalCell(const std::string& fileName, int X1, int Y1, int X2, int Y2,
+                                                   int targetWidth, int targetHeight, bool fastJpeg, bool sharpen,
+                                                   TTileDecodeCache* cache) {
+  TFileStamp stamp;
+  const bool kept = cache && StampOf(fileName, stamp);
+  // The region at the cell's size before any mirroring: every orientation of
+  // a tile shares it, so the picture file is read once for all of them. It
+  // is what RenderTileFromOriginal gives for the corners in plain order.
+  const int left = std::min(X1, X2), top = std::min(Y1, Y2), right = std::max(X1, X2), bottom = std::max(Y1, Y2);
+  auto plain = [&] {
+    auto picture = std::make_shared<Bitmap24>();
+    RenderTileFromOriginal(fileName, left, top, right, bottom, targetWidth, targetHeight, fastJpeg, nullptr, *picture);
+    return std::shared_ptr<const Bitmap24>(std::move(picture));
+  };
+  auto cell = [&] {
+    Bitmap24 tile = kept ? *ReadThroughCache(*cache, CutKey(fileName, left, top, right, bottom, targetWidth,
+                                                            targetHeight, fastJpeg),
+                                             kCut, stamp, plain)
+                         : *plain();
+    MirrorAsCut(X1, Y1, X2, Y2, tile);
+    auto picture = std::make_shared<Bitmap24>();
+    RenderCellImage(tile, targetWidth, targetHeight, sharpen, 0, 0, Bitmap24(), false, std::string(), nullptr, 0, 0,
+                    0, 0, *picture);
+    return std::shared_ptr<const Bitmap24>(std::move(picture));
+  };
+  if (!kept) return cell();
+  const std::string key = CutKey(fileName, X1, Y1, X2, Y2, targetWidth, targetHeight, fastJpeg) + (sharpen ? "s" : "");
+  return ReadThroughCache(*cache, key, kCell, stamp, cell);
 }
 
 void CropTileRegion(const TBitmap32& source, int X1, int Y1, int X2, int Y2, int targetWidth,

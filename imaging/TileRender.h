@@ -102,6 +102,15 @@ void LoadOriginalTile(const std::string& fileName, int X1, int Y1, int X2, int Y
 void RenderTileFromOriginal(const std::string& fileName, int X1, int Y1, int X2, int Y2, int targetWidth,
                             int targetHeight, bool fastJpeg, TTileDecodeCache* cache, Bitmap24& output);
 
+// A whole cell from the tile's picture file for an output without colour
+// correction or blend: RenderTileFromOriginal, then RenderCellImage with
+// sharpen only. Through the cache the finished cell is kept (it depends on
+// the tile alone), so a tile shown by many cells of one size is cut and
+// sharpened once. The picture is shared with the cache: never changed.
+std::shared_ptr<const Bitmap24> RenderOriginalCell(const std::string& fileName, int X1, int Y1, int X2, int Y2,
+                                                   int targetWidth, int targetHeight, bool fastJpeg, bool sharpen,
+                                                   TTileDecodeCache* cache);
+
 // The renderer keeps the last picture file it decoded (by name, decoder scale
 // and the file's size and time), since consecutive cells often share a tile.
 // This lets the memory go, for instance at the end of an output run.

@@ -6,10 +6,12 @@
 #include "dialogs/SrcSetup.h"
 #include "formats/Registrations.h"
 #include "mainwin/v2main.h"
+#include "platform/Bitmap24.h"
 #include "platform/Files.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
+  KeepFreedPictureMemory();
   TApplication app(argc, argv);
   // Qt adopts the user's numeric locale; the core formats and parses numbers
   // with "." whatever the desktop says.

@@ -32,6 +32,21 @@ int OutputCellEdge(int size, int count, int i) {
 
 namespace {
 void MoveToCell(TOutputJob& job, int c, int r);
+
+// DrawAt with red and blue swapped.
+void DrawAtSwapped(Bitmap24& dst, int x, int y, const Bitmap24& src) {
+  const int l = std::max(x, 0), r = int(std::min<int64_t>(int64_t(x) + src.Width(), dst.Width()));
+  const int t = std::max(y, 0), b = int(std::min<int64_t>(int64_t(y) + src.Height(), dst.Height()));
+  for (int row = t; row < b; ++row) {
+    const uint8_t* s = src.ScanLine(row - y) + size_t(l - x) * 3;
+    uint8_t* d = dst.ScanLine(row) + size_t(l) * 3;
+    for (int i = l; i < r; ++i, s += 3, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  }
+}
 }
 
 TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job), FSourcePath(job.Plan->SourcePath) {
@@ -148,6 +163,13 @@ const Bitmap24& StoredPicture(const TVTData& mosaic, const TCellTask& task, Bitm
 }  // namespace
 
 void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
+  std::shared_ptr<const Bitmap24> kept;
+  const Bitmap24& picture = Render(task, cell, kept);
+  if (&picture != &cell) cell = picture;
+}
+
+const Bitmap24& TCellRenderer::Render(const TCellTask& task, Bitmap24& cell,
+                                      std::shared_ptr<const Bitmap24>& kept) const {
   const TOutputSettings& s = FJob.Settings;
   const TRect& src = task.Source;
   const int cw = task.Rect.Right - task.Rect.Left, ch = task.Rect.Bottom - task.Rect.Top;
@@ -162,6 +184,10 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
       break;
     case TCellTask::ckOriginal: {
       const TRect& k = task.Crop;
+      if (s.ColorCorrection + s.BlendAlpha <= 0) {
+        kept = RenderOriginalCell(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, s.Sharpen, &FCache);
+        return *kept;
+      }
       RenderTileFromOriginal(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, &FCache, picture);
       renderCell(picture);
       break;
@@ -186,6 +212,7 @@ void TCellRenderer::Render(const TCellTask& task, Bitmap24& cell) const {
       cell.Fill(s.BorderColor);
       break;
   }
+  return cell;
 }
 
 namespace {
@@ -348,7 +375,14 @@ class TBandHandOff {
 // thread of its own while the next bands render. While a band renders, the
 // next one is read ahead unless one of its cells needs the question, which
 // waits until every cell before it has been taken. False when stopped.
-bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::TFinish& finish) {
+// With a target, the cells are drawn straight into it, (dx, dy) from their
+// place in the output without borders, and finish is not called: a poster in
+// memory is then written once, by the threads that render, rather than
+// copied band by band on one thread. Cells after a stop are black there too.
+// With rgb the band pictures hold red, green, blue in memory order (a TIFF
+// file's), turned so by the threads that render rather than by the writer.
+bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::TFinish& finish,
+                 Bitmap24* target = nullptr, int dx = 0, int dy = 0, bool rgb = false) {
   const int cols = job.Area.Cols(), rows = job.Area.Rows();
   if (cols <= 0 || rows <= 0) return true;
   const size_t total = size_t(cols) * size_t(rows);
@@ -359,28 +393,39 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     int StopAt = -1;  // the cell whose reading met a stop; the flag counts from it
     int Top = 0;      // of its cells in the output without borders
     Bitmap24* Picture = nullptr;
+    int DX = 0, DY = 0;  // from a cell's place to its place in Picture
     std::vector<TCellTask> Tasks;
   };
-  // A band is handed on while the next one renders and the one after is
-  // read: three places for their pictures, each with a picture for each of
-  // the two band heights (they differ by one pixel at most), so that none is
-  // made anew for every band.
-  std::array<std::array<Bitmap24, 2>, 3> pictures;
+  // Bands read ahead of the one being taken. Into a band picture, one: a
+  // band is handed on while the next one renders and the one after is read,
+  // three places for their pictures, each with a picture for each of the two
+  // band heights (they differ by one pixel at most), so that none is made
+  // anew for every band. Into a target no band picture is held, and bands
+  // are read ahead up to some thousands of cells: the other threads go on
+  // past a cell whose picture is slow to decode (a large PNG read whole)
+  // instead of waiting for it.
+  const int ahead = target ? std::clamp(8192 / cols, 1, rows) : 1;
+  const size_t slots = size_t(ahead) + 1;
+  std::vector<std::array<Bitmap24, 2>> pictures(target ? 0 : slots + 1);
   const int lowest = job.Settings.Height / rows;
-  std::array<TBand, 2> bands;
+  std::vector<TBand> bands(slots);
   for (TBand& b : bands) b.Tasks.resize(size_t(cols));
   TCellPool pool(total, job.Threads, [&](size_t i) {
-    TBand& b = bands[(i / size_t(cols)) % 2];
+    TBand& b = bands[(i / size_t(cols)) % slots];
     const TCellTask& task = b.Tasks[i % size_t(cols)];
-    Bitmap24 cell;
-    renderer.Render(task, cell);
-    DrawAt(*b.Picture, task.Rect.Left, task.Rect.Top - b.Top, cell);
+    Bitmap24 scratch;
+    std::shared_ptr<const Bitmap24> kept;
+    const Bitmap24& cell = renderer.Render(task, scratch, kept);
+    if (rgb)
+      DrawAtSwapped(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
+    else
+      DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
   });
-  TBandHandOff handOff(pool.Threads() > 1, finish);
+  TBandHandOff handOff(pool.Threads() > 1 && !target, finish);
   // Reads band r's cells on from where it was left; true when the band is
   // ready to render: complete, or ended by a stop at its last prepared cell.
   auto prepare = [&](int r, bool mayAsk) {
-    TBand& b = bands[size_t(r) % 2];
+    TBand& b = bands[size_t(r) % slots];
     if (b.Row != r) {
       b.Row = r;
       b.Prepared = 0;
@@ -389,9 +434,16 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
       b.Top = first.Top;
       // Every pixel of the band belongs to one of its cells.
       const int width = OutputCellEdge(job.Settings.Width, cols, cols), height = first.Bottom - first.Top;
-      handOff.WaitThrough(r - 3);
-      b.Picture = &pictures[size_t(r) % 3][height > lowest ? 1 : 0];
-      if (b.Picture->Width() != width || b.Picture->Height() != height) b.Picture->SetSize(width, height);
+      if (target) {
+        b.Picture = target;
+        b.DX = dx;
+        b.DY = dy;
+      } else {
+        handOff.WaitThrough(r - int(pictures.size()));
+        b.Picture = &pictures[size_t(r) % pictures.size()][height > lowest ? 1 : 0];
+        if (b.Picture->Width() != width || b.Picture->Height() != height) b.Picture->SetSize(width, height);
+        b.DY = -b.Top;
+      }
     }
     while (b.Prepared < cols) {
       if (!mayAsk && job.Stopped()) return false;
@@ -406,17 +458,20 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     }
     return true;
   };
-  auto release = [&](int r) { pool.Release(size_t(r) * size_t(cols) + size_t(bands[size_t(r) % 2].Prepared)); };
+  auto release = [&](int r) {
+    pool.Release(size_t(r) * size_t(cols) + size_t(bands[size_t(r) % slots].Prepared));
+  };
 
   prepare(0, true);
   release(0);
+  int ready = 1;  // bands 0..ready-1 are released
   int done = 0;
   for (int r = 0; r < rows; ++r) {
-    const TBand& band = bands[size_t(r) % 2];
-    bool nextReady = false;
-    if (band.Prepared == cols && r + 1 < rows && prepare(r + 1, false)) {
-      release(r + 1);
-      nextReady = true;
+    const TBand& band = bands[size_t(r) % slots];
+    while (ready < rows && ready <= r + ahead && bands[size_t(ready - 1) % slots].Prepared == cols &&
+           prepare(ready, false)) {
+      release(ready);
+      ++ready;
     }
     for (int c = 0; c < band.Prepared; ++c) {
       pool.Wait(size_t(r) * size_t(cols) + size_t(c));
@@ -424,7 +479,16 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
       if (job.Progress) job.Progress(done, int(total));
       if (job.Stopped() && c >= band.StopAt) {
         pool.Cancel();
-        Bitmap24& picture = *bands[size_t(r) % 2].Picture;
+        if (target) {
+          // Cells rendered ahead of the stop are taken back.
+          const TRect stop = renderer.CellRect(c, r);
+          const int right = OutputCellEdge(job.Settings.Width, cols, cols) + dx;
+          const int bottom = OutputCellEdge(job.Settings.Height, rows, rows) + dy;
+          target->FillRect(TRect(stop.Right + dx, stop.Top + dy, right, stop.Bottom + dy), 0);
+          target->FillRect(TRect(dx, stop.Bottom + dy, right, bottom), 0);
+          return false;
+        }
+        Bitmap24& picture = *bands[size_t(r) % slots].Picture;
         if (c + 1 < cols)
           picture.FillRect(TRect(renderer.CellRect(c + 1, r).Left, 0, picture.Width(), picture.Height()), 0);
         handOff.Submit(r, c + 1, picture);
@@ -432,14 +496,15 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
         return false;
       }
     }
-    handOff.Submit(r, band.Prepared, *band.Picture);
+    if (!target) handOff.Submit(r, band.Prepared, *band.Picture);
     if (band.Prepared < cols) {
       handOff.WaitThrough(r);
       return false;
     }
-    if (r + 1 < rows && !nextReady) {
+    if (r + 1 < rows && ready == r + 1) {
       prepare(r + 1, true);
       release(r + 1);
+      ready = r + 2;
     }
   }
   handOff.WaitThrough(rows - 1);
@@ -465,9 +530,7 @@ bool ComposePoster(TOutputJob& job, Bitmap24& poster) {
   poster.FillRect(TRect(0, T, L, T + s.Height), s.BorderColor);
   poster.FillRect(TRect(L + s.Width, T, FW, T + s.Height), s.BorderColor);
   TCellRenderer renderer(job);
-  const bool done = RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
-    DrawAt(poster, L, T + renderer.CellRect(0, r).Top, band);
-  });
+  const bool done = RenderBands(job, renderer, {}, &poster, L, T);
   if (!done) return false;
   if (s.GridWidth > 0) {
     Report(job, "Grid...");
@@ -581,13 +644,16 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       }
       // A band is written while the next one renders.
       TCellRenderer renderer(job);
-      stopped = !RenderBands(job, renderer, [&](int r, int, const Bitmap24& band) {
-        const int y = T + renderer.CellRect(0, r).Top;
-        if (bmp)
-          WriteBMPBand(stream, FW, FH, L, y, band);
-        else
-          WriteTIFFBand(stream, FW, FH, L, y, band);
-      });
+      stopped = !RenderBands(
+          job, renderer,
+          [&](int r, int, const Bitmap24& band) {
+            const int y = T + renderer.CellRect(0, r).Top;
+            if (bmp)
+              WriteBMPBand(stream, FW, FH, L, y, band);
+            else
+              WriteTIFFBandRGB(stream, FW, FH, L, y, band);
+          },
+          nullptr, 0, 0, !bmp);
       const int g = s.GridWidth;
       if (g > 0 && !stopped) {
         Report(job, "Grid...");

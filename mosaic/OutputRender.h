@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,9 @@ class TCellRenderer {
   // Draws a prepared cell. Safe on several threads at once; the bytes depend
   // on the task and the run's settings only.
   void Render(const TCellTask& task, Bitmap24& cell) const;
+  // The same, giving either cell or a picture the run keeps for cells that
+  // look alike (then held by kept, and not to be changed).
+  const Bitmap24& Render(const TCellTask& task, Bitmap24& cell, std::shared_ptr<const Bitmap24>& kept) const;
   // Loads the project's source picture now when detailed blend will use it.
   void LoadBlendSource();
   // The cell's rectangle in the output without borders.

@@ -1,5 +1,6 @@
 #include "platform/Bitmap24.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -12,6 +13,13 @@ namespace {
 // Pictures from this size on are mapped from the system directly.
 constexpr uint64_t kMappedBytes = uint64_t(4) << 20;
 }  // namespace
+
+void KeepFreedPictureMemory() {
+  // Blocks under 32 MB come from the heap (larger pictures are mapped by
+  // SetSize anyway), and up to 256 MB of freed heap is kept.
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
 
 void Bitmap24::SetSize(int width, int height) {
   if (width < 0 || height < 0) throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));

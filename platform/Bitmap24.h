@@ -70,6 +70,13 @@ class Bitmap24 {
   bool FMapped = false;
 };
 
+// Lets freed picture memory stay in the process for the next picture rather
+// than go back to the system: an output run makes and drops thousands of
+// pictures of a few hundred kilobytes on every core, and each page handed
+// back costs a fault to get again, which on some machines is dearer than the
+// drawing. Called once at start-up.
+void KeepFreedPictureMemory();
+
 // The plain stretch-draw of the graphics device (nearest neighbour): target
 // pixel i along an axis takes source pixel floor(i * sw / dw). A reversed
 // target rectangle mirrors: (w-1, 0)-(-1, h) covers pixels 0..w-1, mirrored,

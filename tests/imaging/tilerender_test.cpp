@@ -242,6 +242,33 @@ TEST_F(TileRender, DecodeCacheKeepsPicturesWithinItsBudget) {
   EXPECT_EQ(cache.Bytes(), 0u);
 }
 
+TEST_F(TileRender, WholeCellFromAnOriginalEqualsTheStepsInEveryOrientation) {
+  // A picture with no symmetry, so that a wrong mirror shows.
+  Bitmap24 picture(60, 44);
+  for (int y = 0; y < 44; ++y)
+    for (int x = 0; x < 60; ++x) picture.SetPixel(x, y, RGB(uint8_t(4 * x), uint8_t(5 * y), uint8_t(x * y % 251)));
+  const std::string name = Dir + "w.bmp";
+  WriteBMPFile(picture, name);
+  const int corners[4][4] = {{6, 2, 54, 38}, {54, 2, 6, 38}, {6, 38, 54, 2}, {54, 38, 6, 2}};
+  TTileDecodeCache cache;
+  for (bool sharpen : {false, true}) {
+    for (const auto& k : corners) {
+      Bitmap24 cut, expected, cached, direct;
+      RenderTileFromOriginal(name, k[0], k[1], k[2], k[3], 20, 15, true, nullptr, cut);
+      RenderCellImage(cut, 20, 15, sharpen, 0, 0, Bitmap24(), false, "", nullptr, 0, 0, 0, 0, expected);
+      cached = *RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache);
+      direct = *RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, nullptr);
+      EXPECT_TRUE(cached == expected) << k[0] << "," << k[1] << " sharpen " << sharpen;
+      EXPECT_TRUE(direct == expected) << k[0] << "," << k[1] << " sharpen " << sharpen;
+      // Taken from the cache the second time.
+      EXPECT_TRUE(*RenderOriginalCell(name, k[0], k[1], k[2], k[3], 20, 15, true, sharpen, &cache) == expected);
+    }
+  }
+  // Eight cells kept and one cut shared by every orientation: the file was
+  // read once.
+  EXPECT_EQ(cache.Bytes(), 9 * Bitmap24::StrideFor(20) * 15);
+}
+
 TEST_F(TileRender, KeptPictureFollowsChangesOfTheFile) {
   const std::string name = Dir + "c.bmp";
   WriteBMPFile(Uniform(4, 4, 10), name);
