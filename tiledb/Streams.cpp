@@ -142,7 +142,7 @@ int64_t TFileStream::Append(const void* buf, size_t n) {
   if (FFd < 0) throw EFileError("Stream write error");
   // Thumbnails come a kilobyte or two at a time, a system call each to
   // write and, for the cells just built, each to read back for their redraw.
-  constexpr size_t kBatch = size_t(16) << 20;
+  constexpr size_t kBatch = size_t(2) << 20;
   const int64_t at = Size();
   const auto* p = static_cast<const uint8_t*>(buf);
   // Reserved whole, so a growing batch is never copied; pages the batch
