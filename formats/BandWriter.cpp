@@ -48,14 +48,6 @@ TPictureLayout TIFFLayout(int W, int H) {
 }
 
 // Row kernels.
-void SwapRedBlue(uint8_t* dst, const uint8_t* src, size_t pixels) {
-  for (size_t i = 0; i < pixels; ++i, dst += 3, src += 3) {
-    dst[0] = src[2];
-    dst[1] = src[1];
-    dst[2] = src[0];
-  }
-}
-
 std::vector<uint8_t> ColourRow(TColor colour, int64_t pixels, bool rgb) {
   const uint8_t r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
   std::vector<uint8_t> row(size_t(pixels) * 3);

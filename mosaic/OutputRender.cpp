@@ -32,21 +32,6 @@ int OutputCellEdge(int size, int count, int i) {
 
 namespace {
 void MoveToCell(TOutputJob& job, int c, int r);
-
-// DrawAt with red and blue swapped.
-void DrawAtSwapped(Bitmap24& dst, int x, int y, const Bitmap24& src) {
-  const int l = std::max(x, 0), r = int(std::min<int64_t>(int64_t(x) + src.Width(), dst.Width()));
-  const int t = std::max(y, 0), b = int(std::min<int64_t>(int64_t(y) + src.Height(), dst.Height()));
-  for (int row = t; row < b; ++row) {
-    const uint8_t* s = src.ScanLine(row - y) + size_t(l - x) * 3;
-    uint8_t* d = dst.ScanLine(row) + size_t(l) * 3;
-    for (int i = l; i < r; ++i, s += 3, d += 3) {
-      d[0] = s[2];
-      d[1] = s[1];
-      d[2] = s[0];
-    }
-  }
-}
 }
 
 TCellRenderer::TCellRenderer(TOutputJob& job) : FJob(job), FSourcePath(job.Plan->SourcePath) {
@@ -416,10 +401,7 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     Bitmap24 scratch;
     std::shared_ptr<const Bitmap24> kept;
     const Bitmap24& cell = renderer.Render(task, scratch, kept);
-    if (rgb)
-      DrawAtSwapped(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
-    else
-      DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell);
+    DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell, rgb);
   });
   TBandHandOff handOff(pool.Threads() > 1 && !target, finish);
   // Reads band r's cells on from where it was left; true when the band is

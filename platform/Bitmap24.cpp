@@ -175,12 +175,25 @@ void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src) {
   StretchDraw(dst, dstRect, src, TRect(0, 0, src.Width(), src.Height()));
 }
 
-void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src) {
+void SwapRedBlue(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  for (size_t i = 0; i < pixels; ++i, dst += 3, src += 3) {
+    dst[0] = src[2];
+    dst[1] = src[1];
+    dst[2] = src[0];
+  }
+}
+
+void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src, bool swapRedBlue) {
   // An unscaled copy is whole rows of bytes.
   const int64_t l = std::max<int64_t>(x, 0), r = std::min<int64_t>(int64_t(x) + src.Width(), dst.Width());
   const int64_t t = std::max<int64_t>(y, 0), b = std::min<int64_t>(int64_t(y) + src.Height(), dst.Height());
   if (l >= r || t >= b) return;
-  for (int64_t row = t; row < b; ++row)
-    std::memcpy(dst.ScanLine(int(row)) + size_t(l) * 3, src.ScanLine(int(row - y)) + size_t(l - x) * 3,
-                size_t(r - l) * 3);
+  for (int64_t row = t; row < b; ++row) {
+    uint8_t* to = dst.ScanLine(int(row)) + size_t(l) * 3;
+    const uint8_t* from = src.ScanLine(int(row - y)) + size_t(l - x) * 3;
+    if (swapRedBlue)
+      SwapRedBlue(to, from, size_t(r - l));
+    else
+      std::memcpy(to, from, size_t(r - l) * 3);
+  }
 }

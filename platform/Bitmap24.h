@@ -84,5 +84,10 @@ void KeepFreedPictureMemory();
 // clipped to their bitmaps; nothing outside either is read or written.
 void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src, const TRect& srcRect);
 void StretchDraw(Bitmap24& dst, const TRect& dstRect, const Bitmap24& src);
-// Copies src into dst with its top-left corner at (x, y), clipped.
-void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src);
+// Copies src into dst with its top-left corner at (x, y), clipped; with
+// swapRedBlue each pixel's first and third bytes trade places on the way (a
+// TIFF file's red, green, blue order).
+void DrawAt(Bitmap24& dst, int x, int y, const Bitmap24& src, bool swapRedBlue = false);
+// Copies pixels of three bytes from src to dst with the first and third
+// bytes swapped.
+void SwapRedBlue(uint8_t* dst, const uint8_t* src, size_t pixels);
