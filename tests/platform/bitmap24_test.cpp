@@ -72,6 +72,23 @@ TEST(Bitmap24, StretchDrawClipsOutsideTarget) {
   EXPECT_EQ(Reds(dst), (std::vector<int>{3, 4}));
 }
 
+TEST(Bitmap24, DrawAtClipsAndSwapsRedAndBlueWhenAsked) {
+  Bitmap24 src(3, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) src.SetPixel(x, y, RGB(uint8_t(10 + x), uint8_t(20 + y), uint8_t(30 + x + y)));
+  Bitmap24 plain(3, 3), swapped(3, 3);
+  DrawAt(plain, -1, 2, src);  // only (1..2, 0) lands, at (0..1, 2)
+  DrawAt(swapped, -1, 2, src, true);
+  EXPECT_EQ(plain.Pixel(0, 2), RGB(11, 20, 31));
+  EXPECT_EQ(plain.Pixel(1, 2), RGB(12, 20, 32));
+  EXPECT_EQ(swapped.Pixel(0, 2), RGB(31, 20, 11));
+  EXPECT_EQ(swapped.Pixel(1, 2), RGB(32, 20, 12));
+  for (const Bitmap24* b : {&plain, &swapped}) {
+    EXPECT_EQ(b->Pixel(2, 2), RGB(0, 0, 0));
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(b->Pixel(x, 1), RGB(0, 0, 0));
+  }
+}
+
 TEST(Rounding, RoundDivHalvesToEven) {
   EXPECT_EQ(RoundDiv(29 * 7, 14), 14);  // 14.5
   EXPECT_EQ(RoundDiv(5, 2), 2);
