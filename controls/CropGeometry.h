@@ -114,4 +114,3 @@ void CropToBitmap(const Bitmap24& picture, const TRect& P, const TRect& F, bool 
 // cut. What a project is made of: unlike the read-out above it does not pass
 // through the panel, so a small preview cannot shift or size it.
 TRect CopyPictureRect(const Bitmap24& picture, const TRect& crop, Bitmap24& out);
-

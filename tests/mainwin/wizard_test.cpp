@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/Utils.h"
 #include "platform/qt/FileDialogs.h"
+#include "qt/InputEvents.h"
 
 namespace {
 
@@ -68,17 +69,7 @@ class WizardRun : public MainWinTest {
     WhenShown<Tjpegoptions>([](Tjpegoptions& d) { d.BitBtn2Click(); });
     w.Button6Click();
   }
-  // A click on the button's face; radios and boxes take it on their mark.
-  static void Click(QAbstractButton* b) {
-    const bool mark = qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b);
-    QTest::mouseClick(b, Qt::LeftButton, {}, mark ? QPoint(8, b->height() / 2) : b->rect().center());
-  }
-  // Types a number into a spin edit and commits it with Enter.
-  static void Type(TKWSpinEdit* spin, int value) {
-    spin->selectAll();
-    QTest::keyClicks(spin, QString::number(value));
-    QTest::keyClick(spin, Qt::Key_Return);
-  }
+  static void Type(TKWSpinEdit* spin, int value) { TypeAndEnter(spin, QString::number(value)); }
   static TPoint BmpSize(const std::string& file) {
     const std::vector<uint8_t> b = ReadWholeFile(file);
     if (b.size() < 26) return {};
