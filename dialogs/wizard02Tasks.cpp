@@ -134,6 +134,7 @@ void TWizard::BitBtn7Click() {
   form->SpinEdit2->SetValue(x);
   form->SpinEdit1->SetValue(y);
   SetText(form->TxtNewVtb, Text(Edit1));
+  form->ReplaceConfirmed = Text(Edit1);  // its "Locate..." asked
   SetText(form->TxtRoot, Text(Edit2));
   form->show();
   {

@@ -301,6 +301,7 @@ TEST_F(WizardTest, EnterPressesNextAlongATaskAndCreateAtItsEnd) {
   std::filesystem::create_directories(pics);
   for (int i = 0; i < 3; ++i)
     JpegEncodeFile(mwtest::Solid(40, 40, RGB(60 * i, 90, 30)), 90, pics + std::to_string(i) + ".jpg");
+  std::ofstream(lib) << "an older library";  // replaced: asked once, by "Locate..."
   std::vector<int> pages;
   {
     TWizard w(Host());
@@ -329,6 +330,8 @@ TEST_F(WizardTest, EnterPressesNextAlongATaskAndCreateAtItsEnd) {
     SetFolderDialogHook(nullptr);
   }
   EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, lib + " already exists.\nDo you want to replace it?");
   TVTData built;
   built.SetBaseName(lib);
   EXPECT_EQ(built.RecordCount, 3);
