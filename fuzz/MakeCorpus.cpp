@@ -282,6 +282,20 @@ void Gif() {
   Put("gif", "local-table-interlaced.gif",
       B().Text("GIF87a").LE16(3).LE16(4).U8(0).U8(0).U8(0).Text(",").LE16(0).LE16(0).LE16(0).LE16(0).U8(0xC1)
           .Add(Ramp(12, 70)).Add(image(indices, 2)).Text(";").v);
+  // The table fills to entry 4095 and stays full, with no clear code after.
+  Bytes noise(20000);
+  uint32_t x = 27;
+  for (auto& v : noise) v = uint8_t((x = x * 1103515245u + 12345u) >> 16 & 3);
+  noise.insert(noise.end(), noise.begin(), noise.end());
+  const Bytes full = lzwtest::GifEncodeFullTable(noise, 2);
+  B fullTable;
+  fullTable.Text("GIF89a").LE16(200).LE16(200).U8(0x81).U8(0).U8(0).Add(Ramp(12, 60)).Text(",").LE16(0).LE16(0)
+      .LE16(200).LE16(200).U8(0).U8(2);
+  for (size_t at = 0; at < full.size(); at += 255) {
+    const size_t n = std::min<size_t>(255, full.size() - at);
+    fullTable.U8(uint8_t(n)).Add(Bytes(full.begin() + at, full.begin() + at + n));
+  }
+  Put("gif", "full-table-no-clear.gif", fullTable.U8(0).Text(";").v);
   Put("gif", "hostile-65535x65535.gif",
       B().Text("GIF89a").LE16(65535).LE16(65535).U8(0).U8(0).U8(0).Text(",").LE16(0).LE16(0).LE16(65535)
           .LE16(65535).U8(0).Add(image(indices, 2)).Text(";").v);
@@ -359,7 +373,10 @@ void Ppm() {
   Put("ppm", "p2.pgm", B().Text("P2\n2 2 255 0 64 128 255").v);
   Put("ppm", "p3.ppm", B().Text("P3\r\n1 2\r\n255\r\n255 0 0 0 0 255\r\n").v);
   Put("ppm", "p4.pbm", B().Text("P4\n10 2\n").Raw({0xA5, 0xC0, 0x5A, 0x3F}).v);
-  Put("ppm", "p5.pgm", B().Text("P5\n3 1\n65535\n").Raw({1, 2, 3}).v);
+  Put("ppm", "p5.pgm", B().Text("P5\n3 1\n65535\n").Raw({1, 2, 3, 4, 0xFF, 0xFF}).v);
+  Put("ppm", "p6-16-bit.ppm", B().Text("P6\n2 1\n1000\n").Raw({0, 1, 3, 0xE8, 1, 0xF4, 0, 0, 2, 0, 0, 9}).v);
+  Put("ppm", "p6-one-line.ppm", B().Text("P6 2 1 15\n").Raw({1, 2, 3, 15, 14, 13}).v);
+  Put("ppm", "p1-no-separators.pbm", B().Text("P1 5 2# bits\n1011001001").v);
   Put("ppm", "p6.ppm", B().Text("P6\n2 2\n255\n").Add(Ramp(12)).v);
   Put("ppm", "hostile-65535x65535.ppm", B().Text("P6\n65535 65535\n255\n").Zeros(12).v);
 }
