@@ -105,8 +105,15 @@ class TFileStream : public TStream {
   static TFileStream Create(const std::string& fileName);
   // Opens an existing file for reading and writing. Raises EFileError.
   static TFileStream Open(const std::string& fileName);
-  // An empty temporary stream whose file, when one is needed, is named by
-  // MakeTempFileName(prefix).
+  // A new work file in the temporary folder (CreateWorkFile), locked while it
+  // is open; CloseAndDelete removes it. Raises EFileError with the reason.
+  static TFileStream CreateWorkFile();
+  // Writes through a handle someone else keeps open (a save's temporary,
+  // TReplacement): closing the stream leaves the handle open. Write errors
+  // name fileName: "Unable to write to <fileName> (<reason>)".
+  static TFileStream OnHandle(int handle, const std::string& fileName);
+  // An empty temporary stream whose file, when one is needed, is a work file
+  // (CreateWorkFile with prefix).
   static TFileStream Temporary(const std::string& prefix);
   // A temporary stream holding size bytes of the file fd from offset. The
   // stream takes the descriptor as its own (and closes it).
@@ -142,6 +149,8 @@ class TFileStream : public TStream {
 
   int FFd = -1;
   std::string FFileName;
+  bool FOwnsHandle = true;
+  int FWorkTicket = -1;  // a work file's place on the list of files a signal removes
   mutable int64_t FSize = -1;  // -1 not known; the file's size, without FTail
   // Appended bytes not written yet, which belong at FSize.
   std::vector<uint8_t> FTail;

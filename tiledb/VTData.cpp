@@ -313,19 +313,22 @@ void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStre
 }
 
 // Writes a file beside its final name and renames it over only when it is
-// complete, so a failure never damages the user's old file.
+// complete, so a failure never damages the user's old file. On failure the
+// reason goes to failure.
 template <typename Fn>
-bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
+bool WriteFileSafely(const std::string& fileName, Fn&& writeTo, std::string& failure) {
+  failure.clear();
   if (fileName.empty()) return false;
-  const std::string tmp = ReplacementName(fileName);
   try {
-    TFileStream f = TFileStream::Create(tmp);
+    TReplacement r(fileName);
+    TFileStream f = TFileStream::OnHandle(r.Handle(), fileName);
     writeTo(f);
+    f.Flush();
     f.Close();
-    ReplaceFile(tmp, fileName);
+    r.Commit();
     return true;
-  } catch (const std::exception&) {
-    DeleteFile(tmp);
+  } catch (const std::exception& e) {
+    failure = FailureReason(e);
     return false;
   }
 }
@@ -343,7 +346,7 @@ void TVTData::WriteBaseImage(TStream& out) const {
 }
 
 bool TVTData::WriteTableFile(const std::string& fileName) {
-  return WriteFileSafely(fileName, [&](TStream& f) { WriteTableImage(f); });
+  return WriteFileSafely(fileName, [&](TStream& f) { WriteTableImage(f); }, LastWriteFailure);
 }
 
 void TVTData::Save() {
@@ -354,7 +357,7 @@ void TVTData::Save() {
 
 bool TVTData::WriteBaseFile(const std::string& fileName) {
   FlushWorkFiles();
-  const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); });
+  const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); }, LastWriteFailure);
   DeleteWorkFiles();
   return ok;
 }
@@ -362,14 +365,15 @@ bool TVTData::WriteBaseFile(const std::string& fileName) {
 bool TVTData::CreateWorkFiles() {
   DeleteWorkFiles();
   try {
-    WorkInfo = TFileStream::Open(MakeTempFileName("vt"));
+    WorkInfo = TFileStream::CreateWorkFile();
     WorkInfo.WriteBuffer(InfoTag, SectionTagSize);
-    WorkData = TFileStream::Open(MakeTempFileName("vt"));
+    WorkData = TFileStream::CreateWorkFile();
     WorkData.WriteBuffer(DataTag, SectionTagSize);
-    WorkThumbs = TFileStream::Open(MakeTempFileName("vt"));
+    WorkThumbs = TFileStream::CreateWorkFile();
     WorkThumbs.WriteBuffer(ThumbTag, SectionTagSize);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LastWriteFailure = FailureReason(e);
     DeleteWorkFiles();
     return false;
   }
