@@ -44,6 +44,50 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   return data;
 }
 
+TFileReader::TFileReader(const std::string& fileName) : FName(fileName) {
+  FHandle = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (FHandle < 0) {
+    const int e = errno;
+    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+  }
+  // A folder or a device has no size to speak of, and a pipe or /dev/zero
+  // would never end.
+  struct stat st {};
+  if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    ::close(FHandle);
+    throw EFileError(
+        Format("Cannot open file \"%s\". %s", fileName.c_str(), folder ? "Is a directory" : "Not a file"));
+  }
+  FSize = uint64_t(st.st_size);
+}
+
+TFileReader::~TFileReader() {
+  ::close(FHandle);
+}
+
+size_t TFileReader::ReadAt(uint64_t offset, void* buf, size_t count) const {
+  if (offset >= FSize) return 0;
+  count = size_t(std::min<uint64_t>(count, FSize - offset));
+  auto* p = static_cast<uint8_t*>(buf);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(FHandle, p + done, count - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
+    if (n == 0) break;  // the file shrank
+    done += size_t(n);
+  }
+  return done;
+}
+
+std::vector<uint8_t> TFileReader::ReadRange(uint64_t offset, uint64_t count) const {
+  const uint64_t held = offset < FSize ? std::min(count, FSize - offset) : 0;
+  std::vector<uint8_t> data(static_cast<size_t>(held));
+  data.resize(ReadAt(offset, data.data(), data.size()));
+  return data;
+}
+
 namespace {
 
 bool PlainWrite(int fd, const void* data, size_t size) {

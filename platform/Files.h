@@ -7,6 +7,33 @@
 // Reads a whole file; raises EFileError when it cannot be opened or read.
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName);
 
+// A file read piece by piece at any offset, the way picture readers take
+// their files: what a reader never asks for is never read, so a huge file
+// costs only the pieces its header accounts for. Only regular files open: a
+// folder, pipe or device raises EFileError, as does a file that cannot be
+// opened. The size is the one the file had when it was opened.
+class TFileReader {
+ public:
+  explicit TFileReader(const std::string& fileName);
+  ~TFileReader();
+  TFileReader(const TFileReader&) = delete;
+  TFileReader& operator=(const TFileReader&) = delete;
+
+  const std::string& Name() const { return FName; }
+  uint64_t Size() const { return FSize; }
+  // Copies up to count bytes at offset into buf and returns how many: fewer
+  // only where the file ends (or has shrunk since it was opened). A failing
+  // read raises EFileError.
+  size_t ReadAt(uint64_t offset, void* buf, size_t count) const;
+  // The bytes at offset, at most count of them.
+  std::vector<uint8_t> ReadRange(uint64_t offset, uint64_t count) const;
+
+ private:
+  std::string FName;
+  int FHandle = -1;
+  uint64_t FSize = 0;
+};
+
 // Every file the program saves replaces the old one in one way: the new file
 // is written beside the target (beside the file a link points at), flushed to
 // the disk, given the old file's access rights and renamed over the target,
