@@ -45,7 +45,7 @@ const uint8_t* TPictureInput::At(uint64_t offset, uint64_t count) const {
 // caller checked them against the size), so the window only grows for a
 // reader that asks for a large piece at once.
 const uint8_t* TPictureInput::FromFile(uint64_t offset, uint64_t count) const {
-  constexpr uint64_t kBlock = 64 * 1024;
+  constexpr uint64_t kBlock = 16 * 1024;
   const size_t want = size_t(std::min<uint64_t>(std::max(count, kBlock), FSize - offset));
   FWindow.resize(want);
   FWindowStart = offset;
