@@ -203,6 +203,25 @@ void Tiff() {
   pal.push_back({320, 3, map});
   Put("tiff", "palette4.tif", Tiff(false, pal, {Bytes{0x01, 0x23, 0x45, 0x67}}));
   Put("tiff", "rgba16.tif", Tiff(false, TiffTags(2, 1, {16, 16, 16, 16}, 1, 2, 1), {Ramp(16)}));
+  // 16-bit samples under horizontal prediction, either byte order.
+  Put("tiff", "grey16-lzw-predictor.tif",
+      Tiff(false, TiffTags(5, 3, {16}, 5, 1, 3, 2), {lzwtest::TiffEncode(Ramp(30, 91))}));
+  Put("tiff", "rgb16-lzw-predictor-be.tif",
+      Tiff(true, TiffTags(3, 2, {16, 16, 16}, 5, 2, 2, 2), {lzwtest::TiffEncode(Ramp(36, 53))}));
+  // Separate planes, a strip a row of each: red rows, then green, then blue.
+  std::vector<TiffTag> planar = TiffTags(3, 2, {8, 8, 8}, 5, 2, 1, 2);
+  planar.insert(planar.end() - 1, TiffTag{284, 3, {2}});
+  std::vector<Bytes> planes;
+  for (int i = 0; i < 6; ++i) planes.push_back(lzwtest::TiffEncode(Ramp(3, 17 + i)));
+  Put("tiff", "rgb-planar-lzw-predictor.tif", Tiff(false, planar, planes));
+  // YCbCr in 2 x 2 data units (3 x 3, padded to two units across), and bytes
+  // stored least significant bit first.
+  std::vector<TiffTag> ycbcr = TiffTags(3, 3, {8, 8, 8}, 1, 6, 3);
+  ycbcr.push_back({530, 3, {2, 2}});
+  Put("tiff", "ycbcr-subsampled.tif", Tiff(false, ycbcr, {Ramp(24, 29)}));
+  std::vector<TiffTag> reversed = TiffTags(4, 2, {8}, 32773, 1, 2);
+  reversed.insert(reversed.begin() + 5, TiffTag{266, 3, {2}});
+  Put("tiff", "grey-fill-order-2.tif", Tiff(false, reversed, {Bytes{0xC0, 0x80, 0x40, 0xC0, 0x20, 0xBF, 0x90}}));
 
   // 536,870,911 x 1 at 1 bit, LZW: beyond the size cap.
   Put("tiff", "hostile-536870911x1.tif",
