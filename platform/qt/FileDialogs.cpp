@@ -75,6 +75,11 @@ std::string ApplyDefaultExt(const std::string& name, const std::string& defaultE
   return name + "." + defaultExt;
 }
 
+bool ConfirmReplace(const std::string& fileName) {
+  return ::MessageBox(fileName + " already exists.\nDo you want to replace it?", Caption(),
+                      MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
 bool TOpenDialog::Execute(QWidget* parent) {
   for (;;) {
     const std::optional<TFileChoice> choice =
@@ -83,8 +88,7 @@ bool TOpenDialog::Execute(QWidget* parent) {
     std::vector<std::string> files;
     for (const auto& f : choice->Files) files.push_back(ApplyDefaultExt(f, DefaultExt));
     if (IsSave() && (Options & ofOverwritePrompt) && FileExists(files.front()) &&
-        ::MessageBox(files.front() + " already exists.\nDo you want to replace it?", Caption(),
-                     MB_YESNO | MB_ICONWARNING) != IDYES) {
+        !ConfirmReplace(files.front())) {
       if (gFileHook) return false;  // a hook would answer the same again
       FileName = files.front();
       continue;
@@ -126,7 +130,8 @@ bool PickColour(QWidget* parent, TColor& colour) {
   if (gColourHook) {
     chosen = gColourHook(colour);
   } else {
-    const QColor c = QColorDialog::getColor(QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)), parent);
+    const QColor c =
+        QColorDialog::getColor(QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)), parent);
     if (c.isValid()) chosen = RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
   }
   if (!chosen) return false;

@@ -55,6 +55,10 @@ class TSaveDialog : public TOpenDialog {
 // The name with DefaultExt appended when it has no extension of its own.
 std::string ApplyDefaultExt(const std::string& name, const std::string& defaultExt);
 
+// The question before a file is replaced, as the save dialogs ask it: true
+// when the user answers Yes.
+bool ConfirmReplace(const std::string& fileName);
+
 // What the user picked in a file dialog: the names (one unless multi-select)
 // and the 1-based filter index, or nothing for Cancel.
 struct TFileChoice {
