@@ -34,17 +34,7 @@ class OutputRun : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string lib = MakeLibrary(Dir, "lib");
-    Library.SetBaseName(lib);
-    ASSERT_TRUE(Plan.OpenProject(MakeProject(Dir, lib, "p.vtp"), Mosaic));
-    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
-      Library.MoveTo((n - 1) % Library.RecordCount + 1);
-      ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
-    }
-    Job.Mosaic = &Mosaic;
-    Job.Plan = &Plan;
-    Job.GridColumns = Plan.Columns;
-    Job.Area = {0, 0, Plan.Columns - 1, Plan.Rows - 1};
-    Job.StopRequested = &Stop;
+    ASSERT_TRUE(mwtest::FillMosaicJob(lib, MakeProject(Dir, lib, "p.vtp"), Library, Plan, Mosaic, Job, Stop));
     Job.Settings.Width = 101;
     Job.Settings.Height = 76;
     Job.Settings.Sharpen = false;
