@@ -659,8 +659,14 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       throw;
     }
   }
+  // A stopped file is a cancelled one: the user's file of that name stays as
+  // it was and the part written is thrown away.
+  if (stopped) {
+    DeleteFile(temp);
+    return false;
+  }
   ReplaceFile(temp, fileName);
-  return !stopped;
+  return true;
 }
 
 bool WriteTextList(TOutputJob& job, const std::string& fileName) {

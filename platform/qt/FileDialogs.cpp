@@ -75,6 +75,27 @@ std::string ApplyDefaultExt(const std::string& name, const std::string& defaultE
   return name + "." + defaultExt;
 }
 
+int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen) {
+  const std::string ext = LowerCase(ExtractFileExt(name));
+  if (ext.size() < 2) return 0;
+  const std::vector<TFilterEntry> entries = ParseFilter(filter);
+  auto holds = [&](int index) {
+    if (index < 1 || index > int(entries.size())) return false;
+    for (const std::string& p : entries[size_t(index - 1)].Patterns)
+      if (LowerCase(p) == "*" + ext) return true;
+    return false;
+  };
+  if (holds(chosen)) return chosen;
+  for (int i = 1; i <= int(entries.size()); ++i)
+    if (holds(i)) return i;
+  return 0;
+}
+
+bool ConfirmReplace(const std::string& fileName) {
+  return !FileExists(fileName) || ::MessageBox(fileName + " already exists.\nDo you want to replace it?",
+                                               Caption(), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
 bool TOpenDialog::Execute(QWidget* parent) {
   for (;;) {
     const std::optional<TFileChoice> choice =
@@ -82,9 +103,7 @@ bool TOpenDialog::Execute(QWidget* parent) {
     if (!choice || choice->Files.empty()) return false;
     std::vector<std::string> files;
     for (const auto& f : choice->Files) files.push_back(ApplyDefaultExt(f, DefaultExt));
-    if (IsSave() && (Options & ofOverwritePrompt) && FileExists(files.front()) &&
-        ::MessageBox(files.front() + " already exists.\nDo you want to replace it?", Caption(),
-                     MB_YESNO | MB_ICONWARNING) != IDYES) {
+    if (IsSave() && (Options & ofOverwritePrompt) && !ConfirmReplace(files.front())) {
       if (gFileHook) return false;  // a hook would answer the same again
       FileName = files.front();
       continue;

@@ -54,6 +54,13 @@ class TSaveDialog : public TOpenDialog {
 
 // The name with DefaultExt appended when it has no extension of its own.
 std::string ApplyDefaultExt(const std::string& name, const std::string& defaultExt);
+// The filter entry (1-based) that the extension of name belongs to: chosen
+// when its patterns hold it, else the first entry that does; 0 for none (or
+// for an entry of every file, "*.*").
+int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen);
+// The question of ofOverwritePrompt: true when fileName does not exist or the
+// user agrees to replace it.
+bool ConfirmReplace(const std::string& fileName);
 
 // What the user picked in a file dialog: the names (one unless multi-select)
 // and the 1-based filter index, or nothing for Cancel.
