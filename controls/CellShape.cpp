@@ -89,9 +89,11 @@ void TCellShape::paintEvent(QPaintEvent*) {
   const QColor pen = ToQColor(FPen.Color());
   const int pw = FPen.Width();
   const TCellShapeLayout L = CellShapeLayout(FShape, width(), height(), pw, FCellX, FCellY);
-  const bool fill = FBrush.Style() == bsSolid;
+  const bool fill = FBrush.Style() != bsClear;
+  const QBrush brush(ToQColor(FBrush.Color()),
+                     FBrush.Style() == bsDiagCross ? Qt::DiagCrossPattern : Qt::SolidPattern);
   if (FShape == stRectangle || FShape == stSquare) {
-    if (fill) p.fillRect(L.X + 1, L.Y + 1, L.W - 2, L.H - 2, ToQColor(FBrush.Color()));
+    if (fill) p.fillRect(L.X + 1, L.Y + 1, L.W - 2, L.H - 2, brush);
     OutlineRect(p, pen, L.X, L.Y, L.X + L.W, L.Y + L.H, pw);
     const int th = std::max(pw, 1);
     for (int r : L.Rows) p.fillRect(L.X, L.Y + r - pw / 2, L.W, th, pen);
@@ -101,7 +103,7 @@ void TCellShape::paintEvent(QPaintEvent*) {
     return;
   }
   p.setPen(QPen(pen, pw));
-  p.setBrush(fill ? QBrush(ToQColor(FBrush.Color())) : Qt::NoBrush);
+  p.setBrush(fill ? brush : Qt::NoBrush);
   const QRect r(L.X, L.Y, L.W - 1, L.H - 1);
   if (FShape == stRoundRect || FShape == stRoundSquare)
     p.drawRoundedRect(r, L.S / 8.0, L.S / 8.0);  // a corner ellipse of S/4 across

@@ -11,7 +11,9 @@
 #include "platform/Types.h"
 
 enum TPenMode : uint8_t { pmCopy, pmNotXor, pmXor, pmNot };
-enum TBrushStyle : uint8_t { bsSolid, bsClear };
+// bsDiagCross: crossed diagonal lines in the brush colour over whatever lies
+// beneath.
+enum TBrushStyle : uint8_t { bsSolid, bsClear, bsDiagCross };
 
 // The pen and the brush report every change, so the shape repaints.
 class TPen {

@@ -386,6 +386,14 @@ bool ArrowKeyCrop(TArrowKey key, bool ctrl, bool shift, TRect& c, int pw, int ph
   return false;
 }
 
+TRect CopyPictureRect(const Bitmap24& pic, const TRect& crop, Bitmap24& out) {
+  const TRect r(std::clamp(crop.Left, 0, pic.Width()), std::clamp(crop.Top, 0, pic.Height()),
+                std::clamp(crop.Right, 0, pic.Width()), std::clamp(crop.Bottom, 0, pic.Height()));
+  out.SetSize(std::max(0, r.Width()), std::max(0, r.Height()));
+  if (!out.Empty()) DrawAt(out, -r.Left, -r.Top, pic);
+  return r;
+}
+
 void CropToBitmap(const Bitmap24& pic, const TRect& P, const TRect& F, bool frameShown, bool stretch,
                   TResampleStyle style, double xs, double ys, Bitmap24& out, TPoint* intermediate) {
   if (intermediate) *intermediate = TPoint{0, 0};

@@ -108,3 +108,9 @@ bool ArrowKeyCrop(TArrowKey key, bool ctrl, bool shift, TRect& crop, int picture
 void CropToBitmap(const Bitmap24& picture, const TRect& P, const TRect& F, bool frameShown, bool stretch,
                   TResampleStyle style, double xScale, double yScale, Bitmap24& out,
                   TPoint* intermediate = nullptr);
+
+// The part of the picture inside `crop` (picture pixels) at the picture's own
+// resolution, the crop first clipped to the picture; returns the rectangle
+// cut. What a project is made of: unlike the read-out above it does not pass
+// through the panel, so a small preview cannot shift or size it.
+TRect CopyPictureRect(const Bitmap24& picture, const TRect& crop, Bitmap24& out);

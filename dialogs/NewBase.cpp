@@ -7,6 +7,7 @@
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/qt/Desktop.h"
+#include "platform/qt/FileDialogs.h"
 
 namespace {
 
@@ -293,6 +294,7 @@ void TV2NewBaseForm::BitBtn1Click() {
     return;
   }
   const std::string fileName = LibraryFileName(typed);
+  if (FileExists(fileName) && fileName != ReplaceConfirmed && !ConfirmReplace(fileName)) return;
   VTData1.CloseTable();
   VTData1.FStopBuild = false;
   cmndStop->setEnabled(true);

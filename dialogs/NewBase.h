@@ -70,6 +70,9 @@ class TV2NewBaseForm : public QDialog {
   TSaveDialog SaveDialog1;
   TVTData VTData1;
   TFolderBrowse FolderBrowse1;
+  // A library file the user has already agreed to replace (the wizard's own
+  // save dialog asks); any other existing file is asked about by the scan.
+  std::string ReplaceConfirmed;
 
   // The checked picture types, in their fixed order.
   TPictTypes PictTypes() const;

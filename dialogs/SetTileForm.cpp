@@ -623,7 +623,7 @@ void TSetTileForm::Button2Click() {
   const std::string fileName =
       typed ? SaveDialog1.FileName : ChangeFileExt(SaveDialog1.FileName, OutputExtension(index));
   // The image sequence writes files named after its cells, not this one.
-  if (index != 5 && !ConfirmReplace(fileName)) return;
+  if (index != 5 && FileExists(fileName) && !ConfirmReplace(fileName)) return;
   Quietly([&] { IniWriteString(SettingsFileName, "LastPath", "Mosaic", ExtractFilePath(fileName)); });
 
   if (UpperCase(ExtractFileExt(fileName)) == ".JPG") {

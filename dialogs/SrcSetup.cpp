@@ -383,9 +383,11 @@ void TSrcSetup::BitBtn2Click() {
   SaveDialog1.FileName = remembered;
   if (OnReplaceProject && !OnReplaceProject()) return;
   IniWriteString(SettingsFileName, "LastPath", "Project", ExtractFilePath(project));
-  const TSourceInfo info{CropImage1->PictureFileName(), CropImage1->CropRectF()};
+  // The frame as placed or dragged, cut from the picture at its own
+  // resolution, as the wizard cuts it.
   Bitmap24 cropped;
-  CropImage1->GetCroppedBitmap(cropped, 1, 1);
+  const TSourceInfo info{CropImage1->PictureFileName(),
+                         CopyPictureRect(CropImage1->Picture(), CropImage1->CropRectPx(), cropped)};
   if (CheckBox2->isChecked()) {
     // An empty crop is refused by the plan; it must not zero the library's aspect first.
     const TPoint aspect = StretchTileAspect(info.SourceRect, x, y);

@@ -39,7 +39,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
 
 QPushButton* MakeNext(QWidget* page, const char* name, bool enabled) {
   QPushButton* b = MakeButton(page, name, "Next >", NextX, ButtonY);
-  b->setDefault(true);
   b->setEnabled(enabled);
   return b;
 }
@@ -133,7 +132,9 @@ void TWizard::FormCreate() {
   BitBtnHlp->move(BitBtnHlp->x(), BitBtn22->y());
   setFixedSize(GroupBox1->x() + GroupBox1->width() + 25, BitBtn22->y() + BitBtn22->height() + 50);
   FTabVisible.fill(true);
-  PageControl1->setCurrentIndex(0);
+  FDefaultButtons = {BitBtn2, BitBtn3,  BitBtn4,  BitBtn5,  BitBtn6,  BitBtn7,  BitBtn8,
+                     BitBtn9, BitBtn19, BitBtn10, BitBtn21, BitBtn34, BitBtn35, BitBtn31};
+  GoTo(0);
 }
 
 QWidget* TWizard::NewPage(int index, const char* heading) {
@@ -239,16 +240,15 @@ void TWizard::CreateLibraryPages() {
   RadioButtonCC->setChecked(true);
   for (QRadioButton* r : AnchorRadios())
     connect(r, &QRadioButton::clicked, this, &TWizard::RadioButtonLTClick);
-  Shape1 = new QFrame(p);
+  Shape1 = new TCellShape(p);
   Shape1->setObjectName("Shape1");
   Shape1->setGeometry(244, 96, 66, 64);
-  Shape1->setStyleSheet("background: white; border: 1px solid black;");
-  Shape2 = new QFrame(p);
+  Shape2 = new TCellShape(p);
   Shape2->setObjectName("Shape2");
   Shape2->setGeometry(244, 96, 66, 64);
-  Shape2->setStyleSheet(
-      "background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #9f9, stop:1 #7d7); border: 1px solid "
-      "green;");
+  Shape2->Pen().SetColor(clGreen);
+  Shape2->Brush().SetColor(clGreen);
+  Shape2->Brush().SetStyle(bsDiagCross);
   Shape2->hide();
   BitBtn5 = MakeNext(p, "BitBtn5", false);
   // The radios of the shape and of the anchor are two separate groups.
@@ -284,7 +284,6 @@ void TWizard::CreateLibraryPages() {
                 "picture resolution, and the number of images being scanned.",
                 16, 108, 460, 60);
   BitBtn7 = MakeButton(p, "BitBtn7", "Create", NextX, ButtonY);
-  BitBtn7->setDefault(true);
   connect(BitBtn7, &QPushButton::clicked, this, &TWizard::BitBtn7Click);
 
   for (QPushButton* next : {BitBtn3, BitBtn4, BitBtn5, BitBtn6})
@@ -362,7 +361,6 @@ void TWizard::CreateProjectPages() {
   RadioButtonSmart = MakeRadio(p, "RadioButtonSmart", "Smart render mode.", 24, 160);
   SpeedButton4 = MakeButton(p, "SpeedButton4", "Advanced...", 24, 200, 120);
   BitBtn21 = MakeButton(p, "BitBtn21", "Create", NextX, ButtonY);
-  BitBtn21->setDefault(true);
   BitBtn21->setEnabled(false);
   for (QRadioButton* r : {RadioButtonNorm, RadioButtonRand, RadioButtonSmart})
     connect(r, &QRadioButton::clicked, this, &TWizard::RadioButtonNormClick);
@@ -428,7 +426,6 @@ void TWizard::CreateSavePages() {
   CheckBox6 = MakeCheck(p, "CheckBox6", "Sharpen tiles", 16, 242, true);
   CheckBox5 = MakeCheck(p, "CheckBox5", "Close Wizard", 16, 266, true);
   BitBtn31 = MakeButton(p, "BitBtn31", "Save", NextX, ButtonY);
-  BitBtn31->setDefault(true);
   BitBtnStopSave = MakeButton(p, "BitBtnStopSave", "Stop", 200, ButtonY);
   BitBtnStopSave->hide();
   connect(BitBtn31, &QPushButton::clicked, this, &TWizard::BitBtn31Click);
@@ -504,6 +501,12 @@ bool TWizard::RefuseWhileBusy() {
 
 void TWizard::GoTo(int page) {
   PageControl1->setCurrentIndex(page);
+  // Arriving on a page whose first control is a spin edit would leave Enter
+  // to the spin (which takes it for itself): an enabled "Next >" takes the
+  // focus instead.
+  QPushButton* next = FDefaultButtons[size_t(page)];
+  next->setDefault(true);
+  if (next->isEnabled()) next->setFocus();
   if (page == 11) s3Show();
 }
 

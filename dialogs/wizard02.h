@@ -83,7 +83,7 @@ class TWizard : public QDialog {
   QLabel *Label32, *Label31, *Label53;
   QRadioButton *RadioButtonLT, *RadioButtonCT, *RadioButtonRT, *RadioButtonLC, *RadioButtonCC, *RadioButtonRC,
       *RadioButtonLB, *RadioButtonCB, *RadioButtonRB, *RadioButtonSA;
-  QFrame *Shape1, *Shape2;
+  TCellShape *Shape1, *Shape2;
   QPushButton* BitBtn5;
   // Page 4: the library file.
   QLabel *Label9, *Label18;
@@ -214,6 +214,10 @@ class TWizard : public QDialog {
   std::string LastPath(const std::string& key) const;
 
   TWizardHost FHost;
+  // The button Enter presses on each page: "Next >", or the page's "Create"
+  // or "Save". A dialog has one default button at a time, so each page's
+  // takes the part when the page is shown.
+  std::array<QPushButton*, PageCount> FDefaultButtons{};
   std::array<bool, PageCount> FTabVisible{};
   bool FBusy = false;
   bool FRunningSave = false;

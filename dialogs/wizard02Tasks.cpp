@@ -134,6 +134,7 @@ void TWizard::BitBtn7Click() {
   form->SpinEdit2->SetValue(x);
   form->SpinEdit1->SetValue(y);
   SetText(form->TxtNewVtb, Text(Edit1));
+  form->ReplaceConfirmed = Text(Edit1);  // its "Locate..." asked
   SetText(form->TxtRoot, Text(Edit2));
   form->show();
   {
@@ -275,10 +276,12 @@ void TWizard::BitBtn21Click() {
   if (!FHost.OpenLibraryByName || !FHost.OpenLibraryByName(Text(Edit3))) return;
   const std::string project = Text(Edit5);
   IniWriteString(SettingsFileName, "LastPath", "Project", ExtractFilePath(project));
-  const TSourceInfo info{CropImage1->PictureFileName(), CropImage1->CropRectPx()};
   {
+    // Cut from the picture itself: the view shows it much smaller, and its
+    // page is hidden by now.
     Bitmap24 cropped;
-    CropImage1->GetCroppedBitmap(cropped, 1, 1);
+    const TSourceInfo info{CropImage1->PictureFileName(),
+                           CopyPictureRect(CropImage1->Picture(), CropImage1->CropRectPx(), cropped)};
     FHost.Library->CreatePlan(project, cropped, info, KWSpinYCell->Value(), KWSpinXCell->Value());
     if (FHost.ProjectCreated) FHost.ProjectCreated(project, info.SourcePath);
   }

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 TBandFileStream::TBandFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
   const bool create = mode == TFileMode::fmCreate;
@@ -21,19 +22,24 @@ TBandFileStream::TBandFileStream(const std::string& fileName, TFileMode mode) : 
                             fileName.c_str(), std::strerror(errno)));
 }
 
+TBandFileStream::TBandFileStream(int handle, const std::string& fileName)
+    : FFileName(fileName), FHandle(handle), FOwnsHandle(false) {}
+
 TBandFileStream::~TBandFileStream() {
-  if (FHandle >= 0) ::close(FHandle);
+  if (FHandle >= 0 && FOwnsHandle) ::close(FHandle);
 }
 
 void TBandFileStream::Close() {
   if (FHandle < 0) return;
-  const int rc = ::close(FHandle);
+  const int handle = FHandle;
   FHandle = -1;
-  if (rc != 0 && errno != EINTR) RaiseWriteError(errno);
+  if (!FOwnsHandle) return;
+  if (::close(handle) != 0 && errno != EINTR) RaiseWriteError(errno);
 }
 
-void TBandFileStream::RaiseWriteError(int err) const {
-  throw EFileError(Format("Unable to write to %s (%s)", FFileName.c_str(), std::strerror(err)));
+void TBandFileStream::RaiseWriteError(int err) {
+  FLastError = err;
+  throw EFileError(Format("Unable to write to %s (%s)", FFileName.c_str(), std::strerror(err)), err);
 }
 
 int64_t TBandFileStream::Size() const {
@@ -67,18 +73,7 @@ void TBandFileStream::SetSize(int64_t size) {
 void TBandFileStream::WriteAt(int64_t offset, const void* data, size_t count) {
   if (FHandle < 0) RaiseWriteError(EBADF);
   if (offset < 0) RaiseWriteError(EINVAL);
-  const char* p = static_cast<const char*>(data);
-  while (count > 0) {
-    const ssize_t n = ::pwrite(FHandle, p, count, off_t(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseWriteError(errno);
-    }
-    if (n == 0) RaiseWriteError(ENOSPC);
-    p += n;
-    offset += n;
-    count -= size_t(n);
-  }
+  if (!WriteFileAt(FHandle, data, count, offset)) RaiseWriteError(errno);
 }
 
 size_t TBandFileStream::ReadAt(int64_t offset, void* data, size_t count) {

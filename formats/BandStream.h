@@ -33,6 +33,10 @@ enum class TFileMode { fmCreate, fmOpenReadWrite };
 class TBandFileStream : public TBandStream {
  public:
   TBandFileStream(const std::string& fileName, TFileMode mode);
+  // Writes through a handle someone else keeps open (a save's temporary,
+  // TReplacement); errors name fileName, the file the user asked for, and
+  // neither Close nor the destructor closes the handle.
+  TBandFileStream(int handle, const std::string& fileName);
   ~TBandFileStream() override;
 
   int64_t Size() const override;
@@ -43,11 +47,16 @@ class TBandFileStream : public TBandStream {
   // the destructor closes silently.
   void Close();
   const std::string& FileName() const { return FFileName; }
+  // The system's error number of the last write or size change that failed
+  // (0 when none did), for callers whose routine reports only false.
+  int LastError() const { return FLastError; }
 
  private:
-  [[noreturn]] void RaiseWriteError(int err) const;
+  [[noreturn]] void RaiseWriteError(int err);
   std::string FFileName;
   int FHandle = -1;
+  bool FOwnsHandle = true;
+  int FLastError = 0;
 };
 
 // A growable block of memory with the same behaviour as the file.

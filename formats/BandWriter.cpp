@@ -297,16 +297,14 @@ void SaveBitmapAsTIFF(const std::string& fileName, const Bitmap24& bitmap, int r
   // A Bitmap24 is 24 bits per pixel already; there is no other format to convert from.
   const int W = bitmap.Width(), H = bitmap.Height();
   CheckTIFFSize(W, H);
-  const std::string temp = ReplacementName(fileName);
-  try {
-    TBandFileStream stream(temp, TFileMode::fmCreate);
-    if (!WriteTIFFHeader(stream, W, H, resolution, resolutionUnit))
-      throw EFileError(Format("Unable to write to %s", fileName.c_str()));
-    WriteTIFFBand(stream, W, H, 0, 0, bitmap);
-    stream.Close();
-  } catch (...) {
-    std::remove(temp.c_str());
-    throw;
+  TReplacement temp(fileName);
+  TBandFileStream stream(temp.Handle(), fileName);
+  if (!WriteTIFFHeader(stream, W, H, resolution, resolutionUnit)) {
+    // The header routine reports only false; the stream kept the reason.
+    const int e = stream.LastError();
+    if (e == 0) throw EFileError(Format("Unable to write to %s", fileName.c_str()));
+    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)), e);
   }
-  ReplaceFile(temp, fileName);
+  WriteTIFFBand(stream, W, H, 0, 0, bitmap);
+  temp.Commit();
 }

@@ -151,7 +151,10 @@ size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packedSize,
         ++width;
         mask = (1u << width) - 1;
       }
-      if (freeCode < 4095) ++freeCode;
+      // Entry 4095 is an ordinary one. Once it is taken the table stays full:
+      // an encoder may go on with 12-bit codes and clear later, and no code
+      // adds an entry until it does.
+      if (freeCode < 4096) ++freeCode;
       oldCode = code;
       PopString(top, out, outEnd);
     }

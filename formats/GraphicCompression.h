@@ -47,8 +47,9 @@ class TTIFFLZW : public TLZWDecoder {
 
 // GIF LZW: codes least significant bit first, starting at CodeSize + 1 bits
 // (CodeSize 2..8 from the image's header; a value outside that raises
-// EPictureError "GIF LZW: invalid code size."). Stops as TTIFFLZW; a bad code
-// raises EPictureError "GIF LZW: invalid opcode.".
+// EPictureError "GIF LZW: invalid code size."). The table fills up to entry
+// 4095 and then stays as it is until a clear code. Stops as TTIFFLZW; a bad
+// code raises EPictureError "GIF LZW: invalid opcode.".
 class TGIFLZW : public TLZWDecoder {
  public:
   explicit TGIFLZW(uint8_t codeSize = 8) : CodeSize(codeSize) {}

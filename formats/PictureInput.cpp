@@ -1,5 +1,7 @@
 #include "formats/PictureInput.h"
 
+#include <algorithm>
+
 #include "platform/Bitmap24.h"
 #include "platform/Errors.h"
 
@@ -18,6 +20,11 @@ void TPictureInput::Seek(uint64_t offset) {
   FPos = size_t(offset);
 }
 
+void TPictureInput::Skip(uint64_t count) {
+  if (!Has(FPos, count)) Short();
+  FPos += size_t(count);
+}
+
 const uint8_t* TPictureInput::Read(uint64_t count) {
   const uint8_t* p = At(FPos, count);
   FPos += size_t(count);
@@ -26,7 +33,25 @@ const uint8_t* TPictureInput::Read(uint64_t count) {
 
 const uint8_t* TPictureInput::At(uint64_t offset, uint64_t count) const {
   if (!Has(offset, count)) Short();
-  return FData + offset;
+  if (FFile == nullptr) return FData + offset;
+  if (offset >= FWindowStart && offset - FWindowStart <= FWindow.size() &&
+      count <= FWindow.size() - (offset - FWindowStart))
+    return FWindow.data() + (offset - FWindowStart);
+  return FromFile(offset, count);
+}
+
+// Reads ahead a block beyond what was asked, so that a reader taking a few
+// bytes at a time costs one system call per block. The bytes exist (the
+// caller checked them against the size), so the window only grows for a
+// reader that asks for a large piece at once.
+const uint8_t* TPictureInput::FromFile(uint64_t offset, uint64_t count) const {
+  constexpr uint64_t kBlock = 64 * 1024;
+  const size_t want = size_t(std::min<uint64_t>(std::max(count, kBlock), FSize - offset));
+  FWindow.resize(want);
+  FWindowStart = offset;
+  FWindow.resize(FFile->ReadAt(offset, FWindow.data(), want));
+  if (FWindow.size() < count) Short();  // the file shrank while it was read
+  return FWindow.data();
 }
 
 uint16_t TPictureInput::U16LE() {

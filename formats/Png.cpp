@@ -94,7 +94,6 @@ struct PngState {
   std::array<uint8_t, 256> GammaLut{};
   std::array<Bgr, 256> Palette{};  // gamma applied as the palette was read
   bool HasTransparency = false;
-  bool SingleEntryTransparency = false;
   std::array<uint8_t, 256> AlphaEntries{};
   Bitmap24 Image;
 };
@@ -184,14 +183,6 @@ void LoadTransparency(PngState& s, const uint8_t* d, size_t length) {
   s.AlphaEntries.fill(255);
   std::memcpy(s.AlphaEntries.data(), d, length);
   s.HasTransparency = true;
-  const uint8_t type = s.Hdr.ColorType;
-  if (type == 0 || type == 2) {
-    s.SingleEntryTransparency = true;
-  } else if (type == 3) {
-    size_t differing = 0;
-    for (size_t i = 0; i < length; ++i) differing += d[i] != 255;
-    s.SingleEntryTransparency = differing == 1;
-  }
 }
 
 // ---------------------------------------------------------------- rows
@@ -210,25 +201,12 @@ struct RowConverter {
     const uint8_t type = Hdr.ColorType;
     if (type == 3) {
       Lut = s.Palette;
-      // One entry below 255 that is only partly transparent has no colour to
-      // key out: like several such entries it is composited over black,
-      // rather than shown opaque as the single-colour reading would.
-      const bool keyed = s.SingleEntryTransparency &&
-                         std::find(s.AlphaEntries.begin(), s.AlphaEntries.end(), 0) != s.AlphaEntries.end();
-      if (s.HasTransparency && keyed) {
-        // The colour of the first fully transparent entry vanishes wherever
-        // it shows, whichever entry carries it; black without one.
-        Bgr clear;
-        for (int i = 0; i < 256; ++i)
-          if (s.AlphaEntries[i] == 0) {
-            clear = s.Palette[i];
-            break;
-          }
-        for (auto& c : Lut)
-          if (c == clear) c = Bgr();
-      } else if (s.HasTransparency) {
+      // Transparency belongs to the palette index, never to its colour: an
+      // opaque entry that happens to share a transparent entry's colour stays.
+      // Full transparency blends to black and full opacity leaves the colour,
+      // so one transparent entry and many partial ones come out the same way.
+      if (s.HasTransparency)
         for (int i = 0; i < 256; ++i) Lut[i] = Blend(Lut[i], s.AlphaEntries[i]);
-      }
     } else if (type == 0) {
       const int depth = std::min<int>(Hdr.BitDepth, 8);
       const int maxSample = (1 << depth) - 1;

@@ -3,9 +3,10 @@
 // decoded with zlib's inflate straight into a 24-bit bitmap.
 //
 // What the picture shows is what drawing it onto a fresh (black) bitmap shows:
-// partial alpha (grey + alpha, RGBA, palette alpha) is blended over black as
-// (alpha * colour + 255) div 256, and pixels of a single transparent colour
-// (greyscale or RGB with tRNS, a palette with one transparent entry) are black.
+// partial alpha (grey + alpha, RGBA, palette alpha by index) is blended over
+// black as (alpha * colour + 255) div 256, so a palette's transparent entries
+// are black, and pixels of the one transparent colour of a greyscale or RGB
+// picture with tRNS are black.
 //
 // Every failure raises one of the classes below with the program's own text;
 // all derive from EInvalidGraphic. The reader keeps no state between calls,

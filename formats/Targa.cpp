@@ -1,6 +1,7 @@
 #include "formats/Targa.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "formats/GraphicCompression.h"
@@ -41,6 +42,12 @@ void ConvertRow(const uint8_t* src, uint8_t* dst, int width, int bytesPerPixel, 
   }
 }
 
+// Pixels stored right to left: the first one in the file is the rightmost.
+void MirrorRow(uint8_t* bgr, int width) {
+  for (int a = 0, b = width - 1; a < b; ++a, --b)
+    for (int c = 0; c < 3; ++c) std::swap(bgr[3 * a + c], bgr[3 * b + c]);
+}
+
 // The bytes of run-length data that hold `pixels` pixels; raises when the
 // data ends first, so a short file is refused before anything is allocated.
 size_t RunLengthBytes(const uint8_t* p, size_t size, uint64_t pixels, int bytesPerPixel) {
@@ -73,7 +80,9 @@ void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
   const int width = in.U16LE();
   const int height = in.U16LE();
   const int pixelBits = in.U8();
-  const bool topFirst = (in.U8() & 0x20) != 0;
+  const uint8_t descriptor = in.U8();
+  const bool topFirst = (descriptor & 0x20) != 0;
+  const bool rightFirst = (descriptor & 0x10) != 0;
 
   if (mapType > 1) throw EInvalidGraphic("Targa: invalid colour map type");
   const int bytesPerPixel = BytesFor(pixelBits);
@@ -120,9 +129,11 @@ void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
 
   out.SetSize(width, height);
   if (!rows) return;
-  for (int r = 0; r < height; ++r)
-    ConvertRow(rows + rowSize * r, out.ScanLine(topFirst ? r : height - 1 - r), width, bytesPerPixel,
-               palette);
+  for (int r = 0; r < height; ++r) {
+    uint8_t* line = out.ScanLine(topFirst ? r : height - 1 - r);
+    ConvertRow(rows + rowSize * r, line, width, bytesPerPixel, palette);
+    if (rightFirst) MirrorRow(line, width);
+  }
 }
 
 void ReadTargaFile(const std::string& fileName, Bitmap24& out) {

@@ -1,6 +1,7 @@
 // Truevision Targa pictures: colour-mapped, true-colour and greyscale images,
 // uncompressed (types 1, 2, 3) or run-length encoded (types 9, 10, 11), of 8,
-// 15, 16, 24 and 32 bits per pixel, stored top or bottom row first.
+// 15, 16, 24 and 32 bits per pixel, stored top or bottom row first and left
+// or right column first.
 #pragma once
 #include <cstddef>
 #include <cstdint>

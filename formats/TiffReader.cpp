@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "formats/GraphicCompression.h"
@@ -95,17 +97,69 @@ enum : uint16_t {
   tagBitsPerSample = 258,
   tagCompression = 259,
   tagPhotometric = 262,
+  tagFillOrder = 266,
   tagStripOffsets = 273,
   tagSamplesPerPixel = 277,
   tagRowsPerStrip = 278,
   tagStripByteCounts = 279,
+  tagPlanarConfiguration = 284,
   tagPredictor = 317,
   tagColorMap = 320,
   tagExtraSamples = 338,
+  tagYCbCrCoefficients = 529,
+  tagYCbCrSubSampling = 530,
+  tagReferenceBlackWhite = 532,
 };
 
 // How one row of file samples becomes a row of the bitmap.
-enum class TRowKind { Indexed, Indexed16, FirstSample, RGB, RGBA, Copy, Lab, CMYK };
+enum class TRowKind { Indexed, Indexed16, FirstSample, RGB, RGBA, Copy, Lab, CMYK, YCbCr };
+
+// Rows of the picture that come from one strip of each plane: the strips of
+// plane p are stored after those of the planes before it.
+struct TBand {
+  uint32_t Rows;
+  size_t Strip;  // the first plane's strip
+};
+
+// The bands of rows and their strips. Interleaved strips come in order, the
+// RowsPerStrip values one a strip (the last serving the rest) or one for
+// all, a single strip holding the whole picture. In separate planes every
+// plane has the same strips, so their number is the standard's and the
+// offsets must cover all the planes.
+std::vector<TBand> PlanBands(size_t strips, std::vector<uint32_t> rowsPerStrip, uint32_t height,
+                             uint32_t planes, size_t& stripsPerPlane) {
+  std::vector<TBand> bands;
+  if (planes == 1) {
+    stripsPerPlane = strips;
+    if (strips == 1)
+      rowsPerStrip.assign(1, height);
+    else if (rowsPerStrip.empty())
+      rowsPerStrip.assign(1, uint32_t((uint64_t(height) + strips - 1) / strips));
+    for (size_t i = 0, row = 0; i < strips && row < height; ++i) {
+      const uint32_t rows =
+          std::min<uint32_t>(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
+      if (rows == 0) continue;
+      bands.push_back({rows, i});
+      row += rows;
+    }
+    return bands;
+  }
+  uint64_t rows = rowsPerStrip.empty() ? 0 : rowsPerStrip[0];
+  if (strips == planes) {
+    stripsPerPlane = 1;
+    rows = height;
+  } else if (rows == 0) {
+    stripsPerPlane = strips / planes;
+    rows = stripsPerPlane == 0 ? height : (uint64_t(height) + stripsPerPlane - 1) / stripsPerPlane;
+  } else {
+    stripsPerPlane = size_t((uint64_t(height) + rows - 1) / rows);
+  }
+  if (stripsPerPlane == 0 || strips / planes < stripsPerPlane)
+    throw EInvalidGraphic("TIFF: strip offsets missing for separate planes.");
+  for (size_t i = 0; i < stripsPerPlane && i * rows < height; ++i)
+    bands.push_back({uint32_t(std::min<uint64_t>(rows, height - i * rows)), i});
+  return bands;
+}
 
 class TTiffReader {
  public:
@@ -140,6 +194,8 @@ class TTiffReader {
   const TTiffEntry* Find(uint16_t tag) const;
   uint32_t GetValue(uint16_t tag, uint32_t absent);
   std::vector<uint32_t> GetArray(uint16_t tag);
+  std::vector<double> GetRationals(uint16_t tag, size_t most);
+  TYCbCrConverter MakeYCbCrConverter();
   void BuildPalette(TRowKind kind, uint32_t bits, uint32_t photometric);
 
   TTiffSource& FSource;
@@ -193,6 +249,46 @@ std::vector<uint32_t> TTiffReader::GetArray(uint16_t tag) {
   values.resize(e->Count);
   for (uint32_t i = 0; i < e->Count; ++i) values[i] = Element(p + size_t(i) * size, size);
   return values;
+}
+
+// Up to most RATIONAL or SRATIONAL values; none when the entry is absent or
+// of another type. A zero denominator gives a value that is not a number.
+std::vector<double> TTiffReader::GetRationals(uint16_t tag, size_t most) {
+  const TTiffEntry* e = Find(tag);
+  std::vector<double> values;
+  if (e == nullptr || (e->Type != 5 && e->Type != 10)) return values;
+  std::vector<uint8_t> raw(std::min<size_t>(e->Count, most) * 8);
+  FSource.Read(Get32(e->Value), raw.data(), raw.size());
+  for (size_t i = 0; i < raw.size(); i += 8) {
+    const uint32_t n = Get32(&raw[i]), d = Get32(&raw[i + 4]);
+    const double num = e->Type == 10 ? double(int32_t(n)) : double(n);
+    const double den = e->Type == 10 ? double(int32_t(d)) : double(d);
+    values.push_back(d == 0 ? std::nan("") : num / den);
+  }
+  return values;
+}
+
+// The file's luma coefficients and reference black and white, or the usual
+// ones: the standard's own default black and white (0 to 255 for every
+// component) would make no sense of colour differences.
+TYCbCrConverter TTiffReader::MakeYCbCrConverter() {
+  double luma[3] = {0.299, 0.587, 0.114};
+  double blackWhite[6] = {0, 255, 128, 255, 128, 255};
+  if (Find(tagYCbCrCoefficients) != nullptr) {
+    const std::vector<double> v = GetRationals(tagYCbCrCoefficients, 3);
+    if (v.size() < 3 || !std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); }) ||
+        v[1] == 0)
+      throw EInvalidGraphic("TIFF: invalid YCbCr coefficients.");
+    std::copy(v.begin(), v.end(), luma);
+  }
+  if (Find(tagReferenceBlackWhite) != nullptr) {
+    const std::vector<double> v = GetRationals(tagReferenceBlackWhite, 6);
+    if (v.size() < 6 || !std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); }) ||
+        v[0] == v[1] || v[2] == v[3] || v[4] == v[5])
+      throw EInvalidGraphic("TIFF: invalid reference black and white.");
+    std::copy(v.begin(), v.end(), blackWhite);
+  }
+  return TYCbCrConverter(luma, blackWhite);
 }
 
 void TTiffReader::BuildPalette(TRowKind kind, uint32_t bits, uint32_t photometric) {
@@ -249,6 +345,8 @@ void TTiffReader::Load(Bitmap24& out) {
   const uint32_t predictor = GetValue(tagPredictor, 0);
   const TTiffEntry* extraEntry = Find(tagExtraSamples);
   const uint32_t extra = extraEntry ? extraEntry->Count : 0;
+  const bool planar = samples > 1 && GetValue(tagPlanarConfiguration, 1) == 2;
+  const bool reverseBits = GetValue(tagFillOrder, 1) == 2;
 
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16)
     throw EInvalidGraphic(Format("TIFF: %u bits per sample are not supported.", bits));
@@ -265,7 +363,7 @@ void TTiffReader::Load(Bitmap24& out) {
     kind = samples == 3 ? TRowKind::RGB : TRowKind::RGBA;
     supported = samples <= 4 && bits >= 8;
   } else if (colourSamples == 3 && photometric == 6) {
-    kind = TRowKind::Copy;
+    kind = TRowKind::YCbCr;
     supported = samples == 3 && bits == 8;
   } else if (colourSamples == 3 && photometric == 8) {
     kind = TRowKind::Lab;
@@ -303,75 +401,127 @@ void TTiffReader::Load(Bitmap24& out) {
     throw EInvalidGraphic("TIFF: Unknown compression scheme");
   }
 
+  // YCbCr pixels may come in data units: subH x subV luma samples, then one
+  // Cb and one Cr for all of them.
+  uint32_t subH = 1, subV = 1;
+  std::optional<TYCbCrConverter> ycbcr;
+  if (kind == TRowKind::YCbCr) {
+    const std::vector<uint32_t> sub = GetArray(tagYCbCrSubSampling);
+    subH = sub.size() > 0 ? sub[0] : 2;
+    subV = sub.size() > 1 ? sub[1] : 2;
+    auto allowed = [](uint32_t n) { return n == 1 || n == 2 || n == 4; };
+    if (!allowed(subH) || !allowed(subV))
+      throw EInvalidGraphic(Format("TIFF: YCbCr subsampling %u,%u is not supported.", subH, subV));
+    if (subH * subV > 1 && planar)
+      throw EInvalidGraphic("TIFF: subsampled YCbCr in separate planes is not supported.");
+    if (subH * subV > 1 && predictor == 2)
+      throw EInvalidGraphic("TIFF: subsampled YCbCr with a predictor is not supported.");
+    ycbcr.emplace(MakeYCbCrConverter());
+  }
+  const bool subsampled = subH * subV > 1;
+  const size_t unitBytes = size_t(subH) * subV + 2;
+  const uint64_t unitsAcross = (uint64_t(width) + subH - 1) / subH;
+  const uint32_t planes = planar ? samples : 1;
+  const uint64_t planeRowBytes = planar ? (uint64_t(width) * bits + 7) / 8 : rowBytes;
+  // The bytes a strip of rows rows holds for one plane.
+  auto stripBytes = [&](uint64_t rows) {
+    return subsampled ? (rows + subV - 1) / subV * unitsAcross * unitBytes : rows * planeRowBytes;
+  };
+
   const std::vector<uint32_t> offsets = GetArray(tagStripOffsets);
   if (offsets.empty()) throw EInvalidGraphic("TIFF: no strip offsets.");
   const std::vector<uint32_t> byteCounts = decoder ? GetArray(tagStripByteCounts) : std::vector<uint32_t>();
   if (decoder && byteCounts.size() < offsets.size())
     throw EInvalidGraphic("TIFF: strip byte counts missing.");
-  std::vector<uint32_t> rowsPerStrip = GetArray(tagRowsPerStrip);
-  const size_t strips = offsets.size();
-  if (strips == 1)
-    rowsPerStrip.assign(1, height);
-  else if (rowsPerStrip.empty())
-    rowsPerStrip.assign(1, uint32_t((uint64_t(height) + strips - 1) / strips));
+  size_t stripsPerPlane = 0;
+  const std::vector<TBand> bands =
+      PlanBands(offsets.size(), GetArray(tagRowsPerStrip), height, planes, stripsPerPlane);
 
   // The picture must come from data the file holds before it is allocated:
   // every strip read lies in the file, and what they decode to is bounded by
   // their bytes (never more than the whole file) times the largest ratio.
   uint64_t packedBytes = 0;
-  for (size_t i = 0, row = 0; i < strips && row < height; ++i) {
-    const uint64_t rows = std::min<uint64_t>(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
-    if (rows == 0) continue;
-    row += size_t(rows);
-    const uint64_t count = decoder ? byteCounts[i] : rows * rowBytes;
-    if (uint64_t(offsets[i]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
-    packedBytes += count;
-  }
-  if (rowBytes * height > expansion * std::min(packedBytes, FSource.Size())) throw EInvalidGraphic(kReadError);
+  for (const TBand& band : bands)
+    for (uint32_t p = 0; p < planes; ++p) {
+      const size_t k = band.Strip + p * stripsPerPlane;
+      const uint64_t count = decoder ? byteCounts[k] : stripBytes(band.Rows);
+      if (uint64_t(offsets[k]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
+      packedBytes += count;
+    }
+  if (planes * stripBytes(height) > expansion * std::min(packedBytes, FSource.Size()))
+    throw EInvalidGraphic(kReadError);
   out.SetSize(int(width), int(height));
 
-  const size_t predictorStep = samples == 3 ? 3 : samples == 4 ? 4 : 1;
-  // Differencing never reaches past the row, whatever the sample sizes.
-  const size_t predictorSteps =
-      rowBytes >= predictorStep ? std::min<uint64_t>(width - 1, rowBytes / predictorStep - 1) : 0;
+  // Byte order and prediction undone on one row of one plane (or of all
+  // samples when they are interleaved).
+  auto prepareRow = [&](uint8_t* s, size_t samplesPerPixel) {
+    if (bits == 16 && FBigEndian) SwapShorts(s, size_t(width) * samplesPerPixel);
+    if (predictor != 2) return;
+    if (bits >= 8)
+      UndoHorizontalPredictor(s, width, samplesPerPixel, int(bits));
+    else  // differencing of packed pixels, byte by byte within the row
+      UndoPredictor1(s, size_t(std::min<uint64_t>(width, rowBytes) - 1));
+  };
+  const size_t bytesPerSample = bits / 8;
   // The strip buffer is not cleared ahead: a decoder fills what it can and
   // only the rest, which short data leaves, is zeroed.
   std::unique_ptr<uint8_t[]> strip;
   size_t stripCapacity = 0;
-  std::vector<uint8_t> packed, line(width);
+  std::vector<uint8_t> packed, line(size_t(std::max<uint64_t>(width, rowBytes)));
+  std::vector<uint8_t> interleaved(planar ? size_t(rowBytes) : 0);
   uint32_t row = 0;
-  for (size_t i = 0; i < strips && row < height; ++i) {
-    const uint32_t rows = std::min(rowsPerStrip[std::min(i, rowsPerStrip.size() - 1)], height - row);
-    if (rows == 0) continue;
-    const size_t size = size_t(rows * rowBytes);
-    if (size > stripCapacity) {
-      strip.reset(new uint8_t[size]);
-      stripCapacity = size;
+  for (const TBand& band : bands) {
+    const uint32_t rows = band.Rows;
+    const size_t size = size_t(stripBytes(rows));
+    if (size * planes > stripCapacity) {
+      strip.reset(new uint8_t[size * planes]);
+      stripCapacity = size * planes;
     }
-    if (decoder) {
-      const uint32_t count = byteCounts[i];
-      if (uint64_t(offsets[i]) + count > FSource.Size()) throw EInvalidGraphic(kReadError);
-      packed.resize(count);
-      FSource.Read(offsets[i], packed.data(), count);
-      const uint8_t* src = packed.data();
-      const size_t written = decoder->Decode(src, strip.get(), count, size);
-      std::memset(strip.get() + written, 0, size - written);
-    } else {
-      if (uint64_t(offsets[i]) + size > FSource.Size()) throw EInvalidGraphic(kReadError);
-      FSource.Read(offsets[i], strip.get(), size);
+    for (uint32_t p = 0; p < planes; ++p) {
+      const size_t k = band.Strip + p * stripsPerPlane;
+      uint8_t* into = strip.get() + p * size;
+      if (decoder) {
+        const uint32_t count = byteCounts[k];
+        packed.resize(count);
+        FSource.Read(offsets[k], packed.data(), count);
+        if (reverseBits) ReverseBits(packed.data(), count);
+        const uint8_t* src = packed.data();
+        const size_t written = decoder->Decode(src, into, count, size);
+        std::memset(into + written, 0, size - written);
+      } else {
+        FSource.Read(offsets[k], into, size);
+        if (reverseBits) ReverseBits(into, size);
+      }
     }
     for (uint32_t r = 0; r < rows; ++r, ++row) {
-      uint8_t* s = strip.get() + size_t(r * rowBytes);
       uint8_t* d = out.ScanLine(int(row));
-      if (predictor == 2) {
-        if (predictorStep == 3)
-          UndoPredictor3(s, predictorSteps);
-        else if (predictorStep == 4)
-          UndoPredictor4(s, predictorSteps);
-        else
-          UndoPredictor1(s, predictorSteps);
+      if (subsampled) {
+        // The data unit of each pixel gives its luma and the unit's colour.
+        const uint8_t* units = strip.get() + size_t(r / subV * unitsAcross * unitBytes);
+        const size_t inUnit = size_t(r % subV) * subH;
+        for (size_t x = 0; x < width; ++x) {
+          const uint8_t* unit = units + x / subH * unitBytes;
+          line[3 * x] = unit[inUnit + x % subH];
+          line[3 * x + 1] = unit[unitBytes - 2];
+          line[3 * x + 2] = unit[unitBytes - 1];
+        }
+        ycbcr->Row(line.data(), d, size_t(width) * 3);
+        continue;
       }
-      if (bits == 16 && FBigEndian) SwapShorts(s, size_t(rowBytes / 2));
+      uint8_t* s;
+      if (planar) {
+        for (uint32_t p = 0; p < planes; ++p) {
+          uint8_t* plane = strip.get() + p * size + size_t(r * planeRowBytes);
+          prepareRow(plane, 1);
+          for (size_t x = 0; x < width; ++x)
+            std::memcpy(&interleaved[(x * samples + p) * bytesPerSample], plane + x * bytesPerSample,
+                        bytesPerSample);
+        }
+        s = interleaved.data();
+      } else {
+        s = strip.get() + size_t(r * rowBytes);
+        prepareRow(s, samples);
+      }
       const size_t count = size_t(width) * samples;
       switch (kind) {
         case TRowKind::Indexed:
@@ -383,7 +533,7 @@ void TTiffReader::Load(Bitmap24& out) {
           break;
         case TRowKind::FirstSample:
           for (size_t x = 0; x < width; ++x) {
-            const size_t at = x * samples * (bits / 8);
+            const size_t at = x * samples * bytesPerSample;
             line[x] = bits == 16 ? uint8_t((s[at] | s[at + 1] << 8) >> 8) : s[at];
           }
           ConvertIndexedToDIB(line.data(), d, int(width), 8, FPalette.data());
@@ -402,6 +552,9 @@ void TTiffReader::Load(Bitmap24& out) {
           break;
         case TRowKind::CMYK:
           ConvertCMYKToDIB(s, d, count, int(bits));
+          break;
+        case TRowKind::YCbCr:
+          ycbcr->Row(s, d, count);
           break;
       }
     }

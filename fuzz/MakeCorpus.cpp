@@ -203,6 +203,25 @@ void Tiff() {
   pal.push_back({320, 3, map});
   Put("tiff", "palette4.tif", Tiff(false, pal, {Bytes{0x01, 0x23, 0x45, 0x67}}));
   Put("tiff", "rgba16.tif", Tiff(false, TiffTags(2, 1, {16, 16, 16, 16}, 1, 2, 1), {Ramp(16)}));
+  // 16-bit samples under horizontal prediction, either byte order.
+  Put("tiff", "grey16-lzw-predictor.tif",
+      Tiff(false, TiffTags(5, 3, {16}, 5, 1, 3, 2), {lzwtest::TiffEncode(Ramp(30, 91))}));
+  Put("tiff", "rgb16-lzw-predictor-be.tif",
+      Tiff(true, TiffTags(3, 2, {16, 16, 16}, 5, 2, 2, 2), {lzwtest::TiffEncode(Ramp(36, 53))}));
+  // Separate planes, a strip a row of each: red rows, then green, then blue.
+  std::vector<TiffTag> planar = TiffTags(3, 2, {8, 8, 8}, 5, 2, 1, 2);
+  planar.insert(planar.end() - 1, TiffTag{284, 3, {2}});
+  std::vector<Bytes> planes;
+  for (int i = 0; i < 6; ++i) planes.push_back(lzwtest::TiffEncode(Ramp(3, 17 + i)));
+  Put("tiff", "rgb-planar-lzw-predictor.tif", Tiff(false, planar, planes));
+  // YCbCr in 2 x 2 data units (3 x 3, padded to two units across), and bytes
+  // stored least significant bit first.
+  std::vector<TiffTag> ycbcr = TiffTags(3, 3, {8, 8, 8}, 1, 6, 3);
+  ycbcr.push_back({530, 3, {2, 2}});
+  Put("tiff", "ycbcr-subsampled.tif", Tiff(false, ycbcr, {Ramp(24, 29)}));
+  std::vector<TiffTag> reversed = TiffTags(4, 2, {8}, 32773, 1, 2);
+  reversed.insert(reversed.begin() + 5, TiffTag{266, 3, {2}});
+  Put("tiff", "grey-fill-order-2.tif", Tiff(false, reversed, {Bytes{0xC0, 0x80, 0x40, 0xC0, 0x20, 0xBF, 0x90}}));
 
   // 536,870,911 x 1 at 1 bit, LZW: beyond the size cap.
   Put("tiff", "hostile-536870911x1.tif",
@@ -282,6 +301,20 @@ void Gif() {
   Put("gif", "local-table-interlaced.gif",
       B().Text("GIF87a").LE16(3).LE16(4).U8(0).U8(0).U8(0).Text(",").LE16(0).LE16(0).LE16(0).LE16(0).U8(0xC1)
           .Add(Ramp(12, 70)).Add(image(indices, 2)).Text(";").v);
+  // The table fills to entry 4095 and stays full, with no clear code after.
+  Bytes noise(20000);
+  uint32_t x = 27;
+  for (auto& v : noise) v = uint8_t((x = x * 1103515245u + 12345u) >> 16 & 3);
+  noise.insert(noise.end(), noise.begin(), noise.end());
+  const Bytes full = lzwtest::GifEncodeFullTable(noise, 2);
+  B fullTable;
+  fullTable.Text("GIF89a").LE16(200).LE16(200).U8(0x81).U8(0).U8(0).Add(Ramp(12, 60)).Text(",").LE16(0).LE16(0)
+      .LE16(200).LE16(200).U8(0).U8(2);
+  for (size_t at = 0; at < full.size(); at += 255) {
+    const size_t n = std::min<size_t>(255, full.size() - at);
+    fullTable.U8(uint8_t(n)).Add(Bytes(full.begin() + at, full.begin() + at + n));
+  }
+  Put("gif", "full-table-no-clear.gif", fullTable.U8(0).Text(";").v);
   Put("gif", "hostile-65535x65535.gif",
       B().Text("GIF89a").LE16(65535).LE16(65535).U8(0).U8(0).U8(0).Text(",").LE16(0).LE16(0).LE16(65535)
           .LE16(65535).U8(0).Add(image(indices, 2)).Text(";").v);
@@ -359,7 +392,10 @@ void Ppm() {
   Put("ppm", "p2.pgm", B().Text("P2\n2 2 255 0 64 128 255").v);
   Put("ppm", "p3.ppm", B().Text("P3\r\n1 2\r\n255\r\n255 0 0 0 0 255\r\n").v);
   Put("ppm", "p4.pbm", B().Text("P4\n10 2\n").Raw({0xA5, 0xC0, 0x5A, 0x3F}).v);
-  Put("ppm", "p5.pgm", B().Text("P5\n3 1\n65535\n").Raw({1, 2, 3}).v);
+  Put("ppm", "p5.pgm", B().Text("P5\n3 1\n65535\n").Raw({1, 2, 3, 4, 0xFF, 0xFF}).v);
+  Put("ppm", "p6-16-bit.ppm", B().Text("P6\n2 1\n1000\n").Raw({0, 1, 3, 0xE8, 1, 0xF4, 0, 0, 2, 0, 0, 9}).v);
+  Put("ppm", "p6-one-line.ppm", B().Text("P6 2 1 15\n").Raw({1, 2, 3, 15, 14, 13}).v);
+  Put("ppm", "p1-no-separators.pbm", B().Text("P1 5 2# bits\n1011001001").v);
   Put("ppm", "p6.ppm", B().Text("P6\n2 2\n255\n").Add(Ramp(12)).v);
   Put("ppm", "hostile-65535x65535.ppm", B().Text("P6\n65535 65535\n255\n").Zeros(12).v);
 }

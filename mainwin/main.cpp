@@ -8,6 +8,8 @@
 #include "mainwin/v2main.h"
 #include "platform/Bitmap24.h"
 #include "platform/Files.h"
+#include "platform/Ini.h"
+#include "platform/WorkFiles.h"
 #include "platform/qt/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -17,8 +19,10 @@ int main(int argc, char* argv[]) {
   // with "." whatever the desktop says.
   std::setlocale(LC_NUMERIC, "C");
   RegisterGraphicFormats();
-  // Work files of runs that were killed would otherwise stay for good.
+  // Work files of runs that were killed would otherwise stay for good; those
+  // of this run go with it also when a signal ends it.
   RemoveStaleTempFiles("vt");
+  InstallTerminationCleanup();
   QApplication::setApplicationName("Vitrane");
   WizardShownOnce = false;
 
@@ -27,6 +31,8 @@ int main(int argc, char* argv[]) {
   SplashForm->show();
   SplashForm->repaint();
   QApplication::processEvents();
+  // Beside the settings: the saves in progress, and what killed saves left.
+  KeepSaveList(ExtractFilePath(SettingsFileName));
   app.HelpFile = "VITRANE.HLP";
   app.Title = "Vitrane";
 
@@ -41,5 +47,6 @@ int main(int argc, char* argv[]) {
   const int result = app.exec();
   delete Form1;
   delete SplashForm;
+  EndSaveList();
   return result;
 }

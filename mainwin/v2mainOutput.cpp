@@ -338,7 +338,7 @@ void TForm1::Savemosaicas1Click() {
   const int index = typed ? typed : SaveDialog1.FilterIndex;
   const std::string fileName =
       index == 4 ? SaveDialog1.FileName : ThumbnailSheetFileName(SaveDialog1.FileName, index);
-  if (!ConfirmReplace(fileName)) return;
+  if (FileExists(fileName) && !ConfirmReplace(fileName)) return;
   if (index == 4) {
     DrawGrid1->SetSelection({0, 0, 0, 0});
     DrawGrid1->viewport()->update();

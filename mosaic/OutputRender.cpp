@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -564,17 +565,11 @@ void CheckPosterSize(const std::string& fileName, const TOutputSettings& s) {
 void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const TOutputSettings& s) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
   if (ext == ".JPG") {
-    // The density is patched into the finished file before it replaces the
-    // user's one, so a failure leaves the old file as it was.
-    const std::string temp = ReplacementName(fileName, ".part");
-    try {
-      WriteNewFile(temp, JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100)));
-      if (s.JpegDensity) SetJPEGDensity(temp, s.DPI, s.DPI);
-    } catch (...) {
-      DeleteFile(temp);
-      throw;
-    }
-    ReplaceFile(temp, fileName);
+    // The density is patched in before the file is written, so the user's
+    // old file is replaced only by the finished one.
+    std::vector<uint8_t> jpeg = JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100));
+    if (s.JpegDensity) SetJPEGDensity(jpeg, s.DPI, s.DPI);
+    WriteFileReplacing(fileName, jpeg);
   } else if (ext == ".TIF") {
     SaveBitmapAsTIFF(fileName, poster, s.DPI, 2);
   } else if (ext == ".BMP") {
@@ -593,79 +588,74 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
     CheckTIFFSize(FW, FH);
   TRunScope scope(*job.Mosaic, false);
 
-  const std::string temp = ReplacementName(fileName, ".part");
-  bool finished = false;
+  // The user's file of that name stays as it was until the new one is
+  // complete; a failure removes the partial file.
+  TReplacement temp(fileName, ".part");
   bool stopped = false;
   {
-    TBandFileStream stream(temp, TFileMode::fmCreate);
-    try {
-      const bool header = bmp ? WriteBMPHeader(stream, FW, FH) : WriteTIFFHeader(stream, FW, FH, s.DPI, 2);
-      // A header that cannot be written means the disk cannot hold the file:
-      // carrying on would report a picture that is not there.
-      if (!header) throw EFileError(Format("Cannot write file %s: not enough disk space", fileName.c_str()));
-      auto rect = [&](const TRect& r, TColor colour) {
-        if (bmp)
-          WriteBMPRect(stream, FW, FH, r, colour);
-        else
-          WriteTIFFRect(stream, FW, FH, r, colour);
-      };
-      const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
-      const struct {
-        int Width;
-        const char* Text;
-        TRect Rect;
-      } borders[] = {{L, "Left border... Please wait.", TRect(0, 0, L, FH)},
-                     {s.BorderRight, "Right border... Please wait.", TRect(L + W, 0, FW, FH)},
-                     {T, "Top border... Please wait.", TRect(0, 0, FW, T)},
-                     {s.BorderBottom, "Bottom border... Please wait.", TRect(0, T + H, FW, FH)}};
-      for (const auto& b : borders) {
-        if (b.Width <= 0 || job.Stopped()) continue;
-        Report(job, b.Text);
-        if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
-        rect(b.Rect, s.BorderColor);
+    TBandFileStream stream(temp.Handle(), fileName);
+    const bool header = bmp ? WriteBMPHeader(stream, FW, FH) : WriteTIFFHeader(stream, FW, FH, s.DPI, 2);
+    // A header that cannot be written means the disk cannot hold the file:
+    // carrying on would report a picture that is not there.
+    if (!header) {
+      const int e = stream.LastError();
+      throw EFileError(Format("Cannot write file %s: %s", fileName.c_str(),
+                              e ? std::strerror(e) : "not enough disk space"),
+                       e);
+    }
+    auto rect = [&](const TRect& r, TColor colour) {
+      if (bmp)
+        WriteBMPRect(stream, FW, FH, r, colour);
+      else
+        WriteTIFFRect(stream, FW, FH, r, colour);
+    };
+    const int L = s.BorderLeft, T = s.BorderTop, W = s.Width, H = s.Height;
+    const struct {
+      int Width;
+      const char* Text;
+      TRect Rect;
+    } borders[] = {{L, "Left border... Please wait.", TRect(0, 0, L, FH)},
+                   {s.BorderRight, "Right border... Please wait.", TRect(L + W, 0, FW, FH)},
+                   {T, "Top border... Please wait.", TRect(0, 0, FW, T)},
+                   {s.BorderBottom, "Bottom border... Please wait.", TRect(0, T + H, FW, FH)}};
+    for (const auto& b : borders) {
+      if (b.Width <= 0 || job.Stopped()) continue;
+      Report(job, b.Text);
+      if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
+      rect(b.Rect, s.BorderColor);
+    }
+    // A band is written while the next one renders.
+    TCellRenderer renderer(job);
+    stopped = !RenderBands(
+        job, renderer,
+        [&](int r, int, const Bitmap24& band) {
+          const int y = T + renderer.CellRect(0, r).Top;
+          if (bmp)
+            WriteBMPBand(stream, FW, FH, L, y, band);
+          else
+            WriteTIFFBandRGB(stream, FW, FH, L, y, band);
+        },
+        nullptr, 0, 0, !bmp);
+    const int g = s.GridWidth;
+    if (g > 0 && !stopped) {
+      Report(job, "Grid...");
+      const int cols = job.Area.Cols(), rows = job.Area.Rows();
+      std::vector<int> x(size_t(cols) + 1);
+      for (int i = 0; i <= cols; ++i) x[size_t(i)] = OutputCellEdge(W, cols, i) + L;
+      if (bmp)
+        WriteBMPGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+      else
+        WriteTIFFGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
+      for (int u = 0; u <= rows; ++u) {
+        const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
+        rect(TRect(L, y, L + W, y + g), s.GridColor);
       }
-      // A band is written while the next one renders.
-      TCellRenderer renderer(job);
-      stopped = !RenderBands(
-          job, renderer,
-          [&](int r, int, const Bitmap24& band) {
-            const int y = T + renderer.CellRect(0, r).Top;
-            if (bmp)
-              WriteBMPBand(stream, FW, FH, L, y, band);
-            else
-              WriteTIFFBandRGB(stream, FW, FH, L, y, band);
-          },
-          nullptr, 0, 0, !bmp);
-      const int g = s.GridWidth;
-      if (g > 0 && !stopped) {
-        Report(job, "Grid...");
-        const int cols = job.Area.Cols(), rows = job.Area.Rows();
-        std::vector<int> x(size_t(cols) + 1);
-        for (int i = 0; i <= cols; ++i) x[size_t(i)] = OutputCellEdge(W, cols, i) + L;
-        if (bmp)
-          WriteBMPGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
-        else
-          WriteTIFFGridColumns(stream, FW, FH, x, cols, T, H, g, s.GridColor);
-        for (int u = 0; u <= rows; ++u) {
-          const int y = int(RoundHalfEven(double(H) / rows * u - g / 2.0)) + T;
-          rect(TRect(L, y, L + W, y + g), s.GridColor);
-        }
-      }
-      stream.Close();
-      finished = true;
-    } catch (...) {
-      // The user's file of that name stays as it was.
-      if (!finished) DeleteFile(temp);
-      throw;
     }
   }
   // A stopped file is a cancelled one: the user's file of that name stays as
-  // it was and the part written is thrown away.
-  if (stopped) {
-    DeleteFile(temp);
-    return false;
-  }
-  ReplaceFile(temp, fileName);
+  // it was and the part written goes with the temporary.
+  if (stopped) return false;
+  temp.Commit();
   return true;
 }
 

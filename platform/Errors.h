@@ -11,7 +11,14 @@ class EVitrane : public std::runtime_error {
 
 // A file could not be opened, read or written.
 class EFileError : public EVitrane {
+ public:
   using EVitrane::EVitrane;
+  EFileError(const std::string& msg, int code) : EVitrane(msg), FCode(code) {}
+  // The system's error number behind the failure (errno), 0 when there is none.
+  int Code() const { return FCode; }
+
+ private:
+  int FCode = 0;
 };
 // "Unknown picture file extension (.%s)" and readers refusing their input.
 class EInvalidGraphic : public EVitrane {

@@ -1,7 +1,6 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include <fstream>
 
 #include "platform/Errors.h"
+#include "platform/WorkFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -42,12 +42,56 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   return data;
 }
 
+TFileReader::TFileReader(const std::string& fileName) : FName(fileName) {
+  FHandle = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (FHandle < 0) {
+    const int e = errno;
+    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
+  }
+  // A folder or a device has no size to speak of, and a pipe or /dev/zero
+  // would never end.
+  struct stat st {};
+  if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    ::close(FHandle);
+    throw EFileError(
+        Format("Cannot open file \"%s\". %s", fileName.c_str(), folder ? "Is a directory" : "Not a file"));
+  }
+  FSize = uint64_t(st.st_size);
+}
+
+TFileReader::~TFileReader() {
+  ::close(FHandle);
+}
+
+size_t TFileReader::ReadAt(uint64_t offset, void* buf, size_t count) const {
+  if (offset >= FSize) return 0;
+  count = size_t(std::min<uint64_t>(count, FSize - offset));
+  auto* p = static_cast<uint8_t*>(buf);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(FHandle, p + done, count - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
+    if (n == 0) break;  // the file shrank
+    done += size_t(n);
+  }
+  return done;
+}
+
+std::vector<uint8_t> TFileReader::ReadRange(uint64_t offset, uint64_t count) const {
+  const uint64_t held = offset < FSize ? std::min(count, FSize - offset) : 0;
+  std::vector<uint8_t> data(static_cast<size_t>(held));
+  data.resize(ReadAt(offset, data.data(), data.size()));
+  return data;
+}
+
 namespace {
 
-bool PlainWrite(int fd, const void* data, size_t size) {
+bool PlainWrite(int fd, const void* data, size_t size, int64_t offset) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
+    const ssize_t n = ::pwrite(fd, p, size, off_t(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -57,6 +101,7 @@ bool PlainWrite(int fd, const void* data, size_t size) {
       return false;
     }
     p += n;
+    offset += n;
     size -= size_t(n);
   }
   return true;
@@ -69,7 +114,8 @@ bool PlainSync(int fd) {
 TFileWriteHooks g_hooks{PlainWrite, PlainSync};
 std::atomic<bool> g_flush{true};
 
-// Through a link the file it points at is replaced, not the link.
+// Through a link the file it points at is replaced, not the link: the link
+// is the user's own.
 std::string ReplaceTarget(const std::string& fileName) {
   std::error_code ec;
   if (fs::is_symlink(fs::u8path(fileName), ec)) {
@@ -80,12 +126,16 @@ std::string ReplaceTarget(const std::string& fileName) {
 }
 
 [[noreturn]] void RaiseWriteError(const std::string& fileName, int e) {
-  throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)));
+  throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)), e);
 }
 
-// Flushes a file or folder by name; false with errno set on failure.
-bool SyncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+[[noreturn]] void RaiseCreateError(const std::string& fileName, int e) {
+  throw EFileError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(e)), e);
+}
+
+// Flushes a folder; false with errno set on failure.
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool ok = g_hooks.Sync(fd);
   const int e = errno;
@@ -94,6 +144,10 @@ bool SyncPath(const std::string& path, int flags) {
   return ok;
 }
 
+constexpr const char* kTempTag = ".vt-";
+constexpr int kTempLetters = 6;
+constexpr size_t kNameMax = 255;
+
 }  // namespace
 
 void SetFileWriteHooks(const TFileWriteHooks& hooks) {
@@ -101,70 +155,148 @@ void SetFileWriteHooks(const TFileWriteHooks& hooks) {
   g_hooks.Sync = hooks.Sync ? hooks.Sync : PlainSync;
 }
 
+bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset) {
+  return size == 0 || g_hooks.Write(fd, data, size, offset);
+}
+
 void SetFlushOnReplace(bool on) {
   g_flush = on;
 }
 
-std::string ReplacementName(const std::string& fileName, const char* suffix) {
-  const std::string temp = ReplaceTarget(fileName) + suffix;
-  // Only a plain file can be ours; anything else of that name stays and the
-  // create that follows reports it.
-  std::error_code ec;
-  if (fs::is_regular_file(fs::symlink_status(fs::u8path(temp), ec))) ::unlink(temp.c_str());
-  return temp;
+bool IsReplacementName(const std::string& name) {
+  size_t end;
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0)
+    end = name.size() - 4;
+  else if (name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)
+    end = name.size() - 5;
+  else
+    return false;
+  const size_t tag = std::strlen(kTempTag);
+  if (end < tag + kTempLetters + 1) return false;
+  const size_t at = end - kTempLetters - tag;
+  if (name.compare(at, tag, kTempTag) != 0) return false;
+  for (size_t i = at + tag; i < end; ++i)
+    if (!std::isalnum(uint8_t(name[i]))) return false;
+  return true;
 }
 
-void ReplaceFile(const std::string& tempName, const std::string& fileName) {
-  const std::string target = ReplaceTarget(fileName);
+TReplacement::TReplacement(const std::string& fileName, const char* suffix)
+    : FFileName(fileName), FTarget(ReplaceTarget(fileName)) {
+  const std::string ending = std::string(suffix) == ".part" ? ".part" : ".tmp";
+  const std::string folder = ExtractFilePath(FTarget);
+  std::string leaf = ExtractFileName(FTarget);
+  // The temporary's name must stay within the system's limit however long
+  // the target's is.
+  const size_t extra = std::strlen(kTempTag) + kTempLetters + ending.size();
+  if (leaf.size() + extra > kNameMax) leaf.resize(kNameMax - extra);
+  for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
+    FTempName = folder + leaf + kTempTag + UniqueLetters(kTempLetters) + ending;
+    // Exclusive: a name that exists, a planted link above all, is never
+    // opened; another name is tried.
+    const int fd = ::open(FTempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      RaiseCreateError(fileName, errno);
+    }
+    // The lock tells a later start's cleanup that a live save owns the file;
+    // one that took it first removes it, so make another.
+    struct stat st {};
+    if (!LockInUse(fd) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+      ::close(fd);
+      continue;
+    }
+    FHandle = fd;
+  }
+  if (FHandle < 0) RaiseCreateError(fileName, EEXIST);
+  FTicket = RemoveOnTermination(FTempName);
+  NoteSaveBegun(FTempName);
+}
+
+TReplacement::~TReplacement() {
+  Discard();
+}
+
+void TReplacement::Close() {
+  ForgetOnTermination(FTicket);
+  NoteSaveEnded(FTempName);
+  ::close(FHandle);
+  FHandle = -1;
+  FTicket = -1;
+}
+
+void TReplacement::Discard() {
+  if (FHandle < 0) return;
+  // Only the file this save made: a name that now leads elsewhere is left.
+  struct stat held {}, named {};
+  if (::fstat(FHandle, &held) == 0 && ::lstat(FTempName.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+      held.st_ino == named.st_ino)
+    ::unlink(FTempName.c_str());
+  Close();
+}
+
+void TReplacement::Write(const void* data, size_t size) {
+  if (FHandle < 0) RaiseWriteError(FFileName, EBADF);
+  if (!WriteFileAt(FHandle, data, size, FEnd)) {
+    const int e = errno;
+    Discard();
+    RaiseWriteError(FFileName, e);
+  }
+  FEnd += int64_t(size);
+}
+
+void TReplacement::Commit() {
+  if (FHandle < 0) RaiseWriteError(FFileName, EBADF);
   auto fail = [&](int e) {
-    ::unlink(tempName.c_str());
-    RaiseWriteError(fileName, e);
+    Discard();
+    RaiseWriteError(FFileName, e);
   };
   // The data must be on the disk before the name points at it, or a power
   // cut can leave an empty file where the old one was.
-  if (g_flush && !SyncPath(tempName, O_RDONLY)) fail(errno);
+  if (g_flush && !g_hooks.Sync(FHandle)) fail(errno);
   // The new file keeps the access rights the user gave the old one.
   struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(tempName.c_str(), old.st_mode & 07777);
-  if (std::rename(tempName.c_str(), target.c_str()) != 0) fail(errno);
+  if (::stat(FTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(FHandle, old.st_mode & 07777);
+  // The name must still lead to the file written: what someone put in its
+  // place is never renamed over the user's file.
+  struct stat held {}, named {};
+  if (::fstat(FHandle, &held) != 0 || ::lstat(FTempName.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+      held.st_ino != named.st_ino) {
+    Close();
+    throw EFileError(Format("Unable to write to %s (its temporary file %s was replaced by another program)",
+                            FFileName.c_str(), FTempName.c_str()));
+  }
+  if (std::rename(FTempName.c_str(), FTarget.c_str()) != 0) fail(errno);
+  Close();
   // The rename itself lives in the folder.
   if (g_flush) {
-    std::string folder = ExtractFilePath(target);
+    std::string folder = ExtractFilePath(FTarget);
     if (folder.empty()) folder = ".";
-    if (!SyncPath(folder, O_RDONLY | O_DIRECTORY)) RaiseWriteError(fileName, errno);
+    if (!SyncFolder(folder)) RaiseWriteError(FFileName, errno);
   }
 }
 
-namespace {
+std::string FailureReason(const std::exception& e) {
+  const auto* file = dynamic_cast<const EFileError*>(&e);
+  return file && file->Code() != 0 ? std::string(std::strerror(file->Code())) : std::string(e.what());
+}
 
-// Creates (or empties) path and writes data; errors name shownName, the file
-// the user asked for, with the system's reason.
-void WriteData(const std::string& path, const std::string& shownName, const std::vector<uint8_t>& data) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int e = errno;
-    throw EFileError(Format("Cannot create file \"%s\". %s", shownName.c_str(), std::strerror(e)));
-  }
-  const bool ok = data.empty() || g_hooks.Write(fd, data.data(), data.size());
+void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data) {
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) RaiseCreateError(fileName, errno);
+  const bool ok = WriteFileAt(fd, data.data(), data.size(), 0);
   const int e = errno;
   // A full disk may only show when the file is closed.
   if (::close(fd) != 0 || !ok) {
     const int reason = ok ? errno : e;
-    ::unlink(path.c_str());
-    RaiseWriteError(shownName, reason);
+    ::unlink(fileName.c_str());
+    RaiseWriteError(fileName, reason);
   }
 }
 
-}  // namespace
-
-void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data) {
-  WriteData(fileName, fileName, data);
-}
-
 void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data) {
-  const std::string tmp = ReplacementName(fileName);
-  WriteData(tmp, fileName, data);
-  ReplaceFile(tmp, fileName);
+  TReplacement r(fileName);
+  r.Write(data.data(), data.size());
+  r.Commit();
 }
 
 bool FileExists(const std::string& fileName) {
@@ -240,47 +372,11 @@ std::string ProgramFolder() {
 }
 
 std::string MakeTempFileName(const std::string& prefix) {
-  std::error_code ec;
-  std::string dir = fs::temp_directory_path(ec).string();
-  if (ec || dir.empty()) dir = "/tmp";
-  std::string pattern = IncludeTrailingPathDelimiter(dir) + prefix + std::to_string(::getpid()) + "-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  const int fd = mkstemp(buf.data());
-  if (fd < 0) {
-    const int e = errno;
-    throw EFileError(Format("Cannot create a temporary file in %s (%s)", dir.c_str(), std::strerror(e)));
-  }
-  ::close(fd);
-  return std::string(buf.data());
-}
-
-int RemoveStaleTempFiles(const std::string& prefix) {
-  std::error_code ec;
-  fs::path dir = fs::temp_directory_path(ec);
-  if (ec || dir.empty()) dir = "/tmp";
-  int removed = 0;
-  const pid_t self = ::getpid();
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    // prefix, decimal process id, "-", six characters from mkstemp
-    if (name.size() < prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const size_t dash = name.find('-', prefix.size());
-    if (dash == std::string::npos || dash == prefix.size() || name.size() - dash - 1 != 6 || dash - prefix.size() > 9)
-      continue;
-    const std::string digits = name.substr(prefix.size(), dash - prefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    const std::string tail = name.substr(dash + 1);
-    if (!std::all_of(tail.begin(), tail.end(), [](char c) { return std::isalnum(uint8_t(c)) != 0; })) continue;
-    const pid_t pid = pid_t(std::stol(digits));
-    if (pid <= 0 || pid == self) continue;
-    // EPERM means the process lives under another user: not ours to judge.
-    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
-    std::error_code rec;
-    if (!fs::is_regular_file(it->symlink_status(rec)) || rec) continue;
-    if (fs::remove(it->path(), rec)) ++removed;
-  }
-  return removed;
+  TWorkFile f = CreateWorkFile(prefix);
+  // Handed over by name: the caller opens and deletes it itself.
+  ForgetOnTermination(f.Ticket);
+  ::close(f.Handle);
+  return f.Name;
 }
 
 uint32_t GetTickMs() {

@@ -7,39 +7,108 @@
 // Reads a whole file; raises EFileError when it cannot be opened or read.
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName);
 
-// Every file the program saves replaces the old one in one way: the new file
-// is written beside the target (beside the file a link points at), flushed to
-// the disk, given the old file's access rights and renamed over the target,
-// and then the folder is flushed. Until the rename the old file is untouched,
-// and after a power cut the target is the old file or the complete new one.
+// A file read piece by piece at any offset, the way picture readers take
+// their files: what a reader never asks for is never read, so a huge file
+// costs only the pieces its header accounts for. Only regular files open: a
+// folder, pipe or device raises EFileError, as does a file that cannot be
+// opened. The size is the one the file had when it was opened.
+class TFileReader {
+ public:
+  explicit TFileReader(const std::string& fileName);
+  ~TFileReader();
+  TFileReader(const TFileReader&) = delete;
+  TFileReader& operator=(const TFileReader&) = delete;
 
-// Writes data to fileName + ".tmp" and replaces fileName with it. Raises
+  const std::string& Name() const { return FName; }
+  uint64_t Size() const { return FSize; }
+  // Copies up to count bytes at offset into buf and returns how many: fewer
+  // only where the file ends (or has shrunk since it was opened). A failing
+  // read raises EFileError.
+  size_t ReadAt(uint64_t offset, void* buf, size_t count) const;
+  // The bytes at offset, at most count of them.
+  std::vector<uint8_t> ReadRange(uint64_t offset, uint64_t count) const;
+
+ private:
+  std::string FName;
+  int FHandle = -1;
+  uint64_t FSize = 0;
+};
+
+// Every file the program saves replaces the old one in one way: the new
+// version is written to a temporary file of its own beside the target
+// (beside the file a link points at), flushed to the disk through its own
+// handle, given the old file's access rights and renamed over the target, and
+// then the folder is flushed. Until the rename the old file is untouched, and
+// after a power cut the target is the old file or the complete new one.
+//
+// The temporary is made anew with an exclusive create that never follows a
+// link, under a name no other save uses (target + ".vt-" + six letters or
+// digits + ".tmp" or ".part"), and is locked while the save runs: a link
+// planted beside the target is never written through, and two saves of one
+// file never touch each other's temporary. It is listed for removal should a
+// signal end the program, and in this run's list of saves in progress
+// (KeepSaveList), from which a later start removes what a killed save left.
+class TReplacement {
+ public:
+  // Makes the temporary for fileName; suffix is ".tmp", or ".part" for the
+  // pictures written straight to disk. Raises EFileError
+  // "Cannot create file "<fileName>". <reason>".
+  explicit TReplacement(const std::string& fileName, const char* suffix = ".tmp");
+  // Removes the temporary unless Commit has replaced the target with it.
+  ~TReplacement();
+  TReplacement(const TReplacement&) = delete;
+  TReplacement& operator=(const TReplacement&) = delete;
+
+  // The temporary's handle, open for reading and writing, for writers that
+  // write at positions of their own; never reopen the temporary by name.
+  int Handle() const { return FHandle; }
+  const std::string& TempName() const { return FTempName; }
+  const std::string& FileName() const { return FFileName; }
+  // Appends data after what Write wrote so far. Raises EFileError
+  // "Unable to write to <fileName> (<reason>)" and removes the temporary.
+  void Write(const void* data, size_t size);
+  // Flushes the temporary, gives it the old file's rights, renames it over
+  // the target and flushes the folder. On failure the temporary is removed
+  // (when the rename had not happened) and EFileError raised with the reason.
+  void Commit();
+  // Removes the temporary now.
+  void Discard();
+
+ private:
+  void Close();
+  std::string FFileName, FTarget, FTempName;
+  int FHandle = -1;
+  int FTicket = -1;
+  int64_t FEnd = 0;
+};
+
+// True when name (no folder) has the form of a replacement's temporary.
+bool IsReplacementName(const std::string& name);
+
+// Writes data to a new temporary and replaces fileName with it. Raises
 // EFileError with the system's reason; the old file is then left as it was.
 void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>& data);
 
-// Creates (or empties) fileName and writes data to it, without flushing;
-// the first half of a replacement whose file is finished before ReplaceFile
-// (a JPEG whose density is patched in). Raises EFileError with the reason.
+// The system's reason behind a failure ("No space left on device"): the text
+// of an EFileError's error number, else the error's own message.
+#include <exception>
+std::string FailureReason(const std::exception& e);
+
+// Creates (or empties) fileName and writes data to it, without flushing.
+// Raises EFileError with the reason.
 void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data);
 
-// The name the new version of fileName is written under (fileName + suffix,
-// beside the file a link points at). A stale file of that name left by a
-// killed save is removed first, so the caller creates it afresh.
-std::string ReplacementName(const std::string& fileName, const char* suffix = ".tmp");
-
-// Completes a replacement: flushes tempName, carries over the old file's
-// access rights, renames it over fileName (through a link, over the file it
-// points at) and flushes the folder. On failure tempName is removed and
-// EFileError raised with the system's reason.
-void ReplaceFile(const std::string& tempName, const std::string& fileName);
-
-// The write and flush calls of the replace routine, replaceable by tests to
-// play a full disk or a failing flush. Each returns false with errno set.
+// The write and flush calls of every writer (the replace routine, the tables'
+// file streams, the band writers' files), replaceable by tests to play a full
+// disk or a failing flush. Write writes all of size bytes at offset; each
+// returns false with errno set.
 struct TFileWriteHooks {
-  bool (*Write)(int fd, const void* data, size_t size) = nullptr;
+  bool (*Write)(int fd, const void* data, size_t size, int64_t offset) = nullptr;
   bool (*Sync)(int fd) = nullptr;
 };
 void SetFileWriteHooks(const TFileWriteHooks& hooks);
+// Writes through the hook; false with errno set.
+bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset);
 // Flushing can be switched off to measure what it costs (benchmarks only).
 void SetFlushOnReplace(bool on);
 
@@ -59,15 +128,11 @@ std::string LowerCase(const std::string& s);
 std::string ProgramFolder();
 
 // A new, empty file in the temporary folder named prefix, this process's id,
-// "-" and six unique characters ("vt4711-a8Xk2Q"), so a file left behind by a
-// killed run can be told apart from a live one's; the caller deletes it.
+// "-" and six unique characters ("vt4711-a8Xk2Q"); the caller deletes it.
+// It is not locked: the program's own work files are made by CreateWorkFile
+// (platform/WorkFiles.h), which keeps them locked while they are in use.
 // Raises EFileError when none can be made.
 std::string MakeTempFileName(const std::string& prefix);
-
-// Removes the files MakeTempFileName(prefix) made for processes that no
-// longer run; nothing else in the temporary folder is touched. Returns how
-// many were removed.
-int RemoveStaleTempFiles(const std::string& prefix);
 
 // Milliseconds from an arbitrary start, monotonic (the system's timeGetTime).
 uint32_t GetTickMs();

@@ -24,6 +24,7 @@ constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clRed = 0x0000FF;
 constexpr TColor clLime = 0x00FF00;
+constexpr TColor clGreen = 0x008000;
 constexpr TColor clBlue = 0xFF0000;
 constexpr TColor clGray = 0x808080;
 constexpr TColor clSilver = 0xC0C0C0;

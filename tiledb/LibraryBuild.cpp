@@ -24,6 +24,11 @@ namespace {
 
 constexpr int64_t kMaxImageSize = std::numeric_limits<int32_t>::max();
 
+// The system's reason, in brackets after a message.
+std::string Reason(const std::string& why) {
+  return why.empty() ? std::string() : " (" + why + ")";
+}
+
 // One picture prepared by a worker.
 struct TPreparedTile {
   bool Ok = false;
@@ -107,14 +112,16 @@ void TVTData::RunBuild(const std::string& folder, const std::string& fileName) {
   }
   guard.Release();
   if (!WriteBaseFile(fileName))
-    throw EFileError(Format("Cannot create file \"%s\". The library was not written", fileName.c_str()));
+    throw EFileError(Format("Cannot create file \"%s\". The library was not written%s", fileName.c_str(),
+                            Reason(LastWriteFailure).c_str()));
   if (full) std::rethrow_exception(full);
 }
 
 void TVTData::CreateBase(const std::string& fileName) {
   CheckBuildParameters("Not ready to create " + fileName);
   FBuildCount = 0;
-  if (!CreateWorkFiles()) throw EFileError("Cannot create the temporary files of the library build");
+  if (!CreateWorkFiles())
+    throw EFileError("Cannot create the temporary files of the library build" + Reason(LastWriteFailure));
   RunBuild(FRootDir, fileName);
 }
 

@@ -181,7 +181,7 @@ void TVTData::RemoveFlipped() {
 void TVTData::Compact() {
   if (!TableIsOpen()) return;
   std::vector<uint8_t> info(InfoTag, InfoTag + SectionTagSize);
-  TFileStream thumbs = TFileStream::Open(MakeTempFileName("vt"));
+  TFileStream thumbs = TFileStream::CreateWorkFile();
   try {
     thumbs.WriteBuffer(ThumbTag, SectionTagSize);
     std::vector<int32_t> infoOffsets(size_t(std::max(RecordCount, 0)));

@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/WorkFiles.h"
 
 void TStream::CopyFrom(const TStream& src, int64_t srcPos, int64_t count) {
   uint8_t buf[65536];
@@ -49,6 +51,8 @@ TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
     Close();
     FFd = std::exchange(o.FFd, -1);
     FFileName = std::move(o.FFileName);
+    FOwnsHandle = std::exchange(o.FOwnsHandle, true);
+    FWorkTicket = std::exchange(o.FWorkTicket, -1);
     Position = std::exchange(o.Position, 0);
     FSize = std::exchange(o.FSize, -1);
     FTail = std::exchange(o.FTail, {});
@@ -75,6 +79,23 @@ TFileStream TFileStream::Open(const std::string& fileName) {
   return s;
 }
 
+TFileStream TFileStream::CreateWorkFile() {
+  TWorkFile f = ::CreateWorkFile("vt");
+  TFileStream s;
+  s.FFd = f.Handle;
+  s.FFileName = f.Name;
+  s.FWorkTicket = f.Ticket;
+  return s;
+}
+
+TFileStream TFileStream::OnHandle(int handle, const std::string& fileName) {
+  TFileStream s;
+  s.FFd = handle;
+  s.FFileName = fileName;
+  s.FOwnsHandle = false;
+  return s;
+}
+
 void TFileStream::Close() {
   // A closing stream cannot report a failed write; Flush first to know.
   try {
@@ -82,16 +103,21 @@ void TFileStream::Close() {
   } catch (const EFileError&) {
   }
   FTail.clear();
-  if (FFd >= 0) ::close(FFd);
+  if (FFd >= 0 && FOwnsHandle) ::close(FFd);
   FFd = -1;
+  FOwnsHandle = true;
   Position = 0;
   FSize = -1;
 }
 
 void TFileStream::CloseAndDelete() {
   const bool had = FFd >= 0 || !FFileName.empty();
-  Close();
+  // Removed while its handle still holds the lock, so no cleanup of another
+  // run takes it for a dead run's file in between.
   if (had && !FFileName.empty()) ::unlink(FFileName.c_str());
+  ForgetOnTermination(FWorkTicket);
+  FWorkTicket = -1;
+  Close();
   FFileName.clear();
 }
 
@@ -107,7 +133,11 @@ int64_t TFileStream::Size() const {
 void TFileStream::SetSize(int64_t size) {
   Flush();
   FSize = -1;
-  if (FFd < 0 || size < 0 || ::ftruncate(FFd, off_t(size)) != 0) throw EFileError("Stream write error");
+  if (FFd < 0 || size < 0) throw EFileError("Stream write error");
+  if (::ftruncate(FFd, off_t(size)) != 0) {
+    const int e = errno;
+    throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
+  }
   FSize = size;
 }
 
@@ -166,16 +196,12 @@ void TFileStream::Flush() {
 }
 
 void TFileStream::WriteOut(int64_t pos, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::pwrite(FFd, p, n, off_t(pos));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      FSize = -1;  // a part may have been written
-      throw EFileError("Stream write error");
-    }
-    p += r;
-    pos += r;
-    n -= size_t(r);
-    if (FSize >= 0 && pos > FSize) FSize = pos;
+  if (!WriteFileAt(FFd, p, n, pos)) {
+    const int e = errno;
+    FSize = -1;  // a part may have been written
+    if (!FOwnsHandle)
+      throw EFileError(Format("Unable to write to %s (%s)", FFileName.c_str(), std::strerror(e)), e);
+    throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
   }
+  if (FSize >= 0 && pos + int64_t(n) > FSize) FSize = pos + int64_t(n);
 }

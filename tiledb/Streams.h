@@ -100,6 +100,13 @@ class TFileStream : public TStream {
   static TFileStream Create(const std::string& fileName);
   // Opens an existing file for reading and writing. Raises EFileError.
   static TFileStream Open(const std::string& fileName);
+  // A new work file in the temporary folder (CreateWorkFile), locked while it
+  // is open; CloseAndDelete removes it. Raises EFileError with the reason.
+  static TFileStream CreateWorkFile();
+  // Writes through a handle someone else keeps open (a save's temporary,
+  // TReplacement): closing the stream leaves the handle open. Write errors
+  // name fileName: "Unable to write to <fileName> (<reason>)".
+  static TFileStream OnHandle(int handle, const std::string& fileName);
 
   bool IsOpen() const { return FFd >= 0; }
   const std::string& FileName() const { return FFileName; }
@@ -121,6 +128,8 @@ class TFileStream : public TStream {
 
   int FFd = -1;
   std::string FFileName;
+  bool FOwnsHandle = true;
+  int FWorkTicket = -1;  // a work file's place on the list of files a signal removes
   mutable int64_t FSize = -1;  // -1 not known; the file's size, without FTail
   // Appended bytes not written yet, which belong at FSize.
   std::vector<uint8_t> FTail;

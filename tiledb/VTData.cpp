@@ -13,7 +13,7 @@
 TVTData::TVTData() {
   // The thumbnail section lives in a temporary file whatever ThumbsInMemory
   // says: the choice is made before that property can have been set.
-  ThumbSection = TFileStream::Open(MakeTempFileName("vt"));
+  ThumbSection = TFileStream::CreateWorkFile();
 }
 
 TVTData::~TVTData() {
@@ -103,13 +103,11 @@ TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int 
   img.Data.assign(data, data + dataSize);
   // The thumbnails go to a fresh temporary file; the table's own one is
   // swapped for it only when everything else has succeeded.
-  const std::string tmp = MakeTempFileName("vt");
   try {
-    img.Thumbs = TFileStream::Open(tmp);
+    img.Thumbs = TFileStream::CreateWorkFile();
     img.Thumbs.WriteBuffer(thumbs, size_t(thumbSize));
   } catch (...) {
-    img.Thumbs.Close();
-    DeleteFile(tmp);
+    img.Thumbs.CloseAndDelete();
     throw;
   }
   return img;
@@ -229,19 +227,22 @@ void WriteImage(TStream& out, TLibraryHeader h, const TStream& info, const TStre
 }
 
 // Writes a file beside its final name and renames it over only when it is
-// complete, so a failure never damages the user's old file.
+// complete, so a failure never damages the user's old file. On failure the
+// reason goes to failure.
 template <typename Fn>
-bool WriteFileSafely(const std::string& fileName, Fn&& writeTo) {
+bool WriteFileSafely(const std::string& fileName, Fn&& writeTo, std::string& failure) {
+  failure.clear();
   if (fileName.empty()) return false;
-  const std::string tmp = ReplacementName(fileName);
   try {
-    TFileStream f = TFileStream::Create(tmp);
+    TReplacement r(fileName);
+    TFileStream f = TFileStream::OnHandle(r.Handle(), fileName);
     writeTo(f);
+    f.Flush();
     f.Close();
-    ReplaceFile(tmp, fileName);
+    r.Commit();
     return true;
-  } catch (const std::exception&) {
-    DeleteFile(tmp);
+  } catch (const std::exception& e) {
+    failure = FailureReason(e);
     return false;
   }
 }
@@ -259,7 +260,7 @@ void TVTData::WriteBaseImage(TStream& out) const {
 }
 
 bool TVTData::WriteTableFile(const std::string& fileName) {
-  return WriteFileSafely(fileName, [&](TStream& f) { WriteTableImage(f); });
+  return WriteFileSafely(fileName, [&](TStream& f) { WriteTableImage(f); }, LastWriteFailure);
 }
 
 void TVTData::Save() {
@@ -270,7 +271,7 @@ void TVTData::Save() {
 
 bool TVTData::WriteBaseFile(const std::string& fileName) {
   FlushWorkFiles();
-  const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); });
+  const bool ok = WriteFileSafely(fileName, [&](TStream& f) { WriteBaseImage(f); }, LastWriteFailure);
   DeleteWorkFiles();
   return ok;
 }
@@ -278,14 +279,15 @@ bool TVTData::WriteBaseFile(const std::string& fileName) {
 bool TVTData::CreateWorkFiles() {
   DeleteWorkFiles();
   try {
-    WorkInfo = TFileStream::Open(MakeTempFileName("vt"));
+    WorkInfo = TFileStream::CreateWorkFile();
     WorkInfo.WriteBuffer(InfoTag, SectionTagSize);
-    WorkData = TFileStream::Open(MakeTempFileName("vt"));
+    WorkData = TFileStream::CreateWorkFile();
     WorkData.WriteBuffer(DataTag, SectionTagSize);
-    WorkThumbs = TFileStream::Open(MakeTempFileName("vt"));
+    WorkThumbs = TFileStream::CreateWorkFile();
     WorkThumbs.WriteBuffer(ThumbTag, SectionTagSize);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LastWriteFailure = FailureReason(e);
     DeleteWorkFiles();
     return false;
   }

@@ -159,6 +159,9 @@ class TVTData {
   // Three new temporary work files, each starting with its tag; false when
   // any cannot be made.
   bool CreateWorkFiles();
+  // Why the last WriteTableFile, WriteBaseFile or CreateWorkFiles that
+  // returned false failed: the system's reason ("No space left on device").
+  std::string LastWriteFailure;
   // Closes and removes whatever work files exist.
   void DeleteWorkFiles();
 

@@ -114,23 +114,19 @@ void TVTData::CreatePlan(const std::string& fileName, const Bitmap24& source, co
   ph.MosaicOffset = int32_t(planOffset + 4 + planSize);
   const std::vector<uint8_t> projectHeader = EncodeProjectHeader(ph, false);
 
-  const std::string tmp = ReplacementName(fileName);
-  try {
-    TFileStream f = TFileStream::Create(tmp);
-    f.WriteBytes(projectHeader);
-    for (int copy = 0; copy < 2; ++copy) {
-      f.Write<int32_t>(int32_t(planSize));
-      f.WriteBuffer(headerBytes.data(), headerBytes.size());
-      f.WriteBytes(infoSec.Bytes());
-      f.WriteBytes(dataSec.Bytes());
-      f.WriteBytes(thumbSec.Bytes());
-    }
-    f.Close();
-  } catch (...) {
-    DeleteFile(tmp);
-    throw;
+  TReplacement out(fileName);
+  TFileStream f = TFileStream::OnHandle(out.Handle(), fileName);
+  f.WriteBytes(projectHeader);
+  for (int copy = 0; copy < 2; ++copy) {
+    f.Write<int32_t>(int32_t(planSize));
+    f.WriteBuffer(headerBytes.data(), headerBytes.size());
+    f.WriteBytes(infoSec.Bytes());
+    f.WriteBytes(dataSec.Bytes());
+    f.WriteBytes(thumbSec.Bytes());
   }
-  ReplaceFile(tmp, fileName);
+  f.Flush();
+  f.Close();
+  out.Commit();
 }
 
 void TVTData::CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mosaic) {
@@ -172,18 +168,22 @@ void TVTData::SaveProject(const std::string& fileName, const TVTData& mosaic, co
   ph.PlanOffset = int32_t(planOffset);
   ph.MosaicOffset = int32_t(planOffset + 4 + planSize);
 
-  const std::string tmp = ReplacementName(fileName);
+  TReplacement r(fileName);
   try {
-    TFileStream f = TFileStream::Create(tmp);
+    TFileStream f = TFileStream::OnHandle(r.Handle(), fileName);
     f.WriteBytes(EncodeProjectHeader(ph, true));
     f.Write<int32_t>(int32_t(planSize));
     WriteTableImage(f);
     f.Write<int32_t>(int32_t(mosaicSize));
     mosaic.WriteTableImage(f);
+    f.Flush();
     f.Close();
   } catch (const std::exception& e) {
-    DeleteFile(tmp);
+    // The temporary's own write errors name the project and the system's
+    // reason already; anything else is told as what kept it from being written.
+    const auto* file = dynamic_cast<const EFileError*>(&e);
+    if (file && file->Code() != 0) throw;
     throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), e.what()));
   }
-  ReplaceFile(tmp, fileName);
+  r.Commit();
 }

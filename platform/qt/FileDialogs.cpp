@@ -92,8 +92,8 @@ int FilterIndexOfName(const std::string& filter, const std::string& name, int ch
 }
 
 bool ConfirmReplace(const std::string& fileName) {
-  return !FileExists(fileName) || ::MessageBox(fileName + " already exists.\nDo you want to replace it?",
-                                               Caption(), MB_YESNO | MB_ICONWARNING) == IDYES;
+  return ::MessageBox(fileName + " already exists.\nDo you want to replace it?", Caption(),
+                      MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 bool TOpenDialog::Execute(QWidget* parent) {
@@ -103,7 +103,8 @@ bool TOpenDialog::Execute(QWidget* parent) {
     if (!choice || choice->Files.empty()) return false;
     std::vector<std::string> files;
     for (const auto& f : choice->Files) files.push_back(ApplyDefaultExt(f, DefaultExt));
-    if (IsSave() && (Options & ofOverwritePrompt) && !ConfirmReplace(files.front())) {
+    if (IsSave() && (Options & ofOverwritePrompt) && FileExists(files.front()) &&
+        !ConfirmReplace(files.front())) {
       if (gFileHook) return false;  // a hook would answer the same again
       FileName = files.front();
       continue;
@@ -145,7 +146,8 @@ bool PickColour(QWidget* parent, TColor& colour) {
   if (gColourHook) {
     chosen = gColourHook(colour);
   } else {
-    const QColor c = QColorDialog::getColor(QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)), parent);
+    const QColor c =
+        QColorDialog::getColor(QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)), parent);
     if (c.isValid()) chosen = RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
   }
   if (!chosen) return false;

@@ -58,8 +58,8 @@ std::string ApplyDefaultExt(const std::string& name, const std::string& defaultE
 // when its patterns hold it, else the first entry that does; 0 for none (or
 // for an entry of every file, "*.*").
 int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen);
-// The question of ofOverwritePrompt: true when fileName does not exist or the
-// user agrees to replace it.
+// The question before a file is replaced, as the save dialogs ask it: true
+// when the user answers Yes.
 bool ConfirmReplace(const std::string& fileName);
 
 // What the user picked in a file dialog: the names (one unless multi-select)

@@ -227,4 +227,21 @@ TEST(CropGeometry, ReadOutAtScaleOneIsTheCropItself) {
   EXPECT_TRUE(out.Empty());
 }
 
+TEST(CropGeometry, PictureRectIsCutAtFullResolutionAndClipped) {
+  const Bitmap24 pic = Gradient(200, 100);
+  Bitmap24 out;
+  EXPECT_EQ(CopyPictureRect(pic, TRect(30, 40, 130, 90), out), TRect(30, 40, 130, 90));
+  ASSERT_EQ(out.Width(), 100);
+  ASSERT_EQ(out.Height(), 50);
+  EXPECT_EQ(out.Pixel(0, 0), pic.Pixel(30, 40));
+  EXPECT_EQ(out.Pixel(99, 49), pic.Pixel(129, 89));
+  // A rectangle past the picture's edges keeps only what lies on it.
+  EXPECT_EQ(CopyPictureRect(pic, TRect(-5, 90, 210, 120), out), TRect(0, 90, 200, 100));
+  EXPECT_EQ(out.Width(), 200);
+  EXPECT_EQ(out.Height(), 10);
+  EXPECT_EQ(out.Pixel(199, 9), pic.Pixel(199, 99));
+  EXPECT_EQ(CopyPictureRect(pic, TRect(50, 50, 40, 60), out), TRect(50, 50, 40, 60));
+  EXPECT_TRUE(out.Empty());
+}
+
 }  // namespace

@@ -242,6 +242,7 @@ TEST_F(NewBaseTest, AnotherAspectWithAProjectOpenAsksFirst) {
 
   Answer = IDOK;
   Boxes.clear();
+  std::filesystem::remove(file);  // no replace question this time
   f.BitBtn1Click();
   EXPECT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Closed, 1);

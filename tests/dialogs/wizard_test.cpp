@@ -15,6 +15,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/Jpeg.h"
+#include "qt/InputEvents.h"
 #include "qt/TestApp.h"
 
 namespace {
@@ -290,6 +291,117 @@ TEST_F(WizardTest, ARunningScanKeepsItsPageAndOnlyOffersStop) {
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Boxes[i].Text, "Stop the running procedure?");
   // The scan ended and the wizard closed after it, as "Create" does.
   EXPECT_FALSE(w.isVisible());
+}
+
+// Enter, wherever the focus stands on the page, presses its default button:
+// "Next >" along each task and "Create" at its end; a page whose "Next >" is
+// off takes no Enter. Shown modally, as the main window shows it.
+TEST_F(WizardTest, EnterPressesNextAlongATaskAndCreateAtItsEnd) {
+  const std::string pics = Dir / "pics/", lib = Dir / "keys.vt2";
+  std::filesystem::create_directories(pics);
+  for (int i = 0; i < 3; ++i)
+    JpegEncodeFile(mwtest::Solid(40, 40, RGB(60 * i, 90, 30)), 90, pics + std::to_string(i) + ".jpg");
+  std::ofstream(lib) << "an older library";  // replaced: asked once, by "Locate..."
+  std::vector<int> pages;
+  {
+    TWizard w(Host());
+    QTimer::singleShot(0, &w, [&] {
+      const auto enter = [&] {
+        PressKey(&w, Qt::Key_Return);
+        pages.push_back(w.ActivePage());
+      };
+      enter();  // no task yet
+      Click(w.RadioButton4);
+      enter();
+      SetFolderDialogHook([&](const std::string&) -> std::optional<std::string> { return pics; });
+      Click(w.Button1);
+      enter();
+      Click(w.chkJPG);
+      enter();
+      Click(w.TRRadio1);
+      enter();
+      Choose(lib);
+      Click(w.Button2);
+      enter();
+      PressKey(&w, Qt::Key_Return);  // "Create" scans and closes the wizard
+      if (w.isVisible()) w.reject();
+    });
+    EXPECT_EQ(w.exec(), QDialog::Accepted);
+    SetFolderDialogHook(nullptr);
+  }
+  EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, lib + " already exists.\nDo you want to replace it?");
+  TVTData built;
+  built.SetBaseName(lib);
+  EXPECT_EQ(built.RecordCount, 3);
+
+  // The project task: its "Create" asks the main window for the library.
+  JpegEncodeFile(mwtest::Solid(64, 48, RGB(9, 9, 9)), 90, Dir / "pic.jpg");
+  TWizardHost host = Host();
+  std::vector<std::string> opened;
+  host.OpenLibraryByName = [&](const std::string& name) {
+    opened.push_back(name);
+    return false;  // refused: the wizard stays on its page
+  };
+  TWizard w(host);
+  pages.clear();
+  QTimer::singleShot(0, &w, [&] {
+    const auto enter = [&] {
+      PressKey(&w, Qt::Key_Return);
+      pages.push_back(w.ActivePage());
+    };
+    Click(w.RadioButton2);
+    enter();
+    Choose(lib);
+    Click(w.Button3);
+    enter();
+    Choose(Dir / "pic.jpg");
+    Click(w.Button4);
+    enter();
+    enter();  // the cells page's "Next >" has the focus, not its first spin edit
+    Choose(Dir / "keys.vtp");
+    Click(w.Button5);
+    enter();
+    enter();  // "Create" is off until a mode is chosen
+    EXPECT_TRUE(opened.empty());
+    Click(w.RadioButtonSmart);
+    enter();
+    Click(w.BitBtn22);
+  });
+  EXPECT_EQ(w.exec(), QDialog::Rejected);
+  EXPECT_EQ(pages, (std::vector<int>{6, 7, 8, 9, 10, 10, 10}));
+  EXPECT_EQ(opened, std::vector<std::string>{lib});
+}
+
+// The shape page: the part kept as a tile is a green frame hatched with
+// green diagonal lines, the white picture showing between them.
+TEST_F(WizardTest, TheTileShapePreviewIsAGreenHatchOverThePicture) {
+  TWizard w(Host());
+  w.PageControl1->setCurrentIndex(3);
+  w.show();
+  Click(w.TRRadio1);
+  TypeAndEnter(w.SpinEdit3, "10");
+  ASSERT_EQ(w.Shape2->geometry(), QRect(248, 99, 59, 58));
+  const QImage page = w.Pages[3]->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRgb green = qRgb(0, 128, 0), white = qRgb(255, 255, 255);
+  const QRect s = w.Shape2->geometry();
+  for (int x = s.left(); x <= s.right(); ++x) {
+    EXPECT_EQ(page.pixel(x, s.top()), green) << x;
+    EXPECT_EQ(page.pixel(x, s.bottom()), green) << x;
+  }
+  int greens = 0, whites = 0;
+  for (int y = s.top() + 1; y < s.bottom(); ++y)
+    for (int x = s.left() + 1; x < s.right(); ++x) {
+      const QRgb c = page.pixel(x, y);
+      ASSERT_TRUE(c == green || c == white) << x << "," << y;
+      (c == green ? greens : whites) += 1;
+      // Every line pixel continues along a diagonal.
+      if (c == green && y + 1 < s.bottom() && x > s.left() + 1 && x + 1 < s.right())
+        EXPECT_TRUE(page.pixel(x - 1, y + 1) == green || page.pixel(x + 1, y + 1) == green) << x << "," << y;
+    }
+  EXPECT_GT(greens, 57 * 56 / 8);
+  EXPECT_GT(whites, 57 * 56 / 2);
 }
 
 TEST_F(WizardTest, EveryPageIsShownForALook) {

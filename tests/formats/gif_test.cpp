@@ -1,5 +1,9 @@
 #include "formats/Gif.h"
 
+#include <algorithm>
+#include <random>
+
+#include "lzw_test_util.h"
 #include "reader_test_util.h"
 
 namespace {
@@ -148,6 +152,31 @@ TEST(Gif, EightBitCodesAndACodeBeyondTheTable) {
   EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(g.v); }), "GIF LZW: invalid opcode.");
   g.v[g.v.size() - 5] = 0;  // minimum code size 0
   EXPECT_EQ(ErrorOf<EPictureError>([&] { Read(g.v); }), "GIF LZW: invalid code size.");
+}
+
+TEST(Gif, LzwTableFullWithoutAClearReadsEveryPixel) {
+  // 200 x 200 pixels of four colours, half of them a repeat of the first
+  // half: the encoder fills its table to entry 4095 and goes on using it.
+  std::mt19937 rng(27);
+  std::vector<uint8_t> pixels(20000);
+  for (auto& p : pixels) p = uint8_t(rng() % 4);
+  pixels.insert(pixels.end(), pixels.begin(), pixels.end());
+  std::vector<uint32_t> codes;
+  const std::vector<uint8_t> data = lzwtest::GifEncodeFullTable(pixels, 2, &codes);
+  ASSERT_NE(std::count(codes.begin(), codes.end(), 4095u), 0);
+  TBytes f = GifHead(200, 200, kFour);
+  f.U8(',').U16LE(0).U16LE(0).U16LE(200).U16LE(200).U8(0).U8(2);
+  for (size_t i = 0; i < data.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, data.size() - i);
+    f.U8(unsigned(n));
+    f.v.insert(f.v.end(), data.begin() + long(i), data.begin() + long(i + n));
+  }
+  f.U8(0).U8(';');
+  const Bitmap24 b = Read(f.v);
+  ASSERT_EQ(b.Width(), 200);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 200; ++x)
+      ASSERT_EQ(RGBAt(b, x, y), kFour[pixels[size_t(y) * 200 + x]]) << x << "," << y;
 }
 
 TEST(Gif, SurvivesTruncationAndCorruption) {

@@ -67,10 +67,13 @@ class LsbWriter {
 };
 
 // The string table walk shared by both variants. widthBias shifts the code
-// width rule: TIFF switches one code earlier than GIF.
+// width rule: TIFF switches one code earlier than GIF. With clearWhenFull
+// false the table stops growing at limit and the codes go on at 12 bits
+// without a clear; emitted, when given, receives every code written.
 template <class Writer>
 void EncodeCodes(Writer& w, const std::vector<uint8_t>& in, uint32_t clear, uint32_t limit,
-                 uint32_t widthBias, bool endCode) {
+                 uint32_t widthBias, bool endCode, bool clearWhenFull = true,
+                 std::vector<uint32_t>* emitted = nullptr) {
   std::map<std::pair<uint32_t, uint8_t>, uint32_t> dict;
   uint32_t next = clear + 2;
   auto width = [&](uint32_t ahead) { return std::min<uint32_t>(12, BitLength(next + ahead - widthBias)); };
@@ -83,8 +86,13 @@ void EncodeCodes(Writer& w, const std::vector<uint8_t>& in, uint32_t clear, uint
       continue;
     }
     w.Put(cur, width(1));
+    if (emitted) emitted->push_back(cur);
+    if (next == limit) {  // full, and kept so
+      cur = in[i];
+      continue;
+    }
     dict[key] = next++;
-    if (next == limit) {
+    if (next == limit && clearWhenFull) {
       w.Put(clear, width(1));
       dict.clear();
       next = clear + 2;
@@ -92,6 +100,7 @@ void EncodeCodes(Writer& w, const std::vector<uint8_t>& in, uint32_t clear, uint
     cur = in[i];
   }
   w.Put(cur, width(1));
+  if (emitted) emitted->push_back(cur);
   if (endCode) w.Put(clear + 1, width(2));
 }
 
@@ -112,6 +121,16 @@ inline std::vector<uint8_t> GifEncode(const std::vector<uint8_t>& in, uint32_t c
   LsbWriter w;
   w.Put(1u << codeSize, codeSize + 1);
   EncodeCodes(w, in, 1u << codeSize, 4095, 2, true);
+  return w.Finish();
+}
+
+// GIF LZW whose table fills to its last entry, 4095, and then stays full:
+// the codes go on at 12 bits and no clear code comes.
+inline std::vector<uint8_t> GifEncodeFullTable(const std::vector<uint8_t>& in, uint32_t codeSize,
+                                               std::vector<uint32_t>* emitted = nullptr) {
+  LsbWriter w;
+  w.Put(1u << codeSize, codeSize + 1);
+  EncodeCodes(w, in, 1u << codeSize, 4096, 2, true, false, emitted);
   return w.Finish();
 }
 

@@ -198,6 +198,34 @@ TEST(PngReader, PalettesAtEveryDepthWithTransparency) {
   EXPECT_EQ(Px(Decode(Png(img, 3, false, plte)), 0, 0), (std::vector<int>{0, 0, 0}));
 }
 
+TEST(PngReader, PaletteTransparencyBelongsToTheIndexNotTheColour) {
+  // Entries 0 and 1 are both white; only entry 0 is transparent.
+  Bytes extra = Chunk("PLTE", PaletteData({255, 255, 255, 255, 255, 255}));
+  const Bytes trns = Chunk("tRNS", {0});
+  extra.insert(extra.end(), trns.begin(), trns.end());
+  RawImage img = MakeImage(2, 1, 8, 1);
+  img.Pixels = {0, 1};
+  const Bitmap24 b = Decode(Png(img, 3, false, extra));
+  EXPECT_EQ(Px(b, 0, 0), Grey(0));
+  EXPECT_EQ(Px(b, 1, 0), Grey(255));
+  // The same at 1 bit per pixel, interlaced, and with a partly transparent
+  // third entry of the same colour beside them.
+  RawImage bits = MakeImage(3, 2, 1, 1);
+  bits.Pixels = {1, 0, 1, 0, 1, 1};
+  const Bitmap24 i = Decode(Png(bits, 3, true, extra));
+  EXPECT_EQ(Px(i, 0, 0), Grey(255));
+  EXPECT_EQ(Px(i, 1, 0), Grey(0));
+  EXPECT_EQ(Px(i, 0, 1), Grey(0));
+  EXPECT_EQ(Px(i, 2, 1), Grey(255));
+  Bytes three = Chunk("PLTE", PaletteData({255, 255, 255, 255, 255, 255, 255, 255, 255}));
+  const Bytes alphas = Chunk("tRNS", {0, 255, 128});
+  three.insert(three.end(), alphas.begin(), alphas.end());
+  img.Pixels = {2, 1};
+  const Bitmap24 h = Decode(Png(img, 3, false, three));
+  EXPECT_EQ(Px(h, 0, 0), Grey(128));  // (128 * 255 + 255) div 256
+  EXPECT_EQ(Px(h, 1, 0), Grey(255));
+}
+
 TEST(PngReader, OneTransparentColourShowsBlack) {
   RawImage grey = MakeImage(3, 1, 8, 1);
   grey.Pixels = {200, 201, 0};

@@ -91,6 +91,22 @@ TEST(Psd, SixteenBitRgbAndLab) {
   EXPECT_EQ(RGBAt(b, 1, 0), 0x000000u);
 }
 
+TEST(Psd, LabUnderD50ToSRGB) {
+  // L 0..255 for 0..100, a and b offset by 128: mid grey is sRGB's 119, and
+  // sRGB red's D50 figures (54.12, 81, 70) are red; PackBits rows.
+  TBytes f = PsdHead(3, 2, 1, 8, 9, 1);
+  const std::vector<std::vector<uint8_t>> rows = {{1, 128, 138}, {1, 128, 209}, {1, 128, 198}};
+  for (const auto& r : rows) f.U16BE(unsigned(r.size()));
+  for (const auto& r : rows) f.Append(r);
+  const Bitmap24 b = Read(f.v);
+  EXPECT_EQ(RGBAt(b, 0, 0), 0x777777u);
+  EXPECT_EQ(RGBAt(b, 1, 0), 0xFF0000u);
+  // 16 bits a sample: the high bytes, a and b about 0x80xx.
+  TBytes wide = PsdHead(3, 1, 1, 16, 9, 0);
+  wide.U16BE(0x8A40).U16BE(0xD1FF).U16BE(0xC600);
+  EXPECT_EQ(RGBAt(Read(wide.v), 0, 0), 0xFF0000u);
+}
+
 TEST(Psd, BadHeadersAndShortDataAreRefused) {
   TBytes f = PsdHead(3, 1, 1, 8, 3, 0);
   f.Zeros(3);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -62,16 +63,55 @@ TEST(RowConvert, CMYK) {
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{0, 94, 155}));
 }
 
-TEST(RowConvert, Lab) {
-  // L, a, b (signed) to B, G, R through the XYZ matrix, both branches of
-  // the lightness curve.
-  const Bytes lab = {128, 20, uint8_t(-30), 10, 100, uint8_t(-100), 255, 0, 0, 200, uint8_t(-50), 60};
-  Bytes out(12);
+TEST(RowConvert, LabUnderD50ToSRGB) {
+  // L (0..255 for 0..100), a, b (signed) and the B, G, R expected, worked
+  // out from the CIE formulas, the Bradford adaptation and the sRGB standard:
+  // white and black; mid grey; sRGB red's own D50 L*a*b* (54.29, 80.80,
+  // 69.89); the D65 figures of red (53.24, 80.09, 67.20) read as D50, which
+  // fall a little short of it; the linear parts of both curves near black;
+  // a green; and a colour outside sRGB, clipped.
+  struct Case {
+    uint8_t L;
+    int8_t A, B;
+    Bytes BGR;
+  };
+  const Case cases[] = {
+      {255, 0, 0, {255, 255, 255}},   {0, 0, 0, {0, 0, 0}},
+      {128, 0, 0, {119, 119, 119}},   {138, 81, 70, {0, 0, 255}},
+      {136, 80, 67, {8, 0, 251}},     {5, 0, 0, {7, 7, 7}},
+      {200, -50, 60, {69, 217, 115}}, {255, 127, -128, {255, 117, 255}},
+  };
+
+  Bytes lab, expected;
+  for (const Case& c : cases) {
+    lab.insert(lab.end(), {c.L, uint8_t(c.A), uint8_t(c.B)});
+    expected.insert(expected.end(), c.BGR.begin(), c.BGR.end());
+  }
+  Bytes out(lab.size());
   ConvertLabToDIB(lab.data(), out.data(), lab.size());
-  EXPECT_EQ(out, (Bytes{101, 40, 53, 20, 0, 12, 255, 255, 255, 20, 174, 59}));
+  EXPECT_EQ(out, expected);
   Bytes planar(3);
   ConvertPlanarLabToDIB(Bytes{200}.data(), Bytes{uint8_t(-50)}.data(), Bytes{60}.data(), planar.data(), 1);
-  EXPECT_EQ(planar, (Bytes{20, 174, 59}));
+  EXPECT_EQ(planar, (Bytes{69, 217, 115}));
+}
+
+TEST(RowConvert, SRGBTableGivesTheFormulasCodes) {
+  // The curve's linear part, its power part and the clipping.
+  EXPECT_EQ(SRGBEncode(0.0031308), 10);  // 12.92 x 0.0031308 x 255 = 10.31
+  EXPECT_EQ(SRGBEncode(0.5), 188);       // 1.055 x 0.5^(1/2.4) - 0.055 = 0.7354
+  EXPECT_EQ(SRGBEncode(-0.2), 0);
+  EXPECT_EQ(SRGBEncode(1.7), 255);
+  // Every code's edges: the linear values that decode from k +- 0.5, and
+  // a few units in the last place around them, where a table that was only
+  // near the formula would part from it.
+  for (int k = 0; k <= 256; ++k) {
+    const double s = (k - 0.5) / 255;
+    const double linear = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    double v = linear;
+    for (int i = 0; i < 4; ++i) v = std::nextafter(v, -1.0);
+    for (int i = 0; i < 8; ++i, v = std::nextafter(v, 2.0))
+      ASSERT_EQ(SRGBEncodeByTable(v), SRGBEncode(v)) << v;
+  }
 }
 
 TEST(RowConvert, PredictorsAddTheBytesBefore) {

@@ -98,6 +98,29 @@ TEST(Targa, RunLengthGreyAndDataEndingAtTheLastPacket) {
   EXPECT_EQ(RGBAt(b, 3, 0), 0x303030u);
 }
 
+TEST(Targa, RightToLeftColumnsAreMirrored) {
+  // Bit 4: each row's first pixel in the file is its rightmost; bit 5 clear
+  // keeps the rows bottom first.
+  TBytes f = TargaHeader(2, 3, 2, 24, 0x10);
+  f.Bytes({0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0x09, 0x08, 0x07});  // bottom row
+  f.Bytes({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 0x90, 0x80, 0x70});  // top row
+  const Bitmap24 b = Read(f.v);
+  EXPECT_EQ(RGBAt(b, 0, 0), 0x708090u);
+  EXPECT_EQ(RGBAt(b, 1, 0), 0x405060u);
+  EXPECT_EQ(RGBAt(b, 2, 0), 0x102030u);
+  EXPECT_EQ(RGBAt(b, 0, 1), 0x070809u);
+  EXPECT_EQ(RGBAt(b, 2, 1), 0x010203u);
+  // Both bits, run-length and colour-mapped: the top row read right to left.
+  TBytes rle = TargaHeader(9, 2, 2, 8, 0x30, 1, 3, 24);
+  rle.Bytes({0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x90});
+  rle.Bytes({0x01, 0, 1, 0x81, 2});
+  const Bitmap24 m = Read(rle.v);
+  EXPECT_EQ(RGBAt(m, 0, 0), 0x605040u);
+  EXPECT_EQ(RGBAt(m, 1, 0), 0x302010u);
+  EXPECT_EQ(RGBAt(m, 0, 1), 0x908070u);
+  EXPECT_EQ(RGBAt(m, 1, 1), 0x908070u);
+}
+
 TEST(Targa, ShortAndUnsupportedFilesAreRefused) {
   TBytes f = TargaHeader(2, 2, 2, 24, 0);
   f.Zeros(11);  // one byte short

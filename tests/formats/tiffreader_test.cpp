@@ -28,11 +28,12 @@ struct Tag {
   uint16_t Id, Type;
   std::vector<uint32_t> Values;
 };
-constexpr uint16_t kByte = 1, kShort = 3, kLong = 4, kAscii = 2;
+constexpr uint16_t kByte = 1, kShort = 3, kLong = 4, kAscii = 2, kRational = 5;
 
 // A TIFF file of the given directory entries and strips: header, strips,
 // out-of-line arrays, then the directory. StripOffsets and StripByteCounts
-// are added (as LONGs) unless the caller gives them.
+// are added (as LONGs) unless the caller gives them. RATIONAL values are
+// given as numerator, denominator pairs.
 Bytes BuildTiff(bool big, std::vector<Tag> tags, const std::vector<Bytes>& strips) {
   Bytes f = {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I')};
   auto put = [&f, big](uint64_t at, uint32_t v, size_t size) {
@@ -54,8 +55,14 @@ Bytes BuildTiff(bool big, std::vector<Tag> tags, const std::vector<Bytes>& strip
   if (!has(279)) tags.push_back({279, kLong, counts});
   std::sort(tags.begin(), tags.end(), [](const Tag& a, const Tag& b) { return a.Id < b.Id; });
   std::vector<uint32_t> arrayAt(tags.size(), 0);
+  auto valueSize = [](uint16_t type) {
+    return type == kShort ? 2 : type == kLong || type == kRational ? 4 : 1;
+  };
+  auto count = [](const Tag& t) {
+    return uint32_t(t.Type == kRational ? t.Values.size() / 2 : t.Values.size());
+  };
   for (size_t i = 0; i < tags.size(); ++i) {
-    const size_t size = tags[i].Type == kShort ? 2 : tags[i].Type == kLong ? 4 : 1;
+    const size_t size = valueSize(tags[i].Type);
     if (tags[i].Values.size() * size <= 4) continue;
     arrayAt[i] = uint32_t(f.size());
     for (size_t k = 0; k < tags[i].Values.size(); ++k) put(f.size(), tags[i].Values[k], size);
@@ -65,10 +72,10 @@ Bytes BuildTiff(bool big, std::vector<Tag> tags, const std::vector<Bytes>& strip
   put(ifd, uint32_t(tags.size()), 2);
   for (size_t i = 0; i < tags.size(); ++i) {
     const uint64_t e = ifd + 2 + 12 * i;
-    const size_t size = tags[i].Type == kShort ? 2 : tags[i].Type == kLong ? 4 : 1;
+    const size_t size = valueSize(tags[i].Type);
     put(e, tags[i].Id, 2);
     put(e + 2, tags[i].Type, 2);
-    put(e + 4, uint32_t(tags[i].Values.size()), 4);
+    put(e + 4, count(tags[i]), 4);
     if (arrayAt[i])
       put(e + 8, arrayAt[i], 4);
     else
@@ -189,12 +196,48 @@ TEST(TiffReader, ExtraSamplesAndCMYK) {
   EXPECT_EQ(Px(Read(BuildTiff(false, ga, {Bytes{9, 0, 77, 255}})), 1, 0), (Bytes{77, 77, 77}));
 }
 
-TEST(TiffReader, LabAndYCbCr) {
-  // L* 100 (255), a = b = 0 is white; YCbCr samples are shown unconverted.
-  EXPECT_EQ(Px(Read(BuildTiff(false, Basic(1, 1, {8, 8, 8}, 3, 8), {Bytes{255, 0, 0}})), 0, 0),
-            (Bytes{255, 255, 255}));
-  EXPECT_EQ(Px(Read(BuildTiff(false, Basic(1, 1, {8, 8, 8}, 3, 6), {Bytes{1, 2, 3}})), 0, 0),
-            (Bytes{1, 2, 3}));
+TEST(TiffReader, LabUnderD50) {
+  // L 0..255 for 0..100, a and b signed: white, black, and sRGB red's D50
+  // figures (54.12, 81, 70).
+  const Bitmap24 b =
+      Read(BuildTiff(false, Basic(3, 1, {8, 8, 8}, 3, 8), {Bytes{255, 0, 0, 0, 0, 0, 138, 81, 70}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{255, 255, 255}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{0, 0, 0}));
+  EXPECT_EQ(Px(b, 2, 0), (Bytes{0, 0, 255}));
+}
+
+std::vector<Tag> YCbCr(uint32_t w, uint32_t h, std::vector<uint32_t> subsampling) {
+  auto tags = Basic(w, h, {8, 8, 8}, 3, 6);
+  if (!subsampling.empty()) tags.push_back({530, kShort, subsampling});
+  return tags;
+}
+
+TEST(TiffReader, YCbCrIsConvertedToRGB) {
+  // The usual coefficients and full-range codes: Y 100, Cb +22, Cr -38 is
+  // R = 100 - 38 x 1.402, B = 100 + 22 x 1.772, G = (Y - 0.114 B - 0.299 R) / 0.587.
+  EXPECT_EQ(Px(Read(BuildTiff(false, YCbCr(1, 1, {1, 1}), {Bytes{100, 150, 90}})), 0, 0),
+            (Bytes{139, 120, 47}));
+  // The file's coefficients (HD) and reference black and white (video
+  // levels): Y = 84 x 255 / 219, Cb = 22 x 127 / 112, Cr = -38 x 127 / 112.
+  auto tags = YCbCr(1, 1, {1, 1});
+  tags.push_back({529, kRational, {2126, 10000, 7152, 10000, 722, 10000}});
+  tags.push_back({532, kRational, {16, 1, 235, 1, 128, 1, 240, 1, 128, 1, 240, 1}});
+  EXPECT_EQ(Px(Read(BuildTiff(true, tags, {Bytes{100, 150, 90}})), 0, 0), (Bytes{144, 113, 30}));
+
+  // 3 x 3 at 2,2 (the default when the file names none): data units of four
+  // lumas, then Cb and Cr, two units across (the picture padded to 4 x 4).
+  // Each pixel takes its own luma and its unit's colour.
+  const Bytes units = {10, 20, 30, 40, 150, 90, 50,  0, 60, 0, 128, 128,
+                       70, 80, 0,  0,  150, 90, 200, 0, 0,  0, 100, 160};
+  const std::pair<int, Bytes> expected[] = {{0, {49, 30, 0}},    {1, {59, 40, 0}},    {3, {69, 50, 0}},
+                                            {4, {79, 60, 0}},    {2, {50, 50, 50}},   {5, {60, 60, 60}},
+                                            {7, {119, 100, 27}}, {8, {150, 187, 245}}};
+  for (const auto& sub : {std::vector<uint32_t>{}, std::vector<uint32_t>{2, 2}}) {
+    const Bitmap24 b = Read(BuildTiff(false, YCbCr(3, 3, sub), {units}));
+    for (const auto& [at, bgr] : expected) EXPECT_EQ(Px(b, at % 3, at / 3), bgr) << at;
+  }
+  EXPECT_EQ(ErrorOf(BuildTiff(false, YCbCr(3, 1, {3, 1}), {Bytes(15)})),
+            "TIFF: YCbCr subsampling 3,1 is not supported.");
 }
 
 TEST(TiffReader, LzwWithHorizontalPrediction) {
@@ -230,6 +273,80 @@ TEST(TiffReader, PredictionOnBilevelRowsStaysInsideTheRow) {
   const Bitmap24 b = Read(BuildTiff(false, tags, {Bytes{0x80, 0x00}}));
   EXPECT_EQ(Px(b, 0, 0), (Bytes{255, 255, 255}));
   EXPECT_EQ(Px(b, 8, 0), (Bytes{255, 255, 255}));  // 0x00 + 0x80
+}
+
+// 16-bit samples in the file's byte order.
+Bytes Words(bool big, std::initializer_list<uint16_t> list) {
+  Bytes b;
+  for (uint16_t w : list) {
+    if (big)
+      b.insert(b.end(), {uint8_t(w >> 8), uint8_t(w)});
+    else
+      b.insert(b.end(), {uint8_t(w), uint8_t(w >> 8)});
+  }
+  return b;
+}
+
+TEST(TiffReader, PredictionIsUndonePerSampleOverTheWholeRow) {
+  // 16-bit grey 0x00FF, 0x0100, 0x1000, 0x0FFF, 0x2345 differenced as words
+  // in the file's byte order: the +1 carries into the high byte.
+  for (bool big : {false, true}) {
+    auto grey = Basic(5, 1, {16}, 1, 1, 5);
+    grey.push_back({317, kShort, {2}});
+    const Bitmap24 g = Read(
+        BuildTiff(big, grey, {lzwtest::TiffEncode(Words(big, {0x00FF, 0x0001, 0x0F00, 0xFFFF, 0x1346}))}));
+    const uint8_t highs[5] = {0x00, 0x01, 0x10, 0x0F, 0x23};
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(g, x, 0)[0], highs[x]) << big << " " << x;
+  }
+  // Grey and alpha (10, 255), (30, 0), (50, 128): two bytes apart.
+  auto ga = Basic(3, 1, {8, 8}, 2, 1);
+  ga.push_back({317, kShort, {2}});
+  ga.push_back({338, kShort, {2}});
+  const Bitmap24 b = Read(BuildTiff(false, ga, {Bytes{10, 255, 20, 1, 20, 128}}));
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(Px(b, x, 0)[0], 10 + 20 * x) << x;
+}
+
+TEST(TiffReader, SeparatePlanesAreInterleaved) {
+  // 2 x 2 RGB, one row a strip: red rows 0 and 1, then green, then blue.
+  const Bytes r0 = {10, 11}, r1 = {12, 13}, g0 = {20, 21}, g1 = {22, 23}, b0 = {30, 31}, b1 = {32, 33};
+  auto tags = Basic(2, 2, {8, 8, 8}, 3, 2);
+  tags.push_back({278, kShort, {1}});
+  tags.push_back({284, kShort, {2}});
+  const Bitmap24 b = Read(BuildTiff(false, tags, {r0, r1, g0, g1, b0, b1}));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(Px(b, i % 2, i / 2), (Bytes{uint8_t(30 + i), uint8_t(20 + i), uint8_t(10 + i)})) << i;
+  // One strip a plane with no RowsPerStrip, 16-bit big-endian samples,
+  // LZW, prediction within each plane: red 0x1000, 0x1100; green 0x2000,
+  // 0x2200; blue 0x30FF, 0x3100 (the +1 carries).
+  auto wide = Basic(2, 1, {16, 16, 16}, 3, 2, 5);
+  wide.push_back({284, kShort, {2}});
+  wide.push_back({317, kShort, {2}});
+  const Bitmap24 w = Read(BuildTiff(
+      true, wide,
+      {lzwtest::TiffEncode(Words(true, {0x1000, 0x0100})), lzwtest::TiffEncode(Words(true, {0x2000, 0x0200})),
+       lzwtest::TiffEncode(Words(true, {0x30FF, 0x0001}))}));
+  EXPECT_EQ(Px(w, 0, 0), (Bytes{0x30, 0x20, 0x10}));
+  EXPECT_EQ(Px(w, 1, 0), (Bytes{0x31, 0x22, 0x11}));
+  // Strips for only some of the planes are refused.
+  EXPECT_EQ(ErrorOf(BuildTiff(false, tags, {r0, r1, g0, g1})),
+            "TIFF: strip offsets missing for separate planes.");
+}
+
+TEST(TiffReader, FillOrderTwoReversesTheBitsOfEveryStripByte) {
+  // Uncompressed grey: 0x01 is 0x80, 0x0F is 0xF0.
+  auto grey = Basic(2, 1, {8}, 1, 1);
+  grey.push_back({266, kShort, {2}});
+  Bitmap24 b = Read(BuildTiff(false, grey, {Bytes{0x01, 0x0F}}));
+  EXPECT_EQ(Px(b, 0, 0), (Bytes{0x80, 0x80, 0x80}));
+  EXPECT_EQ(Px(b, 1, 0), (Bytes{0xF0, 0xF0, 0xF0}));
+  // PackBits: the count bytes are reversed too (0xBF is 0xFD, a run of 4;
+  // 0xC0 is 0x03, a copy of 4).
+  auto packed = Basic(4, 2, {8}, 1, 1, 32773);
+  packed.push_back({266, kShort, {2}});
+  packed.push_back({278, kShort, {1}});
+  b = Read(BuildTiff(false, packed, {Bytes{0xBF, 0x90}, Bytes{0xC0, 0x80, 0x40, 0xC0, 0x20}}));
+  EXPECT_EQ(Px(b, 3, 0), (Bytes{9, 9, 9}));
+  EXPECT_EQ(Px(b, 2, 1), (Bytes{3, 3, 3}));
 }
 
 TEST(TiffReader, PackBitsStrips) {

@@ -7,6 +7,8 @@
 #include "MainWinFixture.h"
 #include "dialogs/LibraryMosaic.h"
 #include "dialogs/NewBase.h"
+#include "platform/Files.h"
+#include "qt/InputEvents.h"
 
 using namespace mwtest;
 
@@ -31,6 +33,42 @@ TEST_F(MainWinTest, NewLibraryCommandOpensTheLibraryItBuilt) {
   EXPECT_EQ(f.VTLib1.RecordCount, 6);
   EXPECT_TRUE(Boxes.empty());
   (void)lib;
+}
+
+// A library name that already exists is asked about before the scan; No
+// keeps the file byte for byte, Yes replaces it with the new scan.
+TEST_F(MainWinTest, NewLibraryAsksBeforeReplacingAnExistingLibrary) {
+  const std::string old = MakeLibrary(Dir, "old");  // six pictures
+  const std::vector<uint8_t> before = ReadWholeFile(old);
+  const std::string pics = Dir / "two/";
+  std::filesystem::create_directories(pics);
+  for (int i = 0; i < 2; ++i)
+    JpegEncodeFile(Solid(40, 30, RGB(9, 90 * i, 9)), 90, pics + std::to_string(i) + ".jpg");
+  TForm1& f = NewForm();
+  f.show();
+  std::vector<std::string> after;
+  QTimer::singleShot(0, &f, [&] {
+    auto* dlg = qobject_cast<TV2NewBaseForm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    QTest::keyClicks(dlg->TxtNewVtb, QString::fromStdString(Dir / "old"));  // becomes old.vt2
+    QTest::keyClicks(dlg->TxtRoot, QString::fromStdString(pics));
+    Answer = IDNO;
+    Click(dlg->BitBtn1);
+    after.push_back(ReadWholeFile(old) == before ? "kept" : "changed");
+    Answer = IDYES;
+    Click(dlg->BitBtn1);
+    Answer = 0;
+    Click(dlg->BitBtn2);
+  });
+  f.SpeedButton1->click();
+  EXPECT_EQ(after, std::vector<std::string>{"kept"});
+  ASSERT_EQ(Boxes.size(), 2u);
+  for (const MessageBoxRequest& box : Boxes) {
+    EXPECT_EQ(box.Text, old + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(box.Flags & MB_TYPEMASK, unsigned(MB_YESNO));
+  }
+  EXPECT_EQ(f.VTLib1.BaseName(), old);
+  EXPECT_EQ(f.VTLib1.RecordCount, 2);
 }
 
 TEST_F(MainWinTest, LibraryInspectorIsSizedForTheLibrary) {

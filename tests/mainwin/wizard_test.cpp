@@ -7,11 +7,14 @@
 
 #include "dialogs/AdvRender.h"
 #include "dialogs/SetTileJpegOptions.h"
+#include "dialogs/SrcSetup.h"
 #include "dialogs/wizard02.h"
 #include "mainwin/MainWinFixture.h"
+#include "platform/Bmp.h"
 #include "platform/Files.h"
 #include "platform/Utils.h"
 #include "platform/qt/FileDialogs.h"
+#include "qt/InputEvents.h"
 
 namespace {
 
@@ -74,6 +77,7 @@ class WizardRun : public MainWinTest {
     WhenShown<Tjpegoptions>([](Tjpegoptions& d) { d.BitBtn2Click(); });
     w.Button6Click();
   }
+  static void Type(TKWSpinEdit* spin, int value) { TypeAndEnter(spin, QString::number(value)); }
   static TPoint BmpSize(const std::string& file) {
     const std::vector<uint8_t> b = ReadWholeFile(file);
     if (b.size() < 26) return {};
@@ -218,6 +222,71 @@ TEST_F(WizardRun, ThreeTasksFromPicturesToASavedMosaic) {
   EXPECT_EQ(BmpSize(bmp), (TPoint{256, 192}));
   EXPECT_FALSE(FileExists(stopped));
   EXPECT_FALSE(FileExists(stopped + ".part"));
+}
+
+// One photograph, 40 x 30 cells and the frame over the whole picture: the
+// wizard's project holds the very cells the source setup's project holds,
+// both cut from the picture at its own resolution however small the
+// preview that shows it.
+TEST_F(WizardRun, TheWizardCutsTheProjectTheSourceSetupCuts) {
+  const std::string lib = MakeLibrary(Dir, "lib");  // 4:3 tiles
+  Bitmap24 photo(1024, 681);
+  for (int y = 0; y < 681; ++y)
+    for (int x = 0; x < 1024; ++x) photo.SetPixel(x, y, RGB(x / 4, y * 3 / 8, (x ^ y) & 255));
+  const std::string picture = Dir / "photo.bmp";
+  WriteBMPFile(photo, picture);
+  const std::string bySetup = Dir / "setup.vtp", byWizard = Dir / "wizard.vtp";
+  TForm1& f = NewForm();
+  f.show();
+  ASSERT_TRUE(f.OpenLibraryByName(lib));
+  f.SpinRadius2->SetValue(0);
+
+  SetFileDialogHook([&](const TOpenDialog&, bool save) -> std::optional<TFileChoice> {
+    return TFileChoice{{save ? bySetup : picture}, 1};
+  });
+  QTimer::singleShot(0, [] {
+    Type(SrcSetup->SpinEdit1, 40);
+    Type(SrcSetup->SpinEdit2, 30);
+    Click(SrcSetup->BitBtn5);  // "Max"
+    Click(SrcSetup->BitBtn2);  // "Apply"
+  });
+  f.Opensource1Click();
+  ASSERT_EQ(f.VTPlan1.BaseName(), bySetup);
+
+  WithWizard(f, [&](TWizard& w) {
+    Click(w.RadioButton2);
+    Click(w.BitBtn2);
+    Choose(lib);
+    Click(w.Button3);
+    Click(w.BitBtn8);
+    Choose(picture);
+    Click(w.Button4);
+    Click(w.BitBtn9);
+    Type(w.KWSpinXCell, 40);
+    Type(w.KWSpinYCell, 30);
+    Click(w.BitBtn19);
+    Choose(byWizard);
+    Click(w.Button5);
+    Click(w.BitBtn10);
+    Click(w.RadioButtonNorm);
+    Click(w.BitBtn21);
+    EXPECT_FALSE(w.isVisible());
+  });
+  ASSERT_EQ(f.VTPlan1.BaseName(), byWizard);
+
+  TVTData setupPlan, setupMosaic, wizardPlan, wizardMosaic;
+  ASSERT_TRUE(setupPlan.OpenProject(bySetup, setupMosaic));
+  ASSERT_TRUE(wizardPlan.OpenProject(byWizard, wizardMosaic));
+  // 16:9 of the cells' 160 x 90, centred in the picture's 681 rows.
+  EXPECT_EQ(wizardPlan.SourceRect, TRect(0, 52, 1024, 628));
+  EXPECT_EQ(setupPlan.SourceRect, wizardPlan.SourceRect);
+  ASSERT_EQ(wizardPlan.RecordCount, 1200);
+  ASSERT_EQ(setupPlan.RecordCount, 1200);
+  for (int n = 1; n <= 1200; ++n) {
+    setupPlan.MoveTo(n);
+    wizardPlan.MoveTo(n);
+    ASSERT_EQ(wizardPlan.CurSamples, setupPlan.CurSamples) << "cell " << n;
+  }
 }
 
 TEST_F(WizardRun, TheStartUpBoxIsTheOneSettingOfTheMainWindow) {

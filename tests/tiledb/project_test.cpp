@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "TestTables.h"
+#include "common/SaveTraps.h"
 #include "tiledb/ProjectFile.h"
 #include "tiledb/VTData.h"
 
@@ -209,8 +210,11 @@ TEST(ProjectFile, FailedSaveLosesNothing) {
   const auto before = Bytes(name);
   TVTData p, m;
   ASSERT_TRUE(p.OpenProject(name, m));
-  std::filesystem::create_directory(name + ".tmp");
-  EXPECT_THROW(p.SaveProject(name, m, f.Lib), EFileError);
+  {
+    savetraps::HooksReset reset;
+    SetFileWriteHooks({savetraps::NoRoomForSaves, nullptr});
+    EXPECT_THROW(p.SaveProject(name, m, f.Lib), EFileError);
+  }
   EXPECT_EQ(Bytes(name), before);
   EXPECT_THROW(p.SaveProject(f.Dir / "no/x.vtp", m, f.Lib), EFileError);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "TestTables.h"
+#include "common/SaveTraps.h"
 #include "tiledb/ProjectFile.h"
 
 using namespace vttest;
@@ -99,12 +100,17 @@ TEST(VTDataFormat, FailedWriteKeepsOldFileAndModified) {
   const auto before = Bytes(dir / "a.vt2");
   TVTData t;
   ASSERT_TRUE(t.OpenFile(dir / "a.vt2", okLibrary));
-  // The side file cannot be made: a folder of that name stands in the way.
-  std::filesystem::create_directory(dir / "a.vt2.tmp");
-  t.Modified = 1;
-  EXPECT_NO_THROW(t.Save());
-  EXPECT_EQ(t.Modified, 1);
-  EXPECT_EQ(Bytes(dir / "a.vt2"), before);
+  // The disk under the side file is full.
+  {
+    savetraps::HooksReset reset;
+    SetFileWriteHooks({savetraps::NoRoomForSaves, nullptr});
+    t.Modified = 1;
+    EXPECT_NO_THROW(t.Save());
+    EXPECT_EQ(t.Modified, 1);
+    EXPECT_EQ(t.LastWriteFailure, "No space left on device");
+    EXPECT_EQ(Bytes(dir / "a.vt2"), before);
+    EXPECT_TRUE(savetraps::Leftovers(dir.Path()).empty());
+  }
   EXPECT_FALSE(t.WriteTableFile(dir / "nofolder/x.vt2"));
   // A closed table has nothing to save and writes nowhere.
   t.CloseTable();
