@@ -607,11 +607,7 @@ void TSetTileForm::Button1Click() {
 }
 
 void TSetTileForm::Button2Click() {
-  std::string folder;
-  Quietly([&] {
-    IniReadString(SettingsFileName, "LastPath", "Mosaic", folder, ExtractFilePath(SettingsFileName));
-  });
-  SaveDialog1.InitialDir = folder;
+  SaveDialog1.InitialDir = LastPathFolder("Mosaic");
   SaveDialog1.FileName = ChangeFileExt(ExtractFileName(FProjectName), "");
   SaveDialog1.FilterIndex = 2;
   if (!SaveDialog1.Execute(this)) return;

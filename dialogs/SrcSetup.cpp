@@ -238,9 +238,7 @@ void TSrcSetup::CreateMenus() {
 }
 
 std::string TSrcSetup::LastPath(const std::string& key) const {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", key, dir, ExtractFilePath(SettingsFileName));
-  return dir;
+  return LastPathFolder(key);
 }
 
 void TSrcSetup::SetStatusText(const std::string& text) {

@@ -262,7 +262,7 @@ class TForm1 : public QMainWindow {
   void InsertRecentFile(const std::string& fileName);
   void InitRecentFileMenu();
   void OpenPictureByName(const std::string& fileName);
-  // The folder a file dialog starts in: [LastPath] key, or the settings file's folder.
+  // The folder a file dialog starts in: [LastPath] key, or the user's Pictures or home folder.
   std::string LastPath(const std::string& key) const;
   void SetLastPath(const std::string& key, const std::string& fileName);
 

@@ -26,9 +26,7 @@ std::array<std::string, RecentCount> ReadRecent(const std::string& section, cons
 }  // namespace
 
 std::string TForm1::LastPath(const std::string& key) const {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", key, dir, ExtractFilePath(SettingsFileName));
-  return dir;
+  return LastPathFolder(key);
 }
 
 void TForm1::SetLastPath(const std::string& key, const std::string& fileName) {

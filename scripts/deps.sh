@@ -12,8 +12,10 @@ packages=(
   libtiff-tools
   libsane-dev libsane1
 )
-# `make fuzz` alone needs clang (libFuzzer); the normal build does not.
-if [ "${1:-}" = "fuzz" ]; then packages+=(clang); fi
+# `make fuzz` alone needs clang and its runtime libraries (libFuzzer and the
+# sanitizers, only recommended by clang, so not pulled in below); the normal
+# build does not.
+if [ "${1:-}" = "fuzz" ]; then packages+=(clang libclang-rt-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

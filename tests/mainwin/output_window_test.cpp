@@ -140,7 +140,7 @@ TEST_F(OutputWindow, SaveStatisticWritesTheReportAndOpensIt) {
   });
   f.Savestatistic1Click();
   SetShellOpenHook(nullptr);
-  EXPECT_EQ(startDir, Dir.Path());
+  EXPECT_EQ(startDir, DefaultDialogFolder(HomeFolder()));
   EXPECT_EQ(opened, std::vector<std::string>{Dir / "stat.txt"});
   EXPECT_EQ(f.StatusText(1), "Saved to " + Dir / "stat.txt");
   EXPECT_EQ(f.StatusText(0), "100%");

@@ -22,7 +22,7 @@ TEST_F(MainWinTest, OpenProjectCommandRemembersFolderAndRecentList) {
     return TFileChoice{{project}, 1};
   });
   f.Openvtp1Click();
-  EXPECT_EQ(startedIn, Dir.Path());  // no [LastPath] yet: the settings file's folder
+  EXPECT_EQ(startedIn, DefaultDialogFolder(HomeFolder()));  // no [LastPath] yet
   EXPECT_TRUE(f.ProjectOpen());
   EXPECT_EQ(f.VTLib1.BaseName(), lib);  // the project's library came along
   EXPECT_EQ(Ini("LastPath", "Project"), Dir.Path());
