@@ -39,7 +39,8 @@ const std::string& SourceFile() {
     const std::string file = Set().Dir + "/source.jpg";
     Bitmap24 s(1600, 1200);
     for (int y = 0; y < 1200; ++y)
-      for (int x = 0; x < 1600; ++x) s.SetPixel(x, y, RGB(uint8_t(x / 7), uint8_t(y / 5), uint8_t((x + y) / 11)));
+      for (int x = 0; x < 1600; ++x)
+        s.SetPixel(x, y, RGB(uint8_t(x / 7), uint8_t(y / 5), uint8_t((x + y) / 11)));
     JpegEncodeFile(s, 90, file);
     return file;
   }();
@@ -66,10 +67,7 @@ Bitmap24 Cropped(const Bitmap24& picture) {
 
 // Every mosaic cell starts as its own plan cell.
 void CopyCells(TVTData& plan, TVTData& mosaic) {
-  for (int32_t n = 1; n <= mosaic.RecordCount; ++n) {
-    plan.MoveTo(n);
-    mosaic.CopyRecordFrom(n, plan);
-  }
+  mosaic.CopyAllRecordsFrom(plan);
 }
 
 void SaveProject(TVTData& lib, TVTData& plan, TVTData& mosaic) {
@@ -86,7 +84,8 @@ void Build(TVTData& lib, TVTData& plan, TVTData& mosaic) {
   mosaic.ShowThumbs = true;
   lib.ResetUsage();
   plan.ClearIndex();
-  RunBuildCells(lib, plan, mosaic, grid, TBuildArea({0, 0, 0, 0}, false, kCols, kRows), Settings(false), quiet);
+  RunBuildCells(lib, plan, mosaic, grid, TBuildArea({0, 0, 0, 0}, false, kCols, kRows), Settings(false),
+                quiet);
   lib.ResetUsage();
   plan.ClearIndex();
 }
@@ -155,7 +154,8 @@ void BM_WholeRoad(benchmark::State& state) {
   const std::string dir = MakeTempFileName("vt");
   fs::remove(dir);
   fs::create_directories(dir);
-  const std::string project = dir + "/road.vtp", floorProject = dir + "/floor.vtp", poster = dir + "/road.jpg";
+  const std::string project = dir + "/road.vtp", floorProject = dir + "/floor.vtp",
+                    poster = dir + "/road.jpg";
   double road = 0;
   TPictureWork sum;
   for (auto _ : state) {

@@ -14,6 +14,21 @@
 #include "platform/WorkFiles.h"
 
 void TStream::CopyFrom(const TStream& src, int64_t srcPos, int64_t count) {
+  if (count <= 0) return;
+  // Bytes in memory are written from where they are; from a file to the end
+  // of a file, the system copies them.
+  if (const auto* mem = dynamic_cast<const TMemoryStream*>(&src)) {
+    if (srcPos < 0 || srcPos > mem->Size() || count > mem->Size() - srcPos) throw EFileError("Stream read error");
+    WriteBuffer(mem->Memory() + srcPos, size_t(count));
+    return;
+  }
+  auto* file = dynamic_cast<TFileStream*>(this);
+  const auto* from = dynamic_cast<const TFileStream*>(&src);
+  if (file && from && file->HasOwnFile() && Position == Size()) {
+    file->AppendFrom(*from, srcPos, count);
+    Position += count;
+    return;
+  }
   uint8_t buf[65536];
   while (count > 0) {
     const size_t n = size_t(count < int64_t(sizeof buf) ? count : int64_t(sizeof buf));

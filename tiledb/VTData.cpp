@@ -48,25 +48,15 @@ bool HasTag(const uint8_t* p, const char* tag) {
 namespace {
 
 // Every blob a record names must have its length word and bytes inside the
-// thumbnail section (size bytes of the file from at). The length words are
-// read in large pieces, in the order they lie in the file.
+// thumbnail section (size bytes of the file from at).
 bool BlobsFit(const TImageFile& f, int64_t at, int64_t size, std::vector<int32_t>& offsets) {
   std::sort(offsets.begin(), offsets.end());
   offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
-  constexpr int64_t kWindow = int64_t(1) << 20;
-  std::vector<uint8_t> window;
-  int64_t from = 0, to = 0;
-  for (const int32_t off : offsets) {
-    if (off < SectionTagSize || off > size - 4) return false;
-    if (off + 4 > to) {
-      from = off;
-      to = std::min(size, off + kWindow);
-      window.resize(size_t(to - from));
-      f.ReadAt(at + from, window.data(), window.size());
-    }
-    const int32_t len = GetI32(window.data() + (off - from));
-    if (len < 0 || len > size - off - 4) return false;
-  }
+  if (!offsets.empty() && (offsets.front() < SectionTagSize || offsets.back() > size - 4)) return false;
+  std::vector<int32_t> lengths;
+  ReadLengthWords([&](int64_t pos, void* buf, size_t n) { f.ReadAt(at + pos, buf, n); }, size, offsets, lengths);
+  for (size_t i = 0; i < offsets.size(); ++i)
+    if (lengths[i] < 0 || lengths[i] > size - offsets[i] - 4) return false;
   return true;
 }
 
@@ -189,6 +179,7 @@ void TVTData::CommitImage(TLoadedImage&& img, const std::string& fileName, int k
   CurIndexPos = 0;
   FOpenKind = TOpenKind(kind);
   FAsRead = TAsRead();
+  FCompact = TCompactState();
   if (kind == okLibrary) {
     FAsRead.Stamp = img.Stamp;
     FAsRead.Header = TableHeader();
@@ -252,6 +243,7 @@ bool TVTData::OpenFile(const std::string& fileName, int kind) {
 void TVTData::CloseTable() {
   FBaseName.clear();
   FAsRead = TAsRead();
+  FCompact = TCompactState();
   Modified = 0;
   FOpenKind = okLibrary;
   SortIndex.Clear();
@@ -525,6 +517,7 @@ bool TVTData::ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const
 }
 
 int32_t TVTData::AppendInfoRecord(const TTileInfoRecord& r) {
+  FCompact = TCompactState();
   const int64_t at = InfoSection.Size();
   const std::vector<uint8_t> bytes = EncodeInfoRecord(r);
   if (at + int64_t(bytes.size()) > std::numeric_limits<int32_t>::max())
@@ -534,6 +527,7 @@ int32_t TVTData::AppendInfoRecord(const TTileInfoRecord& r) {
 }
 
 int32_t TVTData::AppendThumbBlob(const uint8_t* jpeg, size_t size) {
+  FCompact = TCompactState();
   const int64_t at = ThumbSection.Size();
   if (at + 4 + int64_t(size) > std::numeric_limits<int32_t>::max())
     throw EOutOfResources("The thumbnail section is full");

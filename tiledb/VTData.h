@@ -319,6 +319,10 @@ class TVTData {
   // Record n becomes a copy of the source's current record with link 0 (the
   // samples are copied as they are).
   bool CopyRecordFrom(int32_t n, const TVTData& source);
+  // Every record n becomes a copy of the source's record n as MoveTo(n) on
+  // the source and CopyRecordFrom(n) make it, in turn, leaving the source on
+  // its last record; the thumbnails this needs are encoded on every processor.
+  void CopyAllRecordsFrom(TVTData& source);
 
   // ---- Library maintenance -----------------------------------------------------
   enum TFlipKind : int { fkHorizontal = 1, fkRotate180 = 2, fkVertical = 3 };
@@ -372,6 +376,20 @@ class TVTData {
   } FAsRead;
   bool HoldsUnchanged(const std::string& fileName) const;
   void StartAfresh();
+  // The sections as the last Compact left them: it need not run again until
+  // a record is replaced or added (or a section changes size).
+  struct TCompactState {
+    bool Valid = false;
+    int64_t Info = 0, Data = 0, Thumbs = 0;
+    int32_t Records = 0;
+    void Note(const TVTData& t) {
+      *this = {true, t.InfoSection.Size(), t.DataSection.Size(), t.ThumbSection.Size(), t.RecordCount};
+    }
+    bool Holds(const TVTData& t) const {
+      return Valid && Info == t.InfoSection.Size() && Data == t.DataSection.Size() &&
+             Thumbs == t.ThumbSection.Size() && Records == t.RecordCount;
+    }
+  } FCompact;
   TLibraryHeader BuildHeader() const;
   void ShowSampleBitmap();
 

@@ -48,8 +48,9 @@ void MakePictures() {
     Bitmap24 b(tall ? 60 + i : 96 + 2 * i, tall ? 90 + i : 64 + i);
     for (int y = 0; y < b.Height(); ++y)
       for (int x = 0; x < b.Width(); ++x)
-        b.SetPixel(x, y,
-                   RGB(uint8_t(i * 29 + x * (i % 4)), uint8_t(i * 61 + y * (i % 3)), uint8_t(i * 17 + x * y / 16)));
+        b.SetPixel(
+            x, y,
+            RGB(uint8_t(i * 29 + x * (i % 4)), uint8_t(i * 61 + y * (i % 3)), uint8_t(i * 17 + x * y / 16)));
     JpegEncodeFile(b, 90, (i % 3 ? "pics/p" : "pics/sub/q") + std::to_string(100 + i) + ".jpg");
   }
 }
@@ -127,10 +128,7 @@ TEST(RoadFiles, EveryFileOfTheRoadKeepsItsBytes) {
   // The source setup's "Apply": open, every cell from its plan cell, save.
   ASSERT_TRUE(plan.OpenProject("p.vtp", mosaic));
   lib.SetBaseName(plan.LibraryPath);
-  for (int32_t n = 1; n <= mosaic.RecordCount; ++n) {
-    plan.MoveTo(n);
-    mosaic.CopyRecordFrom(n, plan);
-  }
+  mosaic.CopyAllRecordsFrom(plan);
   SaveVTP(lib, plan, mosaic);
   EXPECT_EQ(FileDigest("p.vtp"), 0xdb6cc9c5ac140a73ull);
 
