@@ -23,6 +23,7 @@ TSrcSetup& TForm1::SourceSetup() {
     SrcSetup->OnProjectCreated = [this](const std::string& project, const std::string& picture) {
       SourceProjectCreated(project, picture);
     };
+    SrcSetup->OnReplaceProject = [this] { return QuerySaveProject(); };
   }
   return *SrcSetup;
 }

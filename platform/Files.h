@@ -1,6 +1,7 @@
 // File and folder helpers, temporary files and the millisecond clock.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,6 @@ void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>&
 
 // The system's reason behind a failure ("No space left on device"): the text
 // of an EFileError's error number, else the error's own message.
-#include <exception>
 std::string FailureReason(const std::exception& e);
 
 // Creates (or empties) fileName and writes data to it, without flushing.

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools

@@ -81,6 +81,7 @@ struct TLibraryHeader {
   uint16_t XScale = 0, YScale = 0, XRes = 0, YRes = 0;
   int32_t SampleSize = 0;
   int32_t InfoOffset = 0, DataOffset = 0, ThumbOffset = 0;
+  bool operator==(const TLibraryHeader&) const = default;
 };
 
 // The 79 header bytes exactly as stored (reserved bytes zero).

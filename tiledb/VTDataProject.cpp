@@ -137,7 +137,7 @@ void TVTData::CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mos
 
 bool TVTData::OpenProject(const std::string& fileName, TVTData& mosaic) {
   if (!FileExists(fileName)) return false;
-  const std::vector<uint8_t> file = ReadWholeFile(fileName);
+  const TImageFile file(fileName);
   TLoadedImage plan = ParseImage(file, okPlan);
   TLoadedImage mos = mosaic.ParseImage(file, okMosaic);
   CheckProjectPair(plan, mos);

@@ -1,5 +1,6 @@
 // File dialogs, window bounds, pictures in group boxes, image views and help.
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <QGroupBox>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
+#include "platform/qt/CloseBox.h"
 #include "platform/qt/Desktop.h"
 #include "platform/qt/FileDialogs.h"
 #include "platform/qt/FormUtils.h"
@@ -60,6 +62,29 @@ TEST(FileDialogs, FiltersAreSplitIntoQtNameFilters) {
   EXPECT_EQ(ApplyDefaultExt("/a/b/mosaic", "vtp"), "/a/b/mosaic.vtp");
   EXPECT_EQ(ApplyDefaultExt("/a/b.c/mosaic.jpg", "vtp"), "/a/b.c/mosaic.jpg");
   EXPECT_EQ(ApplyDefaultExt("/a/b.c/mosaic", ""), "/a/b.c/mosaic");
+}
+
+TEST(FileDialogs, TypedExtensionNamesItsFilterEntry) {
+  const std::string f = "Tiff|*.tif|Jpeg|*.jpg|BMP|*.bmp|Sequence|*.bmp|All|*.*";
+  EXPECT_EQ(FilterIndexOfName(f, "/d.x/a.TIF", 2), 1);
+  EXPECT_EQ(FilterIndexOfName(f, "a.bmp", 2), 3);  // the first entry of the extension ...
+  EXPECT_EQ(FilterIndexOfName(f, "a.bmp", 4), 4);  // ... unless the chosen one holds it too
+  for (const char* name : {"a.png", "a", "/d.tif/a", "a."})
+    EXPECT_EQ(FilterIndexOfName(f, name, 2), 0) << name;
+}
+
+TEST(CloseBox, OnlyTheWindowManagersDeleteMessageAsksToClose) {
+  xcb_client_message_event_t m{};
+  m.response_type = XCB_CLIENT_MESSAGE | 0x80;  // sent by another client
+  m.format = 32;
+  m.window = 0x2a00007;
+  m.type = 300;
+  m.data.data32[0] = 301;
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 301), 0x2a00007u);
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 302), 0u);  // another protocol message (a ping)
+  EXPECT_EQ(CloseBoxWindow(&m, 299, 301), 0u);
+  m.response_type = XCB_KEY_PRESS;
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 301), 0u);
 }
 
 TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing) {
