@@ -436,6 +436,39 @@ std::vector<uint8_t> WorkPicture(int width, int height) {
   }
 }
 
+// Memory each thread keeps between pictures: library building and plan
+// creation resample picture after picture, and fresh memory for each costs
+// more than the arithmetic. A buffer grown beyond a few megabytes is given
+// back when its user is done.
+class TScratch {
+ public:
+  TScratch(int slot, uint64_t bytes, int width, int height) : FBuffer(Buffers()[slot]) {
+    try {
+      if (bytes > (uint64_t(1) << 40)) throw std::bad_alloc();
+      if (FBuffer.size() < bytes) FBuffer.resize(size_t(bytes));
+    } catch (const std::bad_alloc&) {
+      throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+    }
+  }
+  ~TScratch() {
+    if (FBuffer.size() > kKept) std::vector<uint8_t>().swap(FBuffer);
+  }
+  TScratch(const TScratch&) = delete;
+  TScratch& operator=(const TScratch&) = delete;
+  template <typename T>
+  T* As() {
+    return reinterpret_cast<T*>(FBuffer.data());
+  }
+
+ private:
+  static constexpr size_t kKept = size_t(8) << 20;
+  static std::vector<uint8_t>* Buffers() {
+    thread_local std::vector<uint8_t> buffers[3];
+    return buffers;
+  }
+  std::vector<uint8_t>& FBuffer;
+};
+
 }  // namespace
 
 void UsePlainResampleKernels(bool plain) {
@@ -463,18 +496,25 @@ void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float ra
 
   const int sw = source.Width(), sh = source.Height();
   const size_t workStride = size_t(newWidth) * 3;
-  std::vector<uint8_t> work = WorkPicture(newWidth, sh);
+  // Every byte of the work picture is written by the row pass.
+  TScratch workBuffer(0, uint64_t(workStride) * uint64_t(sh), newWidth, sh);
+  uint8_t* const work = workBuffer.As<uint8_t>();
 
   {
     const auto sp = CachedIntSpans(sw, newWidth, k.Filter, support);
+    const size_t planeStride = size_t(sw) + kBlock;
     // Stretches of about a megabyte of pixels each.
     ParallelStretches(sh, threads, (int64_t(1) << 20) / (int64_t(sw) * 3 + 1),
                       [&](int64_t first, int64_t last) {
-                        std::vector<int16_t> planes((size_t(sw) + kBlock) * 3, 0);
-                        std::vector<int32_t> sums(workStride);
+                        TScratch planeBuffer(1, planeStride * 3 * sizeof(int16_t), sw, 3);
+                        TScratch sumBuffer(2, workStride * sizeof(int32_t), newWidth, 1);
+                        int16_t* planes = planeBuffer.As<int16_t>();
+                        // What lies past a row in its padding is read against zero weights.
+                        for (int c = 0; c < 3; ++c)
+                          std::fill_n(planes + size_t(c) * planeStride + sw, kBlock, int16_t(0));
                         for (int y = int(first); y < int(last); ++y)
-                          HorizontalRow(source.ScanLine(y), sw, work.data() + size_t(y) * workStride, *sp,
-                                        planes.data(), sums.data());
+                          HorizontalRow(source.ScanLine(y), sw, work + size_t(y) * workStride, *sp, planes,
+                                        sumBuffer.As<int32_t>());
                       });
   }
   {
@@ -482,9 +522,9 @@ void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float ra
     const int64_t rowWork = int64_t(workStride) * std::max(1, sh / std::max(1, newHeight));
     ParallelStretches(
         newHeight, threads, (int64_t(1) << 20) / (rowWork + 1), [&](int64_t first, int64_t last) {
-          std::vector<int32_t> acc(workStride);
+          TScratch accBuffer(1, workStride * sizeof(int32_t), newWidth, 1);
           for (int y = int(first); y < int(last); ++y)
-            VerticalRow(work.data(), workStride, y, *sp, acc.data(), workStride, target.ScanLine(y));
+            VerticalRow(work, workStride, y, *sp, accBuffer.As<int32_t>(), workStride, target.ScanLine(y));
         });
   }
 }

@@ -28,6 +28,9 @@ class TFileReader {
   size_t ReadAt(uint64_t offset, void* buf, size_t count) const;
   // The bytes at offset, at most count of them.
   std::vector<uint8_t> ReadRange(uint64_t offset, uint64_t count) const;
+  // The open file's descriptor, for asking the system about it (or for a
+  // duplicate that outlives the reader); it stays the reader's own.
+  int Handle() const { return FHandle; }
 
  private:
   std::string FName;

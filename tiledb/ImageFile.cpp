@@ -29,56 +29,30 @@ TFileStamp StampOfFile(const std::string& fileName) {
   return StampOf(st);
 }
 
-TImageFile::TImageFile(const std::string& fileName) : FName(fileName) {
-  FFd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FFd < 0) {
-    const int e = errno;
-    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
-  }
+TImageFile::TImageFile(const std::string& fileName) : FFile(fileName) {
   struct stat st {};
-  if (::fstat(FFd, &st) != 0) {
-    const int e = errno;
-    ::close(FFd);
-    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(FFd);
-    throw EFileError(Format("Cannot open file \"%s\". Is a directory", fileName.c_str()));
-  }
-  // A pipe or a device has no size to check a header against: it reads as empty.
+  if (::fstat(FFile.Handle(), &st) != 0)
+    throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
   FStamp = StampOf(st);
-  if (!S_ISREG(st.st_mode)) FStamp.Size = 0;
-}
-
-TImageFile::~TImageFile() {
-  if (FFd >= 0) ::close(FFd);
 }
 
 void TImageFile::ReadAt(int64_t pos, void* buf, size_t n) const {
-  auto* p = static_cast<uint8_t*>(buf);
-  if (pos < 0 || pos > Size() || int64_t(n) > Size() - pos)
-    throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
-  while (n > 0) {
-    const ssize_t r = ::pread(FFd, p, n, off_t(pos));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
-    p += r;
-    pos += r;
-    n -= size_t(r);
-  }
+  if (pos < 0 || pos > Size() || int64_t(n) > Size() - pos || FFile.ReadAt(uint64_t(pos), buf, n) != n)
+    throw EFileError(Format("Cannot read file \"%s\"", FFile.Name().c_str()));
 }
 
 std::vector<uint8_t> TImageFile::Read(int64_t pos, int64_t n) const {
   if (n < 0 || pos < 0 || pos > Size() || n > Size() - pos)
-    throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
+    throw EFileError(Format("Cannot read file \"%s\"", FFile.Name().c_str()));
   std::vector<uint8_t> out(static_cast<size_t>(n));
   ReadAt(pos, out.data(), out.size());
   return out;
 }
 
 int TImageFile::Duplicate() const {
-  const int fd = ::fcntl(FFd, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) throw EFileError(Format("Cannot open file \"%s\". %s", FName.c_str(), std::strerror(errno)));
+  const int fd = ::fcntl(FFile.Handle(), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0)
+    throw EFileError(Format("Cannot open file \"%s\". %s", FFile.Name().c_str(), std::strerror(errno)));
   return fd;
 }
 

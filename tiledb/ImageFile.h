@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
+
 // What the system says of a file that changes whenever its bytes change:
 // device, inode, size and the times of its last change.
 struct TFileStamp {
@@ -23,12 +25,9 @@ TFileStamp StampOfFile(const std::string& fileName);
 
 class TImageFile {
  public:
-  // Opens a file for reading. Raises EFileError "Cannot open file ..." as
-  // reading a whole file does, also for a folder.
+  // Opens a file for reading. Raises EFileError "Cannot open file ..." for
+  // one that cannot be opened or is no plain file.
   explicit TImageFile(const std::string& fileName);
-  ~TImageFile();
-  TImageFile(const TImageFile&) = delete;
-  TImageFile& operator=(const TImageFile&) = delete;
 
   int64_t Size() const { return FStamp.Size; }
   const TFileStamp& Stamp() const { return FStamp; }
@@ -39,8 +38,7 @@ class TImageFile {
   int Duplicate() const;
 
  private:
-  std::string FName;
-  int FFd = -1;
+  TFileReader FFile;
   TFileStamp FStamp;
 };
 
