@@ -34,12 +34,9 @@ TPalette ReadPaletteFile(const uint8_t* data, size_t size) {
   return palette;
 }
 
-}  // namespace
-
-void ReadCut(const uint8_t* data, size_t size, const uint8_t* paletteData, size_t paletteSize,
-             Bitmap24& out) {
+// Reads the picture from the input's start; a file is read line by line.
+void Load(TPictureInput& in, const uint8_t* paletteData, size_t paletteSize, Bitmap24& out) {
   out.Clear();
-  TPictureInput in(data, size, kShort);
   const int width = in.U16LE();
   const int height = in.U16LE();
   in.Skip(2);
@@ -53,32 +50,50 @@ void ReadCut(const uint8_t* data, size_t size, const uint8_t* paletteData, size_
   out.SetSize(width, height);
   std::vector<uint8_t> line(static_cast<size_t>(width));
   TCUTRLE decoder;
-  const uint8_t* source = data + in.Position();
-  const uint8_t* end = data + size;
   for (int y = 0; y < height; ++y) {
+    const uint64_t left = in.Remaining();
+    if (left < 3) throw EPictureError(kShort);
+    const uint8_t* head = in.At(in.Position(), 2);
+    const uint64_t length = head[0] | (head[1] << 8);
     // The line's own length says how much of it must still be there.
-    if (end - source < 3 || (source[0] | (source[1] << 8)) > end - source) throw EPictureError(kShort);
+    if (length > left) throw EPictureError(kShort);
+    // Besides its length, a line holds its packets, two bytes a pixel at
+    // most, and the closing 0; more of the file is no use to it.
+    const size_t span = size_t(std::min<uint64_t>(left, 2 + std::max<uint64_t>(length, 2 * uint64_t(width) + 1)));
+    const uint8_t* start = in.At(in.Position(), span);
+    const uint8_t* source = start;
     std::fill(line.begin(), line.end(), 0);
-    const size_t written = decoder.Decode(source, line.data(), size_t(end - source), line.size());
+    const size_t written = decoder.Decode(source, line.data(), span, line.size());
+    const size_t used = size_t(source - start);
     // A line cut off by the end of the file has no closing 0.
-    if (written < line.size() && source == end && end[-1] != 0) throw EPictureError(kShort);
+    if (written < line.size() && used == left && start[used - 1] != 0) throw EPictureError(kShort);
+    in.Skip(used);
     ConvertIndexedToDIB(line.data(), out.ScanLine(y), width, 8, palette.data());
   }
 }
 
+}  // namespace
+
+void ReadCut(const uint8_t* data, size_t size, const uint8_t* paletteData, size_t paletteSize,
+             Bitmap24& out) {
+  TPictureInput in(data, size, kShort);
+  Load(in, paletteData, paletteSize, out);
+}
+
 void ReadCutFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  const TFileReader file(fileName);
   std::vector<uint8_t> palette;
   bool hasPalette = false;
   for (const char* ext : {".pal", ".PAL"}) {
     const std::string name = ChangeFileExt(fileName, ext);
     if (FileExists(name)) {
-      palette = ReadWholeFile(name);
+      // The entries lie within 256 blocks of 512 bytes.
+      palette = TFileReader(name).ReadRange(0, 256 * 512);
       hasPalette = true;
       break;
     }
   }
   const uint8_t none = 0;  // an empty palette file is still a palette file, and too short
-  ReadCut(data.data(), data.size(), hasPalette ? (palette.empty() ? &none : palette.data()) : nullptr,
-          palette.size(), out);
+  TPictureInput in(file, kShort);
+  Load(in, hasPalette ? (palette.empty() ? &none : palette.data()) : nullptr, palette.size(), out);
 }

@@ -29,13 +29,11 @@ void SkipSubBlocks(TPictureInput& in) {
   for (uint8_t n = in.U8(); n != 0; n = in.U8()) in.Skip(n);
 }
 
-}  // namespace
-
-void ReadGif(const uint8_t* data, size_t size, Bitmap24& out) {
-  TPictureInput in(data, size);
+// Reads the first image; a file is read only as far as that image's data.
+void Load(TPictureInput& in, Bitmap24& out) {
   out.Clear();
-  if (size < 3 || std::toupper(data[0]) != 'G' || std::toupper(data[1]) != 'I' ||
-      std::toupper(data[2]) != 'F')
+  const uint8_t* magic = in.Has(0, 3) ? in.At(0, 3) : nullptr;
+  if (!magic || std::toupper(magic[0]) != 'G' || std::toupper(magic[1]) != 'I' || std::toupper(magic[2]) != 'F')
     throw EInvalidGraphic("Not a valid GIF file.");
   in.Skip(6);
   const int screenWidth = in.U16LE();
@@ -82,19 +80,23 @@ void ReadGif(const uint8_t* data, size_t size, Bitmap24& out) {
 
   // Gather the sub-blocks into one block; a code holds at most 12 bits and
   // makes at most 4,096 pixels, which bounds what the data can describe.
+  // Every code but a clear makes a pixel at least, so no more than a clear
+  // before every pixel's code can be needed: data beyond that is not read.
+  const uint64_t pixels = uint64_t(width) * height;
+  const uint64_t most = 3 * pixels + 16;
   const size_t start = in.Position();
-  size_t packedSize = 0;
-  for (uint8_t n = in.U8(); n != 0; n = in.U8()) {
+  uint64_t packedSize = 0;
+  for (uint8_t n = in.U8(); n != 0 && packedSize < most; n = in.U8()) {
     in.Skip(n);
     packedSize += n;
   }
-  const uint64_t pixels = uint64_t(width) * height;
   if (pixels / 4096 > packedSize * 8 / (codeSize + 1u) + 1)
     throw EPictureError("GIF: image data is too short");
   std::vector<uint8_t> packed;
-  packed.reserve(packedSize);
+  packed.reserve(size_t(packedSize));
   in.Seek(start);
-  for (uint8_t n = in.U8(); n != 0; n = in.U8()) {
+  while (packed.size() < packedSize) {
+    const uint8_t n = in.U8();
     const uint8_t* p = in.Read(n);
     packed.insert(packed.end(), p, p + n);
   }
@@ -118,7 +120,15 @@ void ReadGif(const uint8_t* data, size_t size, Bitmap24& out) {
                         palette.data());
 }
 
+}  // namespace
+
+void ReadGif(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size);
+  Load(in, out);
+}
+
 void ReadGifFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadGif(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file);
+  Load(in, out);
 }

@@ -28,11 +28,10 @@ inline void PutColour(int y, int chroma1, int chroma2, uint8_t* bgr) {
   bgr[2] = Clamp(1.3584 * y + 1.8215 * c2);
 }
 
-}  // namespace
-
-void ReadPcd(const uint8_t* data, size_t size, Bitmap24& out) {
-  TPictureInput in(data, size);
-  if (!in.Has(2048, 7) || std::memcmp(data + 2048, "PCD_IPI", 7) != 0)
+// Reads the picture from the input's start; of a file only the signature,
+// the orientation and the base resolution are read.
+void Load(TPictureInput& in, Bitmap24& out) {
+  if (!in.Has(2048, 7) || std::memcmp(in.At(2048, 7), "PCD_IPI", 7) != 0)
     throw EInvalidGraphic("PCD: wrong image format.");
   const int orientation = *in.At(kOrientationOffset, 1) & 3;
   constexpr size_t blockSize = 3 * size_t(kWidth);
@@ -80,7 +79,15 @@ void ReadPcd(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadPcd(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size);
+  Load(in, out);
+}
+
 void ReadPcdFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadPcd(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file);
+  Load(in, out);
 }

@@ -26,12 +26,12 @@ void SetRGB(TPalette& palette, int k, uint8_t r, uint8_t g, uint8_t b) {
   palette[3 * k + 2] = r;
 }
 
-}  // namespace
-
-void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
+// Reads the picture from the input's start: of a file only the header, the
+// bytes the pixels can take and the palette at its end.
+void Load(TPictureInput& in, Bitmap24& out) {
   out.Clear();
+  const size_t size = in.Size();
   if (size < 128) throw EInvalidGraphic("Not a PCX or SCR file.");
-  TPictureInput in(data, size, kShort);
   const uint8_t manufacturer = in.U8();
   if (manufacturer != 10 && manufacturer != 205) throw EInvalidGraphic("Not a PCX or SCR file.");
   const uint8_t version = in.U8();
@@ -39,7 +39,8 @@ void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
   const int bits = in.U8();
   const int xMin = int16_t(in.U16LE()), yMin = int16_t(in.U16LE());
   const int xMax = int16_t(in.U16LE()), yMax = int16_t(in.U16LE());
-  const uint8_t* headerPalette = in.At(16, 48);
+  TPalette headerPalette{};
+  std::memcpy(headerPalette.data(), in.At(16, 48), 48);
   in.Seek(65);
   const int planes = in.U8();
   const int bytesPerLine = in.U16LE();
@@ -70,16 +71,16 @@ void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
       SetRGB(palette, 1, 255, 255, 255);
     } else if (format == 4) {
       for (int k = 0; k < 16; ++k) {
-        const uint8_t* e = headerPalette + 3 * k;
+        const uint8_t* e = headerPalette.data() + 3 * k;
         if (paletteInfo == 2)
           SetRGB(palette, k, uint8_t(k * 16), uint8_t(k * 16), uint8_t(k * 16));
         else
           SetRGB(palette, k, e[0], e[1], e[2]);
       }
-    } else if (size >= 128 + 769 && data[size - 769] == 12) {
+    } else if (size >= 128 + 769 && *in.At(size - 769, 1) == 12) {
       // Only a file that has the palette gives up its last 769 bytes; in any
       // other they are image data.
-      const uint8_t* e = data + size - 768;
+      const uint8_t* e = in.At(size - 768, 768);
       for (int k = 0; k < 256; ++k) SetRGB(palette, k, e[3 * k], e[3 * k + 1], e[3 * k + 2]);
       dataEnd = size - 769;
     } else {
@@ -93,14 +94,16 @@ void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
   // A run of two bytes makes at most 63, which bounds what the data can hold.
   if (encoding == 1 ? unpackedSize > uint64_t(packedSize) * 63 / 2 + 63 : unpackedSize > packedSize)
     throw EPictureError(kShort);
+  // A two-byte run makes one byte at least, so no more data than twice the
+  // pixels' bytes can be of use.
+  const size_t held = size_t(std::min<uint64_t>(packedSize, encoding == 1 ? 2 * unpackedSize : unpackedSize));
   std::vector<uint8_t> pixels(size_t(unpackedSize), 0);
+  const uint8_t* source = in.At(128, held);
   if (encoding == 1) {
     TPCXRLE decoder;
-    const uint8_t* source = data + 128;
-    if (decoder.Decode(source, pixels.data(), packedSize, pixels.size()) < pixels.size())
-      throw EPictureError(kShort);
+    if (decoder.Decode(source, pixels.data(), held, pixels.size()) < pixels.size()) throw EPictureError(kShort);
   } else {
-    std::memcpy(pixels.data(), data + 128, pixels.size());
+    std::memcpy(pixels.data(), source, pixels.size());
   }
 
   out.SetSize(width, height);
@@ -132,7 +135,15 @@ void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadPcx(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size, kShort);
+  Load(in, out);
+}
+
 void ReadPcxFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadPcx(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file, kShort);
+  Load(in, out);
 }

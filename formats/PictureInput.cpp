@@ -40,13 +40,16 @@ const uint8_t* TPictureInput::At(uint64_t offset, uint64_t count) const {
   return FromFile(offset, count);
 }
 
-// Reads ahead a block beyond what was asked, so that a reader taking a few
-// bytes at a time costs one system call per block. The bytes exist (the
+// Reading on from where the last window ended reads ahead a block, so that
+// a reader taking a few bytes at a time costs one system call per block; a
+// reader that jumps about (rows of separate planes, rows by a table) gets
+// what it asks for, so no byte is read twice over. The bytes exist (the
 // caller checked them against the size), so the window only grows for a
 // reader that asks for a large piece at once.
 const uint8_t* TPictureInput::FromFile(uint64_t offset, uint64_t count) const {
-  constexpr uint64_t kBlock = 64 * 1024;
-  const size_t want = size_t(std::min<uint64_t>(std::max(count, kBlock), FSize - offset));
+  const bool onwards = offset == FWindowStart + FWindow.size();
+  const uint64_t ahead = onwards ? 16 * 1024 : 512;
+  const size_t want = size_t(std::min<uint64_t>(std::max(count, ahead), FSize - offset));
   FWindow.resize(want);
   FWindowStart = offset;
   FWindow.resize(FFile->ReadAt(offset, FWindow.data(), want));

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/PictureInput.h"
 #include "platform/Files.h"
 #include "platform/Rounding.h"
 
@@ -37,31 +38,42 @@ bool TypeIs(const uint8_t* type, const char* name) {
 }
 
 // Every read of the file goes through here: asking for more than is left is
-// an unexpected end, never a read past the data.
+// an unexpected end, never a read past the data. Over a file a returned
+// pointer holds until the next read.
 class Input {
  public:
-  Input(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
-  size_t Left() const { return FSize - FPos; }
+  explicit Input(TPictureInput& in) : FIn(in) {}
+  uint64_t Left() const { return FIn.Remaining(); }
   const uint8_t* Take(size_t n) {
     if (n > Left()) throw EPngUnexpectedEnd();
-    const uint8_t* p = FData + FPos;
-    FPos += n;
-    return p;
+    return FIn.Read(n);
   }
   uint32_t U32() { return BigEndian32(Take(4)); }
   // A seek past the end leaves the input empty; the next read then fails.
-  void Skip(uint64_t n) { FPos = n > Left() ? FSize : FPos + size_t(n); }
+  void Skip(uint64_t n) { FIn.Seek(FIn.Position() + std::min(n, Left())); }
   // The n bytes at offset from the current position, or null when the data
   // ends first; the position stays.
   const uint8_t* Peek(uint64_t offset, size_t n) const {
-    return offset > Left() || n > Left() - offset ? nullptr : FData + FPos + offset;
+    return offset > Left() || n > Left() - offset ? nullptr : FIn.At(FIn.Position() + offset, n);
   }
 
  private:
-  const uint8_t* FData;
-  size_t FSize;
-  size_t FPos = 0;
+  TPictureInput& FIn;
 };
+
+// Takes length bytes a block at a time into a running CRC, keeping the
+// first `keep` of them: a long chunk costs no memory of its own.
+uint32_t TakeIntoCrc(Input& in, uint32_t crc, uint64_t length, std::vector<uint8_t>* kept = nullptr,
+                     size_t keep = 0) {
+  while (length > 0) {
+    const size_t n = size_t(std::min<uint64_t>(length, kInputBlock));
+    const uint8_t* p = in.Take(n);
+    if (kept && kept->size() < keep) kept->insert(kept->end(), p, p + std::min(n, keep - kept->size()));
+    crc = CrcUpdate(crc, p, n);
+    length -= n;
+  }
+  return crc;
+}
 
 struct Header {
   uint32_t Width = 0, Height = 0;
@@ -97,10 +109,6 @@ struct PngState {
   std::array<uint8_t, 256> AlphaEntries{};
   Bitmap24 Image;
 };
-
-void CheckCrc(const uint8_t* type, const uint8_t* data, size_t length, uint32_t stored) {
-  if (CrcUpdate(CrcUpdate(0, type, 4), data, length) != stored) throw EPngInvalidCRC();
-}
 
 bool ValidDepth(uint8_t colorType, uint8_t depth) {
   switch (colorType) {
@@ -181,7 +189,7 @@ void LoadGamma(PngState& s, const uint8_t* d, size_t length) {
 void LoadTransparency(PngState& s, const uint8_t* d, size_t length) {
   if (length > 256) throw EPNGInvalidPalette();
   s.AlphaEntries.fill(255);
-  std::memcpy(s.AlphaEntries.data(), d, length);
+  if (length > 0) std::memcpy(s.AlphaEntries.data(), d, length);
   s.HasTransparency = true;
 }
 
@@ -358,8 +366,7 @@ class ImageDataSource {
   // Once the picture is complete: the rest of the chunk then being read
   // counts toward its CRC, which must match.
   void Finish() {
-    const uint8_t* p = FIn.Take(FLeft);
-    FCrc = CrcUpdate(FCrc, p, FLeft);
+    FCrc = TakeIntoCrc(FIn, FCrc, FLeft);
     FLeft = 0;
     CheckChunkCrc();
   }
@@ -453,17 +460,21 @@ void DecodeImageData(PngState& s, Input& in, const uint8_t* type, uint32_t lengt
   src.Finish();
 }
 
-}  // namespace
-
-void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
-  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) throw EPNGInvalidFileHeader();
-  Input in(data + 8, size - 8);
+// Reads the picture from the input's start; a file is read chunk by chunk
+// and only as far as its end chunk, so a huge file that is no PNG costs its
+// first 8 bytes.
+void Load(TPictureInput& source, Bitmap24& out) {
+  if (!source.Has(0, 8) || std::memcmp(source.At(0, 8), kSignature, 8) != 0) throw EPNGInvalidFileHeader();
+  source.Seek(8);
+  Input in(source);
   PngState s;
   for (int i = 0; i < 256; ++i) s.GammaLut[i] = uint8_t(i);
   bool first = true, sawImageData = false;
+  std::vector<uint8_t> d;
   for (;;) {
     const uint32_t length = in.U32();
-    const uint8_t* type = in.Take(4);
+    uint8_t type[4];
+    std::memcpy(type, in.Take(4), 4);
     if (first && !TypeIs(type, "IHDR")) throw EPNGIHDRNotFirst();
     first = false;
     // Surplus image-data chunks after the decoded stream, and chromaticities,
@@ -482,27 +493,39 @@ void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
                        TypeIs(type, "gAMA") || TypeIs(type, "tRNS") || TypeIs(type, "tIME") ||
                        TypeIs(type, "tEXt") || TypeIs(type, "zTXt");
     if (!known && (type[0] & 0x20) == 0) throw EPNGUnknownCriticalChunk();
-    const uint8_t* d = in.Take(length);
-    CheckCrc(type, d, length, in.U32());
+    // Every chunk the picture uses is valid only when short (a palette holds
+    // at most 768 bytes); of a longer one, which is refused or passed over,
+    // only the CRC is taken. Text, time and unknown ancillary chunks change
+    // nothing that is drawn.
+    d.clear();
+    const uint32_t crc = TakeIntoCrc(in, CrcUpdate(0, type, 4), length, &d, 768);
+    if (crc != in.U32()) throw EPngInvalidCRC();
     if (TypeIs(type, "IHDR")) {
-      LoadHeader(s, d, length);
+      LoadHeader(s, d.data(), length);
     } else if (TypeIs(type, "PLTE")) {
-      LoadPalette(s, d, length);
+      LoadPalette(s, d.data(), length);
     } else if (TypeIs(type, "gAMA")) {
-      LoadGamma(s, d, length);
+      LoadGamma(s, d.data(), length);
     } else if (TypeIs(type, "tRNS")) {
-      LoadTransparency(s, d, length);
+      LoadTransparency(s, d.data(), length);
     } else if (TypeIs(type, "IEND")) {
       break;
     }
-    // Text, time and unknown ancillary chunks change nothing that is drawn.
   }
   // A header after the image data leaves a picture with none.
   if (!sawImageData || s.Image.Empty()) throw EPNGNoImageData();
   out = std::move(s.Image);
 }
 
+}  // namespace
+
+void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size);
+  Load(in, out);
+}
+
 void ReadPNGFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadPNG(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file);
+  Load(in, out);
 }

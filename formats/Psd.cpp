@@ -23,11 +23,10 @@ void HighBytes(uint8_t* row, size_t samples) {
   for (size_t i = 0; i < samples; ++i) row[i] = row[2 * i];
 }
 
-}  // namespace
-
-void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
-  TPictureInput in(data, size);
-  if (size < 4 || std::memcmp(data, "8BPS", 4) != 0) throw EInvalidGraphic("Not a valid psd file.");
+// Reads the picture from the input's start; of a file only the headers, the
+// palette and the rows the picture shows are read.
+void Load(TPictureInput& in, Bitmap24& out) {
+  if (!in.Has(0, 4) || std::memcmp(in.At(0, 4), "8BPS", 4) != 0) throw EInvalidGraphic("Not a valid psd file.");
   in.Skip(4);
   if (in.U16BE() == 2) throw EInvalidGraphic("PSD: large document format not supported");
   in.Skip(6);
@@ -50,14 +49,17 @@ void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
 
   // Colour-mode data: an indexed picture's palette, all reds, greens, blues.
   const uint32_t modeDataLength = in.U32BE();
-  const uint8_t* modeData = in.Read(modeDataLength);
+  if (!in.Has(in.Position(), modeDataLength)) in.Short();
+  // Only a palette's 768 bytes are of use.
+  uint8_t buffer[768] = {};
+  const size_t kept = std::min<size_t>(modeDataLength, sizeof buffer);
+  if (kept > 0) std::memcpy(buffer, in.At(in.Position(), kept), kept);
+  in.Skip(modeDataLength);
   TPalette palette{};
   if (depth == 1) {
     palette.fill(255);
     std::fill(palette.begin() + 3, palette.begin() + 6, 0);
   } else if (mode == kIndexed) {
-    uint8_t buffer[768] = {};
-    std::memcpy(buffer, modeData, std::min<size_t>(modeDataLength, 768));
     for (int k = 0; k < 256; ++k) {
       palette[3 * k] = buffer[512 + k];
       palette[3 * k + 1] = buffer[256 + k];
@@ -104,11 +106,11 @@ void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
       const size_t i = size_t(c) * height + y;
       uint8_t* row = rows.data() + rowBytes * c;
       if (packBits) {
-        const uint8_t* source = data + rowStart[i];
+        const uint8_t* source = in.At(rowStart[i], packedRow[i]);
         if (decoder.Decode(source, row, packedRow[i], rowBytes) < rowBytes)
           throw EPictureError("PSD: a compressed row is too short");
       } else {
-        std::memcpy(row, data + rowStart[i], rowBytes);
+        std::memcpy(row, in.At(rowStart[i], rowBytes), rowBytes);
       }
       if (depth == 16 && mode != kCMYK) HighBytes(row, width);
     }
@@ -141,7 +143,15 @@ void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadPsd(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size);
+  Load(in, out);
+}
+
 void ReadPsdFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadPsd(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file);
+  Load(in, out);
 }

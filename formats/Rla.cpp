@@ -10,14 +10,18 @@
 #include "platform/Files.h"
 
 namespace {
-constexpr size_t kHeaderSize = 740;
-}
 
-void ReadRla(const uint8_t* data, size_t size, Bitmap24& out) {
+constexpr size_t kHeaderSize = 740;
+
+// Reads the picture from the input's start; of a file only the header, the
+// row table and the rows it points at are read.
+void Load(TPictureInput& in, Bitmap24& out) {
   out.Clear();
-  TPictureInput in(data, size, "RLA: image data is too short");
-  if (size < kHeaderSize) throw EInvalidGraphic("RLA: file too short for its header");
-  auto s16 = [&](size_t offset) { return int(int16_t((data[offset] << 8) | data[offset + 1])); };
+  if (in.Size() < kHeaderSize) throw EInvalidGraphic("RLA: file too short for its header");
+  auto s16 = [&](size_t offset) {
+    const uint8_t* p = in.At(offset, 2);
+    return int(int16_t((p[0] << 8) | p[1]));
+  };
   const int left = s16(8), right = s16(10), bottom = s16(12), top = s16(14);
   const int colourChannels = s16(20);
   if (colourChannels != 3 && colourChannels != 4) throw EInvalidGraphic("RLA: image must be RGB(A).");
@@ -29,11 +33,10 @@ void ReadRla(const uint8_t* data, size_t size, Bitmap24& out) {
   // Every row's channels must lie in the file, each long enough for the
   // width (a two-byte run makes at most 128 bytes), before anything is
   // allocated.
-  const uint8_t* table = in.At(kHeaderSize, uint64_t(height) * 4);
+  in.Seek(kHeaderSize);
   std::vector<uint32_t> offsets(static_cast<size_t>(height));
+  for (uint32_t& offset : offsets) offset = in.U32BE();
   for (int i = 0; i < height; ++i) {
-    const uint8_t* p = table + 4 * size_t(i);
-    offsets[size_t(i)] = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
     in.Seek(offsets[size_t(i)]);
     for (int c = 0; c < 3; ++c) {
       const uint16_t length = in.U16BE();
@@ -59,7 +62,15 @@ void ReadRla(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadRla(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size, "RLA: image data is too short");
+  Load(in, out);
+}
+
 void ReadRlaFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadRla(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file, "RLA: image data is too short");
+  Load(in, out);
 }

@@ -10,13 +10,14 @@
 #include "platform/Files.h"
 
 namespace {
-constexpr const char* kShort = "SGI: image data is too short";
-}
 
-void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
+constexpr const char* kShort = "SGI: image data is too short";
+
+// Reads the picture from the input's start; of a file only the header, the
+// row tables and the rows the picture shows are read.
+void Load(TPictureInput& in, Bitmap24& out) {
   out.Clear();
-  TPictureInput in(data, size, kShort);
-  if (size < 512) throw EInvalidGraphic("Not a valid sgi, bw or rgb(a) image.");
+  if (in.Size() < 512) throw EInvalidGraphic("Not a valid sgi, bw or rgb(a) image.");
   if (in.U16BE() != 474) throw EInvalidGraphic("Not a valid sgi, bw or rgb(a) image.");
   const bool runLength = in.U8() == 1;
   const int bpc = in.U8();
@@ -33,16 +34,12 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
   std::vector<uint32_t> starts, lengths;
   if (runLength) {
     const uint64_t entries = uint64_t(height) * depth;
-    const uint8_t* s = in.At(512, entries * 4);
-    const uint8_t* l = in.At(512 + entries * 4, entries * 4);
+    if (!in.Has(512, entries * 8)) in.Short();
     starts.resize(size_t(entries));
     lengths.resize(size_t(entries));
-    for (size_t i = 0; i < entries; ++i) {
-      starts[i] =
-          (uint32_t(s[4 * i]) << 24) | (uint32_t(s[4 * i + 1]) << 16) | (s[4 * i + 2] << 8) | s[4 * i + 3];
-      lengths[i] =
-          (uint32_t(l[4 * i]) << 24) | (uint32_t(l[4 * i + 1]) << 16) | (l[4 * i + 2] << 8) | l[4 * i + 3];
-    }
+    in.Seek(512);
+    for (uint32_t& start : starts) start = in.U32BE();
+    for (uint32_t& length : lengths) length = in.U32BE();
     // Every row the picture shows must lie in the file.
     for (int c = 0; c < used; ++c)
       for (int r = 0; r < height; ++r) {
@@ -64,9 +61,12 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
       if (runLength) {
         // The length table counts bytes, whatever the sample size.
         const size_t i = size_t(c) * height + r;
-        const uint8_t* source = data + starts[i];
+        // A count and one sample for each sample, and the closing count,
+        // are the most a row can take.
+        const size_t packed = size_t(std::min<uint64_t>(lengths[i], uint64_t(bpc) * (2 * uint64_t(width) + 2)));
+        const uint8_t* source = in.At(starts[i], packed);
         std::fill(row, row + width, 0);
-        decoder.Decode(source, row, lengths[i], size_t(width));
+        decoder.Decode(source, row, packed, size_t(width));
       } else {
         const uint8_t* p = in.At(512 + (uint64_t(c) * height + r) * width * bpc, uint64_t(width) * bpc);
         if (bpc == 1) {
@@ -87,7 +87,15 @@ void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadSgi(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size, kShort);
+  Load(in, out);
+}
+
 void ReadSgiFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadSgi(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file, kShort);
+  Load(in, out);
 }

@@ -1,5 +1,6 @@
 #include "formats/Targa.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -65,11 +66,10 @@ size_t RunLengthBytes(const uint8_t* p, size_t size, uint64_t pixels, int bytesP
   return at;
 }
 
-}  // namespace
-
-void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
-  TPictureInput in(data, size, kInvalid);
-  if (size < 18) throw EInvalidGraphic("Targa: file too short for its header");
+// Reads the picture from the input's start; of a file only the header, the
+// colour map and as many bytes as the pixels can take are read.
+void Load(TPictureInput& in, Bitmap24& out) {
+  if (in.Size() < 18) throw EInvalidGraphic("Targa: file too short for its header");
   const uint8_t idLength = in.U8();
   const uint8_t mapType = in.U8();
   const uint8_t imageType = in.U8();
@@ -121,9 +121,13 @@ void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
     rows = in.Read(rowSize * height);
   } else if (packed) {
     // Packets may run on into the next row; the image is one run of pixels.
-    const size_t used = RunLengthBytes(data + in.Position(), in.Remaining(), pixels, bytesPerPixel);
+    // A packet holds one pixel at least, so no more bytes than a header and
+    // a pixel for each pixel can be of use.
+    const size_t held = size_t(std::min<uint64_t>(in.Remaining(), pixels * (bytesPerPixel + 1u)));
+    const uint8_t* packets = in.At(in.Position(), held);
+    const size_t used = RunLengthBytes(packets, held, pixels, bytesPerPixel);
     unpacked.resize(rowSize * height);
-    TargaRLEDecode(data + in.Position(), unpacked.data(), used, unpacked.size(), pixelBits);
+    TargaRLEDecode(packets, unpacked.data(), used, unpacked.size(), pixelBits);
     rows = unpacked.data();
   }
 
@@ -136,7 +140,15 @@ void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
   }
 }
 
+}  // namespace
+
+void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out) {
+  TPictureInput in(data, size, kInvalid);
+  Load(in, out);
+}
+
 void ReadTargaFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadTarga(data.data(), data.size(), out);
+  const TFileReader file(fileName);
+  TPictureInput in(file, kInvalid);
+  Load(in, out);
 }

@@ -1,12 +1,7 @@
 #include "formats/TiffReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -17,6 +12,7 @@
 #include "formats/PictureInput.h"
 #include "formats/RowConvert.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -51,38 +47,15 @@ class TMemorySource : public TTiffSource {
 // A file read in place, so a picture of gigabytes is not held twice.
 class TFileSource : public TTiffSource {
  public:
-  explicit TFileSource(const std::string& fileName) : FName(fileName) {
-    FHandle = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (FHandle < 0) {
-      const int e = errno;
-      throw EFileError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(e)));
-    }
-    struct stat st {};
-    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(FHandle);
-      throw EFileError(Format("Cannot open file \"%s\". Not a file", fileName.c_str()));
-    }
-    FSize = uint64_t(st.st_size);
-  }
-  ~TFileSource() override { ::close(FHandle); }
-  TFileSource(const TFileSource&) = delete;
-  TFileSource& operator=(const TFileSource&) = delete;
+  explicit TFileSource(const std::string& fileName) : FFile(fileName) { FSize = FFile.Size(); }
 
  private:
   void ReadRaw(uint64_t offset, void* buf, size_t count) override {
-    auto* p = static_cast<uint8_t*>(buf);
-    while (count > 0) {
-      const ssize_t n = ::pread(FHandle, p, count, off_t(offset));
-      if (n < 0 && errno == EINTR) continue;
-      // The file shrank under us, or the device failed.
-      if (n <= 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
-      p += n;
-      offset += uint64_t(n);
-      count -= size_t(n);
-    }
+    // The file shrank under us.
+    if (FFile.ReadAt(offset, buf, count) < count)
+      throw EFileError(Format("Cannot read file \"%s\"", FFile.Name().c_str()));
   }
-  std::string FName;
-  int FHandle = -1;
+  TFileReader FFile;
 };
 
 struct TTiffEntry {

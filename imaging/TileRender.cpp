@@ -102,13 +102,13 @@ std::shared_ptr<const Bitmap24> DecodeTilePicture(const std::string& fileName, i
       return std::make_shared<Bitmap24>();
     }
   } else {
-    std::vector<uint8_t> data;
+    std::unique_ptr<TFileReader> file;
     try {
-      data = ReadWholeFile(fileName);
+      file = std::make_unique<TFileReader>(fileName);
     } catch (const EVitrane&) {
       return picture;
     }
-    JpegDecode(data.data(), data.size(), kind, *picture);  // raises
+    JpegDecodeFile(*file, kind, *picture);  // raises
   }
   return picture;
 }

@@ -256,19 +256,39 @@ void SizePicture(const DibInfo& info, Bitmap24& result) {
 
 PngIconDecoder gPngIconDecoder = nullptr;
 
-}  // namespace
-
-void ReadBMP(const uint8_t* data, size_t size, Bitmap24& out) {
-  const Input in(data, size, "Bitmap");
-  if (size < 2 || data[0] != 'B' || data[1] != 'M')
+// The file and info headers; returns where the pixels start.
+uint64_t ReadBmpHeaders(const Input& in, DibInfo& info) {
+  if (in.Size() < 2 || in.U8(0) != 'B' || in.U8(1) != 'M')
     throw EInvalidGraphic("Not a bitmap file (no \"BM\" signature)");
   const uint32_t offBits = in.U32(10);
-  DibInfo info;
   int64_t storedHeight = 0;
   const uint64_t afterHeader = ReadInfoHeader(in, 14, info, storedHeight, true);
   // The pixels start where the file header says; files that leave it 0 store
   // them right after the palette.
-  const uint64_t pixels = offBits != 0 ? offBits : afterHeader;
+  return offBits != 0 ? offBits : afterHeader;
+}
+
+// The headers with the largest palette fit in this many bytes.
+constexpr size_t kBmpHeadBytes = 4096;
+
+// How far into a file whose first bytes are head the picture can reach: its
+// pixels, and for run-length data two bytes a pixel and an end of line a row
+// at most. The headers are checked as ReadBMP checks them.
+uint64_t BmpExtent(const std::vector<uint8_t>& head) {
+  const Input in(head.data(), head.size(), "Bitmap");
+  DibInfo info;
+  const uint64_t pixels = ReadBmpHeaders(in, info);
+  const uint64_t w = uint64_t(info.width), h = uint64_t(info.height);
+  if (info.compression == BI_RLE8 || info.compression == BI_RLE4) return pixels + 2 * w * h + 2 * h + 2;
+  return pixels + RowBytes(info.width, info.bpp) * h;
+}
+
+}  // namespace
+
+void ReadBMP(const uint8_t* data, size_t size, Bitmap24& out) {
+  const Input in(data, size, "Bitmap");
+  DibInfo info;
+  const uint64_t pixels = ReadBmpHeaders(in, info);
   if (pixels >= size) in.Fail("%s file is truncated (no pixel data)");
   Bitmap24 result;
   if (info.compression == BI_RLE8 || info.compression == BI_RLE4) {
@@ -291,7 +311,11 @@ void ReadBMP(const uint8_t* data, size_t size, Bitmap24& out) {
 }
 
 void ReadBMPFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  // The headers decide how much more of the file is read: a huge file that
+  // is no bitmap costs its first block.
+  const TFileReader file(fileName);
+  std::vector<uint8_t> data = file.ReadRange(0, kBmpHeadBytes);
+  if (data.size() == kBmpHeadBytes) data = file.ReadRange(0, BmpExtent(data));
   ReadBMP(data.data(), data.size(), out);
 }
 
@@ -427,6 +451,18 @@ void ReadICO(const uint8_t* data, size_t size, Bitmap24& out) {
 }
 
 void ReadICOFile(const std::string& fileName, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  // The directory decides how much more of the file is read: up to the end
+  // of the image that reaches furthest.
+  const TFileReader file(fileName);
+  std::vector<uint8_t> data = file.ReadRange(0, 6);
+  if (data.size() == 6) {
+    const uint64_t count = uint64_t(data[4] | (data[5] << 8));
+    data = file.ReadRange(0, 6 + count * 16);
+    uint64_t extent = data.size();
+    const Input in(data.data(), data.size(), "Icon");
+    for (uint64_t e = 6; e + 16 <= data.size(); e += 16)
+      extent = std::max<uint64_t>(extent, uint64_t(in.U32(e + 12)) + std::max<uint32_t>(in.U32(e + 8), 8));
+    data = file.ReadRange(0, extent);
+  }
   ReadICO(data.data(), data.size(), out);
 }

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -94,27 +96,90 @@ void ConvertRow(const uint8_t* in, uint8_t* out, int width, J_COLOR_SPACE space,
   }
 }
 
+// Feeds the decoder from a file a block at a time, so that only what the
+// decoder asks for is read: a file that is no JPEG is refused once its first
+// block is in, and segments it skips are never read.
+struct FileSource {
+  jpeg_source_mgr pub;
+  const TFileReader* file;
+  uint64_t offset;
+  uint8_t* buffer;  // owned by the caller
+  size_t capacity;
+  bool failed;
+};
+
+boolean FillFromFile(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  size_t n = 0;
+  try {
+    n = src->file->ReadAt(src->offset, src->buffer, src->capacity);
+  } catch (const std::exception&) {
+    src->failed = true;  // no exception may cross the library's frames
+  }
+  if (src->failed) ERREXIT(cinfo, JERR_FILE_READ);
+  src->offset += n;
+  if (n == 0) {
+    // As the library's own sources do at the end of the data: a warning and
+    // an end-of-image marker, so a cut file is judged as one held in memory.
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    n = 2;
+  }
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = n;
+  return TRUE;
+}
+
+void SkipInFile(j_decompress_ptr cinfo, long count) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  if (count <= 0) return;
+  if (size_t(count) <= src->pub.bytes_in_buffer) {
+    src->pub.next_input_byte += count;
+    src->pub.bytes_in_buffer -= size_t(count);
+    return;
+  }
+  // What lies beyond the block is passed over without being read.
+  src->offset += uint64_t(count) - src->pub.bytes_in_buffer;
+  src->pub.bytes_in_buffer = 0;
+}
+
+void NoOp(j_decompress_ptr) {}
+
 struct DecodeState {
   jpeg_decompress_struct cinfo;
   ErrorMgr err;
   bool created = false;
+  FileSource* file = nullptr;  // else the data is in memory
 };
 
 // The part that runs under libjpeg: only plain data and pre-sized buffers here.
 // Returns false with err.message set on failure.
-bool DecodeCore(DecodeState& st, const uint8_t* data, size_t size, int scale) {
+bool DecodeCore(DecodeState& st, const uint8_t* data, uint64_t size, int scale) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
   jpeg_create_decompress(&cinfo);
   st.created = true;
   cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
-  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  if (st.file != nullptr) {
+    jpeg_source_mgr& src = st.file->pub;
+    src.init_source = NoOp;
+    src.fill_input_buffer = FillFromFile;
+    src.skip_input_data = SkipInFile;
+    src.resync_to_restart = jpeg_resync_to_restart;
+    src.term_source = NoOp;
+    src.bytes_in_buffer = 0;
+    src.next_input_byte = nullptr;
+    cinfo.src = &src;
+  } else {
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  }
   jpeg_read_header(&cinfo, TRUE);
   const uint64_t pixels = uint64_t(cinfo.image_width) * cinfo.image_height;
   if (pixels > kMinPlausiblePixels && pixels / kMaxPixelsPerByte > size) {
     std::snprintf(st.err.message, sizeof st.err.message,
-                  "a %u x %u picture cannot be held in %zu bytes; the file is damaged", cinfo.image_width,
-                  cinfo.image_height, size);
+                  "a %u x %u picture cannot be held in %llu bytes; the file is damaged", cinfo.image_width,
+                  cinfo.image_height, static_cast<unsigned long long>(size));
     return false;
   }
   cinfo.scale_num = 1;
@@ -166,12 +231,15 @@ bool DecodeRows(DecodeState& st, Bitmap24& out, std::vector<uint8_t>& rowBuf) {
 
 }  // namespace
 
-void JpegDecode(const uint8_t* data, size_t size, int scale, Bitmap24& out) {
+namespace {
+
+// Decodes from memory (file null) or from a file of the given size.
+void Decode(const uint8_t* data, uint64_t size, FileSource* file, int scale, Bitmap24& out) {
   if (scale < 0 || scale > 3) scale = 0;
-  if (data == nullptr || size < 4) throw EPictureError("JPEG error: not a JPEG file");
   DecodeState st;
   std::memset(&st.cinfo, 0, sizeof st.cinfo);
   InstallErrors(st.err, reinterpret_cast<jpeg_common_struct*>(&st.cinfo));
+  st.file = file;
   Bitmap24 result;
   std::vector<uint8_t> rowBuf;
   std::string failure;
@@ -192,9 +260,26 @@ void JpegDecode(const uint8_t* data, size_t size, int scale, Bitmap24& out) {
   out = std::move(result);
 }
 
+}  // namespace
+
+void JpegDecode(const uint8_t* data, size_t size, int scale, Bitmap24& out) {
+  if (data == nullptr || size < 4) throw EPictureError("JPEG error: not a JPEG file");
+  Decode(data, size, nullptr, scale, out);
+}
+
+void JpegDecodeFile(const TFileReader& file, int scale, Bitmap24& out) {
+  if (file.Size() < 4) throw EPictureError("JPEG error: not a JPEG file");
+  std::vector<uint8_t> buffer(64 * 1024);
+  FileSource src{};
+  src.file = &file;
+  src.buffer = buffer.data();
+  src.capacity = buffer.size();
+  Decode(nullptr, file.Size(), &src, scale, out);
+}
+
 void JpegDecodeFile(const std::string& fileName, int scale, Bitmap24& out) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  JpegDecode(data.data(), data.size(), scale, out);
+  const TFileReader file(fileName);
+  JpegDecodeFile(file, scale, out);
 }
 
 namespace {

@@ -34,10 +34,10 @@ void LoadTilePicture(const std::string& fileName, const TTileParams& p, Bitmap24
   int scale = 0;
   width = height = 0;
   if (p.FastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
-    // One read serves the header walk and the decoder.
-    const std::vector<uint8_t> data = ReadWholeFile(fileName);
-    scale = ChooseJPEGScale(data.data(), data.size(), p.ThumbW, p.ThumbH, width, height);
-    JpegDecode(data.data(), data.size(), scale, picture);
+    // The header walk reads the first markers only, and the decoder takes
+    // the file a block at a time: a huge file that is no JPEG costs nothing.
+    scale = ChooseJPEGScale(fileName, p.ThumbW, p.ThumbH, width, height);
+    JpegDecodeFile(fileName, scale, picture);
   } else if (ext == ".ICO") {
     ReadICOFile(fileName, picture);
   } else {

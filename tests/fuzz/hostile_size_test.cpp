@@ -3,12 +3,10 @@
 // of every picture reader, which are small honest files, still read.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <new>
 
+#include "common/LargestAllocation.h"
 #include "common/ScratchDir.h"
 #include "formats/AutodeskReader.h"
 #include "formats/Cut.h"
@@ -28,36 +26,6 @@
 #include "platform/Jpeg.h"
 #include "tiledb/LibraryMaker.h"
 #include "tiledb/VTData.h"
-
-// The largest single allocation since the last reset: every operator new of
-// this program comes through here (so malloc and free pair up, whatever GCC
-// guesses from the names).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-static std::atomic<size_t> gLargest{0};
-void* operator new(size_t n) {
-  size_t seen = gLargest.load();
-  while (n > seen && !gLargest.compare_exchange_weak(seen, n)) {
-  }
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(n);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -89,7 +57,7 @@ fs::path Seed(const std::string& target, const std::string& name) {
 std::string Refusal(const std::string& target, const std::string& name, size_t& largest) {
   RegisterGraphicFormats();
   const std::vector<uint8_t> bytes = ReadWholeFile(Seed(target, name).string());
-  gLargest = 0;
+  vttest::ResetLargestAllocation();
   try {
     if (target == "library" || target == "project") {
       TVTData plan, mosaic;
@@ -100,10 +68,10 @@ std::string Refusal(const std::string& target, const std::string& name, size_t& 
       Readers().at(target)(bytes.data(), bytes.size(), out);
     }
   } catch (const EVitrane& e) {
-    largest = gLargest;
+    largest = vttest::LargestAllocation();
     return e.what();
   }
-  largest = gLargest;
+  largest = vttest::LargestAllocation();
   return "(read)";
 }
 

@@ -67,6 +67,38 @@ TEST(Files, ReadingMissingFilesAndFoldersRaises) {
   EXPECT_TRUE(ReadWholeFile(dir.File("empty")).empty());
 }
 
+TEST(Files, AFileReaderReadsPiecesAndOnlyRegularFiles) {
+  TestDir dir("files-pieces");
+  const std::string f = dir.File("ten.bin");
+  WriteText(f, "0123456789");
+  const TFileReader file(f);
+  EXPECT_EQ(file.Size(), 10u);
+  EXPECT_EQ(file.Name(), f);
+  char buf[8] = {};
+  EXPECT_EQ(file.ReadAt(3, buf, 4), 4u);
+  EXPECT_EQ(std::string(buf, 4), "3456");
+  EXPECT_EQ(file.ReadAt(8, buf, 8), 2u);  // the end of the file cuts the read
+  EXPECT_EQ(std::string(buf, 2), "89");
+  EXPECT_EQ(file.ReadAt(10, buf, 8), 0u);
+  EXPECT_EQ(file.ReadAt(1u << 31, buf, 8), 0u);
+  EXPECT_EQ(file.ReadRange(7, 100), (std::vector<uint8_t>{'7', '8', '9'}));
+  EXPECT_TRUE(file.ReadRange(20, 5).empty());
+
+  auto message = [](const std::string& name) {
+    try {
+      TFileReader r(name);
+    } catch (const EFileError& e) {
+      return std::string(e.what());
+    }
+    return std::string("opened");
+  };
+  EXPECT_EQ(message(dir.File("missing")),
+            "Cannot open file \"" + dir.File("missing") + "\". No such file or directory");
+  EXPECT_EQ(message(dir.Path()), "Cannot open file \"" + dir.Path() + "\". Is a directory");
+  // A device never ends; it is not read at all.
+  EXPECT_EQ(message("/dev/zero"), "Cannot open file \"/dev/zero\". Not a file");
+}
+
 TEST(Files, NameParts) {
   EXPECT_EQ(ExtractFileName("/a/b.c/d.JPG"), "d.JPG");
   EXPECT_EQ(ExtractFilePath("/a/b.c/d.JPG"), "/a/b.c/");

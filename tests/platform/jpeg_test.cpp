@@ -231,6 +231,53 @@ TEST(Jpeg, TruncatedDataIsAnError) {
   EXPECT_EQ(ErrorOf({}), "JPEG error: not a JPEG file");
 }
 
+// A file goes to the decoder a block at a time: whatever the cut, the skipped
+// segments and the scale, it decodes, or fails, as the same bytes in memory.
+TEST(Jpeg, AFileDecodesAsTheSameBytesInMemory) {
+  const SampleFn noise = [](int x, int y, uint8_t* px) {
+    px[0] = uint8_t(x * 7 ^ y * 13);
+    px[1] = uint8_t(x * y);
+    px[2] = uint8_t(x + y);
+  };
+  TestDir dir("jpeg-file");
+  const std::string f = dir.File("a.jpg");
+  auto fromFile = [&](const std::vector<uint8_t>& d, int scale, std::string& error) {
+    WriteBytes(f, d);
+    Bitmap24 b;
+    error.clear();
+    try {
+      JpegDecodeFile(f, scale, b);
+    } catch (const EPictureError& e) {
+      error = e.what();
+    }
+    return b;
+  };
+  for (bool progressive : {false, true}) {
+    Kind k;
+    k.Progressive = progressive;
+    std::vector<uint8_t> d = WriteJpeg(150, 90, k, noise);
+    // Two segments the decoder skips, longer together than a block.
+    for (int i = 0; i < 2; ++i) {
+      std::vector<uint8_t> app = {0xFF, 0xE1, 0xFF, 0xFF};
+      app.resize(2 + 65535, uint8_t(0x41 + i));
+      d.insert(d.begin() + 2, app.begin(), app.end());
+    }
+    std::string error;
+    for (int scale = 0; scale < 4; ++scale) {
+      EXPECT_EQ(fromFile(d, scale, error), Decode(d, scale)) << progressive << " " << scale;
+      EXPECT_EQ(error, "");
+    }
+    for (size_t n : {size_t(1), size_t(70000), d.size() - 600, d.size() - 2}) {
+      const std::vector<uint8_t> cut(d.begin(), d.begin() + std::ptrdiff_t(n));
+      const Bitmap24 b = fromFile(cut, 0, error);
+      EXPECT_EQ(error, ErrorOf(cut)) << progressive << " " << n;
+      if (error.empty()) {
+        EXPECT_EQ(b, Decode(cut));
+      }
+    }
+  }
+}
+
 TEST(Jpeg, CorruptDataIsAnErrorNotACrash) {
   const std::vector<uint8_t> d = WriteJpeg(24, 16, Kind{}, Constant({1, 2, 3}));
   // A restart marker where none can be: the entropy data is damaged.
