@@ -350,7 +350,8 @@ void TForm1::FormCreate() {
   LoadFormBounds(SettingsFileName, "LayOut", "MainForm", this);
   ReadInitialIni();
   FCellPopup = new TKWD7PopupMenu(this);
-  FCellPopup->Items()->HelpContext = 11;
+  FCellPopup->HelpContext = 11;
+  InitPopUpMenu();
 }
 
 void TForm1::ReadInitialIni() {
