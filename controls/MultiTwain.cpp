@@ -143,8 +143,13 @@ bool LoadManager() {
     TwainState = 2;
     return true;
   }
-  const std::string path = ManagerPath.empty() ? ProgramFolder() + TwainManagerFileName : ManagerPath;
-  if (std::ifstream(path, std::ios::binary).is_open()) {
+  // Without a program folder there is no module of ours: the current folder
+  // is never searched.
+  const std::string folder = ProgramFolder();
+  const std::string path = !ManagerPath.empty() ? ManagerPath
+                           : folder.empty()     ? std::string()
+                                                : folder + TwainManagerFileName;
+  if (!path.empty() && std::ifstream(path, std::ios::binary).is_open()) {
     // Kept mapped after closing: the module's windows may still have events
     // queued in the application when the session ends.
     Library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);

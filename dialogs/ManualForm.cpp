@@ -157,7 +157,9 @@ TManualForma::TManualForma(TManualHost host, QWidget* parent) : QDialog(parent),
   resize(DesignWidth, DesignHeight);
   setMinimumSize(DesignWidth, DesignHeight);
   LoadFormBounds(SettingsFileName, "LayOut", "ManualForm", this);
-  FPanel3Width = IniReadInteger(SettingsFileName, "LayOut", "ManualFormPanel", width() / 3);
+  // A stored width the window cannot hold gives the default.
+  const int panel = IniReadInteger(SettingsFileName, "LayOut", "ManualFormPanel", width() / 3);
+  FPanel3Width = panel >= 0 && panel <= width() ? panel : width() / 3;
   Splitter1->setSizes({std::max(width() - FPanel3Width, 1), FPanel3Width});
   KWSpinEdit1->SetValue(IniReadInteger(SettingsFileName, "LayOut", "ManualRows", 10));
   PageChanged(PageControl1->currentIndex());

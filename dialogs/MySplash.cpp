@@ -85,13 +85,17 @@ TSplashForm::TSplashForm(QWidget* parent) : QDialog(parent) {
 void TSplashForm::FormCreate() {
   SetHelpContext(this, 1);
   Label4->setText(Label4->text() + " (d)");
-  // Settings and help live beside the program whatever folder it was started from.
+  // Help lives beside the program whatever folder it was started from. When
+  // the program's folder is unknown the current folder is kept but nothing
+  // is taken from it.
   const std::string folder = ProgramFolder();
-  std::error_code ec;
-  std::filesystem::current_path(folder, ec);
-  if (ec) throw EFileError("Cannot change the current folder to " + folder);
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::current_path(folder, ec);
+    if (ec) throw EFileError("Cannot change the current folder to " + folder);
+  }
   SettingsFileName = DefaultSettingsFileName();
-  if (Application) Application->HelpFile = folder + "Vitrane.hlp";
+  if (Application) Application->HelpFile = folder.empty() ? std::string() : folder + "Vitrane.hlp";
 }
 
 void TSplashForm::OpenObject(const std::string& target) {

@@ -246,9 +246,7 @@ void TV2NewBaseForm::ShowForAppend() {
 }
 
 void TV2NewBaseForm::BitBtn3Click() {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", "Library", dir, ExtractFilePath(SettingsFileName));
-  SaveDialog1.InitialDir = dir;
+  SaveDialog1.InitialDir = LastPathFolder("Library");
   if (!SaveDialog1.Execute(this)) return;
   IniWriteString(SettingsFileName, "LastPath", "Library", ExtractFilePath(SaveDialog1.FileName));
   TxtNewVtb->setText(QString::fromStdString(SaveDialog1.FileName));

@@ -12,6 +12,7 @@
 #include "imaging/TileRender.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Rounding.h"
 #include "platform/Utils.h"
@@ -606,16 +607,19 @@ void TSetTileForm::Button1Click() {
 }
 
 void TSetTileForm::Button2Click() {
-  std::string folder;
-  Quietly([&] {
-    IniReadString(SettingsFileName, "LastPath", "Mosaic", folder, ExtractFilePath(SettingsFileName));
-  });
-  SaveDialog1.InitialDir = folder;
+  SaveDialog1.InitialDir = LastPathFolder("Mosaic");
   SaveDialog1.FileName = ChangeFileExt(ExtractFileName(FProjectName), "");
   SaveDialog1.FilterIndex = 2;
   if (!SaveDialog1.Execute(this)) return;
-  const int index = SaveDialog1.FilterIndex;
-  const std::string fileName = ChangeFileExt(SaveDialog1.FileName, OutputExtension(index));
+  // A typed extension of one of the offered types chooses that type; any
+  // other name gets the chosen type's extension.
+  const int typed = FilterIndexOfName(SaveDialog1.Filter, SaveDialog1.FileName, SaveDialog1.FilterIndex);
+  const int index = typed ? typed : SaveDialog1.FilterIndex;
+  SaveDialog1.FilterIndex = index;
+  const std::string fileName =
+      typed ? SaveDialog1.FileName : ChangeFileExt(SaveDialog1.FileName, OutputExtension(index));
+  // The image sequence writes files named after its cells, not this one.
+  if (index != 5 && FileExists(fileName) && !ConfirmReplace(fileName)) return;
   Quietly([&] { IniWriteString(SettingsFileName, "LastPath", "Mosaic", ExtractFilePath(fileName)); });
 
   if (UpperCase(ExtractFileExt(fileName)) == ".JPG") {
@@ -643,7 +647,23 @@ void TSetTileForm::Button2Click() {
       f->BtnStop->setEnabled(false);
       f->Button1->setEnabled(true);
       f->Button2->setEnabled(true);
+      f->FSaving = false;
     }
   } restore{this};
+  FSaving = true;
   if (OnSaveAs) OnSaveAs(index, fileName);
+}
+
+bool AskStopRunning(const std::string& caption) {
+  return MessageBox("Stop the running procedure?", caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void TSetTileForm::reject() {
+  // Mid-save the window stays: the writer reads its settings and shows its
+  // progress here. Its close box and Esc only offer to stop the save.
+  if (FSaving) {
+    if (AskStopRunning(windowTitle().toStdString())) BtnStopClick();
+    return;
+  }
+  QDialog::reject();
 }

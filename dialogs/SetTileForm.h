@@ -70,6 +70,8 @@ class TSetTileForm : public QDialog {
   int FTileWidth = 0, FTileHeight = 0;
   Bitmap24 FMosaicPreview, FSourcePreview;
   bool FUpdating = false;
+  // A writer started by "Save as" runs.
+  bool FSaving = false;
 
   // Filled by the main window: the project's file name (the proposed output
   // name) and the library's stored tile picture (for the resample warning).
@@ -111,6 +113,8 @@ class TSetTileForm : public QDialog {
   void BtnStopClick();
   void Button1Click();
   void Button2Click();
+  // Esc and the close box: while a save runs, only the offer to stop it.
+  void reject() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,6 +124,9 @@ class TSetTileForm : public QDialog {
   TRect ActiveBorders() const;
   Bitmap24 FLayout;
 };
+
+// Asks "Stop the running procedure?" (Yes, No); true for Yes.
+bool AskStopRunning(const std::string& caption);
 
 // The window of the latest "Save mosaic..." (kept until the program ends).
 extern TSetTileForm* SetTileForm;

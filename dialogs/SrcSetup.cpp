@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/CorrectTools.h"
 #include "dialogs/SetTileJpegOptions.h"
@@ -55,17 +56,25 @@ std::string SourcePictureFilter() {
                                       "pcx", "pic", "pbm",  "pgm", "ppm", "psd", "rgb",  "rgba", "rla",
                                       "rle", "rpf", "scr",  "sgi", "tga", "tif", "tiff", "vda",  "vst",
                                       "win", "jpg", "jpeg", "bmp", "ico", "emf", "wmf"};
-  const std::vector<TPictureFormat> formats = PictureFormats();
+  // Every registered extension once, described by its last registration (the
+  // one that reads it): first in the setup's order, then the ones that order
+  // does not name, in the order they were registered.
+  std::vector<TPictureFormat> formats;
+  for (const TPictureFormat& f : PictureFormats()) {
+    std::erase_if(formats, [&](const TPictureFormat& g) { return g.Extension == f.Extension; });
+    formats.push_back(f);
+  }
+  auto rank = [](const std::string& ext) {
+    return std::find(std::begin(order), std::end(order), ext) - std::begin(order);
+  };
+  std::stable_sort(formats.begin(), formats.end(), [&](const TPictureFormat& a, const TPictureFormat& b) {
+    return rank(a.Extension) < rank(b.Extension);
+  });
   std::string all, entries;
-  for (const char* ext : order) {
-    // The last registration of an extension is the one that reads it.
-    const TPictureFormat* found = nullptr;
-    for (const TPictureFormat& f : formats)
-      if (f.Extension == ext) found = &f;
-    if (!found) continue;
-    const std::string pattern = std::string("*.") + ext;
+  for (const TPictureFormat& f : formats) {
+    const std::string pattern = "*." + f.Extension;
     all += (all.empty() ? "" : ";") + pattern;
-    entries += "|" + found->Description + " (" + pattern + ")|" + pattern;
+    entries += "|" + f.Description + " (" + pattern + ")|" + pattern;
   }
   return "All (" + all + ")|" + all + entries;
 }
@@ -229,9 +238,7 @@ void TSrcSetup::CreateMenus() {
 }
 
 std::string TSrcSetup::LastPath(const std::string& key) const {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", key, dir, ExtractFilePath(SettingsFileName));
-  return dir;
+  return LastPathFolder(key);
 }
 
 void TSrcSetup::SetStatusText(const std::string& text) {
@@ -372,6 +379,7 @@ void TSrcSetup::BitBtn2Click() {
   }
   const std::string project = ApplyDefaultExt(SaveDialog1.FileName, SaveDialog1.DefaultExt);
   SaveDialog1.FileName = remembered;
+  if (OnReplaceProject && !OnReplaceProject()) return;
   IniWriteString(SettingsFileName, "LastPath", "Project", ExtractFilePath(project));
   // The frame as placed or dragged, cut from the picture at its own
   // resolution, as the wizard cuts it.

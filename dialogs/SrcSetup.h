@@ -33,7 +33,8 @@ TPoint StretchTileAspect(const TRect& crop, int x, int y);
 // The mosaic's own rectangle: X tiles of aspect width W by Y of height H.
 TRect MosaicRect(int x, int y, int w, int h);
 // The open-picture filter: "All" with every readable pattern, then one entry
-// per readable type in the setup's order of extensions.
+// per readable type, in the setup's order of extensions and then the other
+// registered ones (every extension of the picture-format list).
 std::string SourcePictureFilter();
 // Writes the picture as the source-picture save dialog's entry (1 JPEG at
 // the quality, 2 TIFF at 250 dpi, 3 BMP) under the name with its extension
@@ -69,6 +70,9 @@ class TSrcSetup : public QDialog {
   // What Apply calls once the project file is written (the main window
   // opens it and starts its mosaic as a copy of the plan).
   std::function<void(const std::string& projectFile, const std::string& pictureFile)> OnProjectCreated;
+  // Asked before Apply writes the new project, which replaces the open one:
+  // false (the close question cancelled) keeps the window and writes nothing.
+  std::function<bool()> OnReplaceProject;
 
   void OpenImage(const std::string& fileName);
   void OriginalFitImg();

@@ -544,7 +544,5 @@ void TWizard::BitBtnHlpClick() {
 }
 
 std::string TWizard::LastPath(const std::string& key) const {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", key, dir, ExtractFilePath(SettingsFileName));
-  return dir;
+  return LastPathFolder(key);
 }

@@ -15,4 +15,5 @@
 // EInvalidGraphic "Not a valid GIF file." for a wrong signature,
 // EPictureError for data that ends early or a bad LZW code.
 void ReadGif(const uint8_t* data, size_t size, Bitmap24& out);
+// Reads the named file only as far as its first image's data.
 void ReadGifFile(const std::string& fileName, Bitmap24& out);

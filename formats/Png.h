@@ -77,5 +77,6 @@ VT_PNG_ERROR(EPngError, "The chunks must be compatible to be assigned.")
 // Decodes a PNG file held in memory (also the decoder of PNG-compressed
 // icon images). out changes only when the whole picture was read.
 void ReadPNG(const uint8_t* data, size_t size, Bitmap24& out);
-// Reads the named file (EFileError when it cannot be read) and decodes it.
+// Reads the named file chunk by chunk up to its end chunk (EFileError when it
+// cannot be read) and decodes it.
 void ReadPNGFile(const std::string& fileName, Bitmap24& out);

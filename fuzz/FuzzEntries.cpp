@@ -142,6 +142,7 @@ void Settings(const uint8_t* data, size_t size) {
     if (ini.ReadInteger("Render", "Repeat", 0) != 3) __builtin_trap();
   });
   DeleteFile(name);
+  DeleteFile(name + ".lock");
 }
 
 }  // namespace

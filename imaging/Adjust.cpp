@@ -160,8 +160,10 @@ namespace {
 // that is not whole then lies further from a whole number than the rounding
 // can move it. A positive power-of-two divisor is a shift: its quotients are
 // exact, and the negative ones, which the shift floors, come out 0 either way.
+// Both are always inlined, so that each processor clone of their caller
+// compiles them for its own instruction set.
 template <class T>
-void SplitRow(const TColor32* row, size_t n, T* planes) {
+[[gnu::always_inline]] inline void SplitRow(const TColor32* row, size_t n, T* planes) {
   for (int c = 0; c < 3; ++c) {
     T* p = planes + size_t(c) * n;
     const int shift = 16 - 8 * c;  // red, green, blue
@@ -173,7 +175,7 @@ void SplitRow(const TColor32* row, size_t n, T* planes) {
 // y + 1 is split before row y is written, so all of them hold the picture as
 // it was.
 template <class T, class F>
-void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
+[[gnu::always_inline]] inline void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
   const int w = bitmap.Width(), h = bitmap.Height();
   const size_t n = size_t(w);
   int shift = -1;
@@ -192,7 +194,7 @@ void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
       const T* p1 = rows.data() + size_t(y % 3) * 3 * n + size_t(c) * n;
       const T* p2 = rows.data() + size_t((y + 1) % 3) * 3 * n + size_t(c) * n;
       uint8_t* res = result.data() + size_t(c) * n;
-      auto sum = [&](size_t x) {
+      auto sum = [&](size_t x) __attribute__((always_inline)) {
         return T(T(k[0]) * p0[x - 1] + T(k[1]) * p0[x] + T(k[2]) * p0[x + 1] + T(k[3]) * p1[x - 1] +
                  T(k[4]) * p1[x] + T(k[5]) * p1[x + 1] + T(k[6]) * p2[x - 1] + T(k[7]) * p2[x] +
                  T(k[8]) * p2[x + 1]);
@@ -219,9 +221,9 @@ void ConvolveAll(TBitmap32& bitmap, const std::array<int, 9>& k, int divisor) {
 
 // The usual case (small weights) built for the processor's wider vectors
 // too; the sums are exact integers, so every build gives the same bytes.
-__attribute__((target_clones("avx2", "default"), flatten)) void ConvolveAll16(TBitmap32& bitmap,
-                                                                               const std::array<int, 9>& k,
-                                                                               int divisor) {
+__attribute__((target_clones("avx2", "default"))) void ConvolveAll16(TBitmap32& bitmap,
+                                                                     const std::array<int, 9>& k,
+                                                                     int divisor) {
   ConvolveAll<int16_t, float>(bitmap, k, divisor);
 }
 

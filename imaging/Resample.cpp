@@ -1,13 +1,18 @@
 #include "imaging/Resample.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/Parallel.h"
 #include "platform/Rounding.h"
 
 // Expressions are evaluated in double and stored as float wherever the
@@ -173,14 +178,20 @@ class AxisMap {
 // position are kept as one dense run of source positions [Start, Start + Len)
 // with a weight each (0 where none): integer sums are exact, so merging the
 // weights of a position reached twice by reflection changes no result and
-// lets the inner loops run over contiguous memory.
+// lets the inner loops run over contiguous memory. Each run's weights are
+// padded with zeros to a whole number of blocks of kBlock, which the row
+// pass reads as such (its source rows are padded to match).
 // The weights of a run add up to less than 2000 in magnitude (the kernels
 // integrate to about 1, and a kept weight at least doubles by rounding), so
 // they fit 16 bits and every sum of weights times bytes fits 32.
+constexpr int kBlock = 16;
+
 struct IntSpans {
-  std::vector<int> Start, Len, Total;
+  std::vector<int> Start, Len, Blocks, Total;
   std::vector<size_t> Offset;
   std::vector<int16_t> Weights;
+  // 2^32 / Total rounded up, for dividing by Total with a multiplication.
+  std::vector<uint64_t> Reciprocal;
 };
 
 IntSpans BuildIntSpans(int S, int D, TFilterProc kernel, float support) {
@@ -188,8 +199,10 @@ IntSpans BuildIntSpans(int S, int D, TFilterProc kernel, float support) {
   IntSpans sp;
   sp.Start.resize(D);
   sp.Len.resize(D);
+  sp.Blocks.resize(D);
   sp.Total.resize(D);
   sp.Offset.resize(D);
+  sp.Reciprocal.resize(D);
   std::vector<RawContributor> raw;
   std::vector<std::pair<int, int32_t>> kept;
   for (int i = 0; i < D; ++i) {
@@ -209,14 +222,16 @@ IntSpans BuildIntSpans(int S, int D, TFilterProc kernel, float support) {
     }
     sp.Start[i] = lo;
     sp.Len[i] = hi - lo + 1;
+    sp.Blocks[i] = (sp.Len[i] + kBlock - 1) / kBlock;
     sp.Offset[i] = sp.Weights.size();
-    sp.Weights.resize(sp.Weights.size() + size_t(sp.Len[i]), 0);
+    sp.Weights.resize(sp.Weights.size() + size_t(sp.Blocks[i]) * kBlock, 0);
     int32_t total = 0;
     for (const auto& k : kept) {
       sp.Weights[sp.Offset[i] + size_t(k.first - lo)] += int16_t(k.second);
       total += k.second;
     }
     sp.Total[i] = total;
+    sp.Reciprocal[i] = total > 0 ? ((uint64_t(1) << 32) + uint64_t(total) - 1) / uint64_t(total) : 0;
   }
   return sp;
 }
@@ -253,57 +268,146 @@ inline uint8_t FinishChannel(int32_t sum, int32_t total) {
   return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// FinishChannel for a quotient computed in double: sums of weights times
-// bytes lie far below 2^53, so a quotient that is not whole lies further from
-// a whole number than the rounding of the division can move it, and
-// truncating it gives the integer quotient.
-inline uint8_t TruncatedChannel(double q) {
-  return uint8_t(q < 0 ? 0 : (q >= 255 ? 255 : int(q)));
+// FinishChannel for a positive total, by multiplication: with R = 2^32 /
+// total rounded up, (sum * R) >> 32 is the truncated quotient or one more
+// (for 0 < sum < 2^31 the excess of R adds less than a half), which one
+// product with the total tells apart.
+inline uint8_t DividedChannel(int32_t sum, int32_t total, uint64_t reciprocal) {
+  if (sum <= 0) return 0;
+  uint64_t q = (uint64_t(uint32_t(sum)) * reciprocal) >> 32;
+  q -= uint64_t(q * uint64_t(total) > uint64_t(uint32_t(sum)));
+  return uint8_t(q > 255 ? 255 : q);
 }
 
-inline int32_t Dot(const int16_t* a, const int16_t* w, int n) {
-  int32_t s = 0;
-  for (int k = 0; k < n; ++k) s += int32_t(a[k]) * int32_t(w[k]);
-  return s;
+// The three weighted sums of every target position of one row, from a row
+// split into one padded array per channel. Integer sums are exact, so both
+// versions give the same numbers.
+void RowSumsPlain(const int16_t* pb, const int16_t* pg, const int16_t* pr, const IntSpans& sp,
+                  int32_t* sums) {
+  const int D = int(sp.Start.size());
+  for (int x = 0; x < D; ++x, sums += 3) {
+    const int16_t* w = sp.Weights.data() + sp.Offset[x];
+    const int s = sp.Start[x], n = sp.Len[x];
+    int32_t b = 0, g = 0, r = 0;
+    for (int k = 0; k < n; ++k) {
+      b += int32_t(pb[s + k]) * int32_t(w[k]);
+      g += int32_t(pg[s + k]) * int32_t(w[k]);
+      r += int32_t(pr[s + k]) * int32_t(w[k]);
+    }
+    sums[0] = b;
+    sums[1] = g;
+    sums[2] = r;
+  }
 }
 
-// One source row (3 bytes per pixel) into one work row of target width. The
-// row is first split into one array per channel so that every target pixel
-// is three contiguous dot products.
-void HorizontalRow(const uint8_t* src, int sw, uint8_t* dst, const IntSpans& sp, int16_t* planes) {
-  int16_t* pb = planes;
-  int16_t* pg = planes + sw;
-  int16_t* pr = planes + 2 * size_t(sw);
-  for (int x = 0; x < sw; ++x, src += 3) {
+__attribute__((target("avx2"))) void RowSumsAvx2(const int16_t* pb, const int16_t* pg, const int16_t* pr,
+                                                 const IntSpans& sp, int32_t* sums) {
+  const int D = int(sp.Start.size());
+  for (int x = 0; x < D; ++x, sums += 3) {
+    const int16_t* w = sp.Weights.data() + sp.Offset[x];
+    const int s = sp.Start[x];
+    __m256i ab = _mm256_setzero_si256(), ag = ab, ar = ab;
+    for (int blk = 0; blk < sp.Blocks[x]; ++blk) {
+      const int k = blk * kBlock;
+      const __m256i wk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + k));
+      ab = _mm256_add_epi32(
+          ab, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pb + s + k)), wk));
+      ag = _mm256_add_epi32(
+          ag, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pg + s + k)), wk));
+      ar = _mm256_add_epi32(
+          ar, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pr + s + k)), wk));
+    }
+    // b and g pairwise, then with r: lanes 0..2 of each half hold the half's sums.
+    const __m256i bg = _mm256_hadd_epi32(ab, ag), rr = _mm256_hadd_epi32(ar, ar);
+    const __m256i all = _mm256_hadd_epi32(bg, rr);
+    const __m128i t = _mm_add_epi32(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
+    sums[0] = _mm_cvtsi128_si32(t);
+    sums[1] = _mm_extract_epi32(t, 1);
+    sums[2] = _mm_extract_epi32(t, 2);
+  }
+}
+
+// A row of B, G, R bytes split into one array of 16-bit values per channel.
+void SplitRowPlain(const uint8_t* src, int n, int16_t* pb, int16_t* pg, int16_t* pr) {
+  for (int x = 0; x < n; ++x, src += 3) {
     pb[x] = src[0];
     pg[x] = src[1];
     pr[x] = src[2];
   }
+}
+
+__attribute__((target("avx2"))) void SplitRowAvx2(const uint8_t* src, int n, int16_t* pb, int16_t* pg,
+                                                  int16_t* pr) {
+  // Sixteen pixels (three registers) at a time: each channel's bytes are
+  // picked from the three registers and widened to 16 bits.
+  const __m128i b0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i b1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
+  const __m128i b2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
+  const __m128i g0 = _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i g1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
+  const __m128i g2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
+  const __m128i r0 = _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i r1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1);
+  const __m128i r2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
+  int x = 0;
+  for (; x + 16 <= n; x += 16, src += 48) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 32));
+    const __m128i b = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, b0), _mm_shuffle_epi8(v1, b1)),
+                                   _mm_shuffle_epi8(v2, b2));
+    const __m128i g = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, g0), _mm_shuffle_epi8(v1, g1)),
+                                   _mm_shuffle_epi8(v2, g2));
+    const __m128i r = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, r0), _mm_shuffle_epi8(v1, r1)),
+                                   _mm_shuffle_epi8(v2, r2));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pb + x), _mm256_cvtepu8_epi16(b));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pg + x), _mm256_cvtepu8_epi16(g));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pr + x), _mm256_cvtepu8_epi16(r));
+  }
+  SplitRowPlain(src, n - x, pb + x, pg + x, pr + x);
+}
+
+// One source row (3 bytes per pixel) into one work row of target width. The
+// row is first split into one array per channel, each padded with a block
+// of zeros, so that every target pixel is three contiguous dot products.
+std::atomic<bool> g_plainKernels{false};
+
+void HorizontalRow(const uint8_t* src, int sw, uint8_t* dst, const IntSpans& sp, int16_t* planes,
+                   int32_t* sums) {
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  const bool avx2 = hasAvx2 && !g_plainKernels;
+  const size_t stride = size_t(sw) + kBlock;
+  int16_t* pb = planes;
+  int16_t* pg = planes + stride;
+  int16_t* pr = planes + 2 * stride;
+  if (avx2) {
+    SplitRowAvx2(src, sw, pb, pg, pr);
+    RowSumsAvx2(pb, pg, pr, sp, sums);
+  } else {
+    SplitRowPlain(src, sw, pb, pg, pr);
+    RowSumsPlain(pb, pg, pr, sp, sums);
+  }
   const int D = int(sp.Start.size());
-  for (int x = 0; x < D; ++x, dst += 3) {
-    const int16_t* w = sp.Weights.data() + sp.Offset[x];
-    const int s = sp.Start[x], n = sp.Len[x];
+  for (int x = 0; x < D; ++x, dst += 3, sums += 3) {
     const int32_t t = sp.Total[x];
-    const int32_t b = Dot(pb + s, w, n), g = Dot(pg + s, w, n), r = Dot(pr + s, w, n);
-    if (t == 0) {
-      dst[0] = FinishChannel(b, t);
-      dst[1] = FinishChannel(g, t);
-      dst[2] = FinishChannel(r, t);
+    if (t <= 0) {
+      dst[0] = FinishChannel(sums[0], t);
+      dst[1] = FinishChannel(sums[1], t);
+      dst[2] = FinishChannel(sums[2], t);
       continue;
     }
-    // An integer division costs more than the three dot products of a
-    // small reduction; the double quotient truncates to the same byte.
-    const double dt = t;
-    dst[0] = TruncatedChannel(double(b) / dt);
-    dst[1] = TruncatedChannel(double(g) / dt);
-    dst[2] = TruncatedChannel(double(r) / dt);
+    const uint64_t rc = sp.Reciprocal[x];
+    dst[0] = DividedChannel(sums[0], t, rc);
+    dst[1] = DividedChannel(sums[1], t, rc);
+    dst[2] = DividedChannel(sums[2], t, rc);
   }
 }
 
 // The column pass done a whole target row at a time: each channel byte of
 // the row sums the same weighted work rows, so the loops run along rows.
-void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSpans& sp, int32_t* acc,
-                 size_t n, uint8_t* dst) {
+__attribute__((target_clones("avx2", "default"))) void VerticalRow(const uint8_t* work, size_t workStride,
+                                                                   int target, const IntSpans& sp,
+                                                                   int32_t* acc, size_t n, uint8_t* dst) {
   std::fill(acc, acc + n, 0);
   const int16_t* w = sp.Weights.data() + sp.Offset[target];
   const uint8_t* row = work + size_t(sp.Start[target]) * workStride;
@@ -313,13 +417,12 @@ void VerticalRow(const uint8_t* work, size_t workStride, int target, const IntSp
     for (size_t b = 0; b < n; ++b) acc[b] += wk * row[b];
   }
   const int32_t t = sp.Total[target];
-  if (t == 0) {
+  if (t <= 0) {
     for (size_t b = 0; b < n; ++b) dst[b] = FinishChannel(acc[b], t);
     return;
   }
-  // Through double, which the compiler vectorises.
-  const double dt = t;
-  for (size_t b = 0; b < n; ++b) dst[b] = TruncatedChannel(double(acc[b]) / dt);
+  const uint64_t rc = sp.Reciprocal[target];
+  for (size_t b = 0; b < n; ++b) dst[b] = DividedChannel(acc[b], t, rc);
 }
 
 // The work picture between the passes: target width x source height.
@@ -333,14 +436,51 @@ std::vector<uint8_t> WorkPicture(int width, int height) {
   }
 }
 
+// Memory each thread keeps between pictures: library building and plan
+// creation resample picture after picture, and fresh memory for each costs
+// more than the arithmetic. A buffer grown beyond a few megabytes is given
+// back when its user is done.
+class TScratch {
+ public:
+  TScratch(int slot, uint64_t bytes, int width, int height) : FBuffer(Buffers()[slot]) {
+    try {
+      if (bytes > (uint64_t(1) << 40)) throw std::bad_alloc();
+      if (FBuffer.size() < bytes) FBuffer.resize(size_t(bytes));
+    } catch (const std::bad_alloc&) {
+      throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
+    }
+  }
+  ~TScratch() {
+    if (FBuffer.size() > kKept) std::vector<uint8_t>().swap(FBuffer);
+  }
+  TScratch(const TScratch&) = delete;
+  TScratch& operator=(const TScratch&) = delete;
+  template <typename T>
+  T* As() {
+    return reinterpret_cast<T*>(FBuffer.data());
+  }
+
+ private:
+  static constexpr size_t kKept = size_t(8) << 20;
+  static std::vector<uint8_t>* Buffers() {
+    thread_local std::vector<uint8_t> buffers[3];
+    return buffers;
+  }
+  std::vector<uint8_t>& FBuffer;
+};
+
 }  // namespace
 
+void UsePlainResampleKernels(bool plain) {
+  g_plainKernels = plain;
+}
+
 void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, const Bitmap24& source,
-                   Bitmap24& target) {
+                   Bitmap24& target, int threads) {
   if (&source == &target) {
     // Releasing the target first would release the source with it.
     Bitmap24 copy(source);
-    StretchBitmap(newWidth, newHeight, filter, radius, copy, target);
+    StretchBitmap(newWidth, newHeight, filter, radius, copy, target, threads);
     return;
   }
   newWidth = std::max(newWidth, 0);
@@ -356,19 +496,36 @@ void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float ra
 
   const int sw = source.Width(), sh = source.Height();
   const size_t workStride = size_t(newWidth) * 3;
-  std::vector<uint8_t> work = WorkPicture(newWidth, sh);
+  // Every byte of the work picture is written by the row pass.
+  TScratch workBuffer(0, uint64_t(workStride) * uint64_t(sh), newWidth, sh);
+  uint8_t* const work = workBuffer.As<uint8_t>();
 
   {
     const auto sp = CachedIntSpans(sw, newWidth, k.Filter, support);
-    std::vector<int16_t> planes(size_t(sw) * 3);
-    for (int y = 0; y < sh; ++y)
-      HorizontalRow(source.ScanLine(y), sw, work.data() + size_t(y) * workStride, *sp, planes.data());
+    const size_t planeStride = size_t(sw) + kBlock;
+    // Stretches of about a megabyte of pixels each.
+    ParallelStretches(sh, threads, (int64_t(1) << 20) / (int64_t(sw) * 3 + 1),
+                      [&](int64_t first, int64_t last) {
+                        TScratch planeBuffer(1, planeStride * 3 * sizeof(int16_t), sw, 3);
+                        TScratch sumBuffer(2, workStride * sizeof(int32_t), newWidth, 1);
+                        int16_t* planes = planeBuffer.As<int16_t>();
+                        // What lies past a row in its padding is read against zero weights.
+                        for (int c = 0; c < 3; ++c)
+                          std::fill_n(planes + size_t(c) * planeStride + sw, kBlock, int16_t(0));
+                        for (int y = int(first); y < int(last); ++y)
+                          HorizontalRow(source.ScanLine(y), sw, work + size_t(y) * workStride, *sp, planes,
+                                        sumBuffer.As<int32_t>());
+                      });
   }
   {
     const auto sp = CachedIntSpans(sh, newHeight, k.Filter, support);
-    std::vector<int32_t> acc(workStride);
-    for (int y = 0; y < newHeight; ++y)
-      VerticalRow(work.data(), workStride, y, *sp, acc.data(), workStride, target.ScanLine(y));
+    const int64_t rowWork = int64_t(workStride) * std::max(1, sh / std::max(1, newHeight));
+    ParallelStretches(
+        newHeight, threads, (int64_t(1) << 20) / (rowWork + 1), [&](int64_t first, int64_t last) {
+          TScratch accBuffer(1, workStride * sizeof(int32_t), newWidth, 1);
+          for (int y = int(first); y < int(last); ++y)
+            VerticalRow(work, workStride, y, *sp, accBuffer.As<int32_t>(), workStride, target.ScanLine(y));
+        });
   }
 }
 

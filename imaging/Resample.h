@@ -39,9 +39,14 @@ extern const TKernelEntry KernelTable[7];
 // large reductions) takes the nearest source pixel; a target of 1 pixel along
 // an axis samples around the middle of the source; an empty source gives a
 // black target; source and target may be the same bitmap. The source is left
-// as it is (it is always 24-bit here).
+// as it is (it is always 24-bit here). Large pictures may be spread over
+// threads (0: one per processor); the bytes are the same for any count.
 void StretchBitmap(int newWidth, int newHeight, TResampleFilter filter, float radius, const Bitmap24& source,
-                   Bitmap24& target);
+                   Bitmap24& target, int threads = 1);
+
+// Tests: the row kernels written for every processor instead of those the
+// processor offers (the bytes are the same).
+void UsePlainResampleKernels(bool plain);
 
 // Resamples the whole source into the target at the target's current size
 // with float weights that are not normalised (crop-view previews). Raises

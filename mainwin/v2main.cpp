@@ -11,6 +11,7 @@
 
 #include "dialogs/ManualForm.h"
 #include "dialogs/MySplash.h"
+#include "dialogs/SetTileForm.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
@@ -458,7 +459,17 @@ bool TForm1::QuerySaveProject() {
   }
 }
 
+void TForm1::AskStopSave() {
+  if (FSaveRunning && AskStopRunning("Vitrane")) FStopRequested = true;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A save goes on until it ends or is stopped; the window stays meanwhile.
+  if (FSaveRunning) {
+    event->ignore();
+    AskStopSave();
+    return;
+  }
   bool ok = false;
   RunGuarded([&] { ok = QuerySaveProject(); });
   if (ok)

@@ -262,7 +262,7 @@ class TForm1 : public QMainWindow {
   void InsertRecentFile(const std::string& fileName);
   void InitRecentFileMenu();
   void OpenPictureByName(const std::string& fileName);
-  // The folder a file dialog starts in: [LastPath] key, or the settings file's folder.
+  // The folder a file dialog starts in: [LastPath] key, or the user's Pictures or home folder.
   std::string LastPath(const std::string& key) const;
   void SetLastPath(const std::string& key, const std::string& fileName);
 
@@ -368,6 +368,9 @@ class TForm1 : public QMainWindow {
   // (end of mosaic build and cell editing state)
 
   // Mosaic output state
+  // A writer of the output setup or of the wizard runs: the close box only
+  // offers to stop it.
+  bool FSaveRunning = false;
   // (end of mosaic output state)
 
   // New library and library commands state
@@ -381,8 +384,11 @@ class TForm1 : public QMainWindow {
   void LayOutHidden();
   void CreateMenus();
   void FormCreate();
-  // Asks to save a modified project; false when the user cancels.
+  // Asks to save a modified project; false when the user cancels. Every
+  // command that replaces or closes the project asks it first.
   bool QuerySaveProject();
+  // The close box while a save runs: asks whether to stop it.
+  void AskStopSave();
   QMenu* RecentMenuFor(const std::string& fileName, std::string& section, std::string& key) const;
   void FillRecentMenu(QMenu* menu, const std::string& section, const std::string& key);
 };

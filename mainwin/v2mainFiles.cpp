@@ -26,9 +26,7 @@ std::array<std::string, RecentCount> ReadRecent(const std::string& section, cons
 }  // namespace
 
 std::string TForm1::LastPath(const std::string& key) const {
-  std::string dir;
-  IniReadString(SettingsFileName, "LastPath", key, dir, ExtractFilePath(SettingsFileName));
-  return dir;
+  return LastPathFolder(key);
 }
 
 void TForm1::SetLastPath(const std::string& key, const std::string& fileName) {
@@ -37,7 +35,7 @@ void TForm1::SetLastPath(const std::string& key, const std::string& fileName) {
 
 void TForm1::Openvtp1Click() {
   OpenDialog1.InitialDir = LastPath("Project");
-  if (OpenDialog1.Execute(this)) {
+  if (OpenDialog1.Execute(this) && QuerySaveProject()) {
     SetLastPath("Project", OpenDialog1.FileName);
     OpenVTP(OpenDialog1.FileName);
     InsertRecentFile(OpenDialog1.FileName);
@@ -193,7 +191,7 @@ void TForm1::RecentMenuClick(QAction* item) {
   const std::string fileName = item->data().toString().toStdString();
   const std::string ext = UpperCase(ExtractFileExt(fileName));
   if (ext == ".VTP") {
-    if (FileExists(fileName)) {
+    if (FileExists(fileName) && QuerySaveProject()) {
       OpenVTP(fileName);
       ShowStatus();
     }

@@ -15,6 +15,7 @@
 #include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Rounding.h"
+#include "platform/qt/CloseBox.h"
 #include "platform/qt/Desktop.h"
 
 namespace {
@@ -53,6 +54,9 @@ void TForm1::ConnectOutputCommands() {
   connect(Savestatistic1, &QAction::triggered, this, &TForm1::Savestatistic1Click);
   connect(Savemosaicas1, &QAction::triggered, this, &TForm1::Savemosaicas1Click);
   SaveDialog1.Filter = "jpg|*.jpg|tiff|*.tif|bmp|*.bmp|Text|*.txt";
+  // The output setup and the wizard are modal while they save: the close box
+  // of this window reaches it only through the watch.
+  WatchBlockedCloseBox(this, [this] { AskStopSave(); });
 }
 
 TCellArea TForm1::OutputArea() const {
@@ -149,6 +153,8 @@ void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
   const bool direct = form->CheckBox4->isChecked();
   const bool useOriginals = !form->CheckBox3->isChecked();
   // A writer that fails leaves no "Saving..." behind; its message says why.
+  FSaveRunning = true;
+  TFinally running([this] { FSaveRunning = false; });
   TFinally clear([&] {
     if (std::uncaught_exceptions() == 0) return;
     SetTileForm->SetStatusText("");
@@ -293,7 +299,10 @@ void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int ki
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
+  if (!WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
+    form->SetStatusText("Procedure cancelled by user");
+    return;
+  }
   form->SetStatusText("Saved to " + fileName);
 }
 
@@ -324,23 +333,28 @@ void TForm1::Savemosaicas1Click() {
   if (!ProjectOpen() || !VTMosaic1.TableIsOpen() || LongOperationRunning) return;
   if (!SaveDialog1.Execute(this)) return;
   const int cols = DrawGrid1->ColCount(), rows = DrawGrid1->RowCount();
-  if (SaveDialog1.FilterIndex == 4) {
+  // A typed extension of one of the offered types chooses that type.
+  const int typed = FilterIndexOfName(SaveDialog1.Filter, SaveDialog1.FileName, SaveDialog1.FilterIndex);
+  const int index = typed ? typed : SaveDialog1.FilterIndex;
+  const std::string fileName =
+      index == 4 ? SaveDialog1.FileName : ThumbnailSheetFileName(SaveDialog1.FileName, index);
+  if (FileExists(fileName) && !ConfirmReplace(fileName)) return;
+  if (index == 4) {
     DrawGrid1->SetSelection({0, 0, 0, 0});
     DrawGrid1->viewport()->update();
-    WriteMosaicTextList(VTMosaic1, cols, rows, SaveDialog1.FileName);
+    WriteMosaicTextList(VTMosaic1, cols, rows, fileName);
     return;
   }
   int tw = 0, th = 0;
   ThumbnailSheetCellSize(VTMosaic1, CellToRow(DrawGrid1->Row(), DrawGrid1->Col()), tw, th);
   DrawGrid1->SetSelection({0, 0, 0, 0});
   DrawGrid1->viewport()->update();
-  const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveDialog1.FilterIndex);
   Bitmap24 sheet;
   ComposeThumbnailSheet(VTMosaic1, VTPlan1, cols, rows, tw, th, fileName, sheet, [&](int32_t record) {
     SetStatusText(0, std::to_string(int64_t(cols) * rows - record));
     StatusBar1->repaint();
   });
-  const bool jpeg = SaveDialog1.FilterIndex == 1;
+  const bool jpeg = index == 1;
   if (jpeg) SetStatusText(0, "Saving...");
   TFinally clear([&] {
     if (std::uncaught_exceptions() > 0 && StatusText(0) == "Saving...") SetStatusText(0, "");

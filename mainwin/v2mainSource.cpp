@@ -23,6 +23,7 @@ TSrcSetup& TForm1::SourceSetup() {
     SrcSetup->OnProjectCreated = [this](const std::string& project, const std::string& picture) {
       SourceProjectCreated(project, picture);
     };
+    SrcSetup->OnReplaceProject = [this] { return QuerySaveProject(); };
   }
   return *SrcSetup;
 }
@@ -98,9 +99,7 @@ void TForm1::SourceProjectCreated(const std::string& projectFile, const std::str
   InsertRecentFile(projectFile);
   if (!pictureFile.empty()) InsertRecentFile(pictureFile);
   OpenVTP(projectFile);
-  for (int32_t n = 1; n <= VTMosaic1.RecordCount; ++n) {
-    VTPlan1.MoveTo(n);
-    VTMosaic1.CopyRecordFrom(n, VTPlan1);
-  }
+  // Every cell starts as its own source cell.
+  VTMosaic1.CopyAllRecordsFrom(VTPlan1);
   SaveVTP();
 }

@@ -9,6 +9,7 @@
 #include "mainwin/v2main.h"
 #include "mosaic/OutputRender.h"
 #include "platform/Files.h"
+#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Rounding.h"
 
@@ -32,7 +33,11 @@ void TForm1::RunVitraneWizard1Click() {
   host.NewBase.CloseProject = [this] { return CloseProject(); };
   host.NewBase.SetButtonsOnOff = [this] { SetButtonsOnOff(); };
   host.NewBase.AllowFastJpg = FAllowFastJpg;
-  host.OpenLibraryByName = [this](const std::string& name) { return OpenLibraryByName(name); };
+  // "Create" replaces the open project: after the library (whose own question
+  // may close the project) the close question, before anything is written.
+  host.OpenLibraryByName = [this](const std::string& name) {
+    return OpenLibraryByName(name) && QuerySaveProject();
+  };
   host.ProjectCreated = [this](const std::string& project, const std::string& picture) {
     SourceProjectCreated(project, picture);
   };
@@ -143,6 +148,8 @@ void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bo
                               int width, int height, int dpi, int blend, int correction, int jpegQuality,
                               bool sharpen, bool fastJpeg) {
   FStopRequested = false;
+  FSaveRunning = true;
+  TFinally running([this] { FSaveRunning = false; });
   TOutputJob job =
       MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
   job.Settings.JpegQuality = jpegQuality;
@@ -162,8 +169,13 @@ void TForm1::SaveTiffWizard(const std::string& fileName, bool SaveSelected, bool
                             int height, int dpi, int blend, int correction, int kind, bool sharpen,
                             bool fastJpeg) {
   FStopRequested = false;
+  FSaveRunning = true;
+  TFinally running([this] { FSaveRunning = false; });
   TOutputJob job =
       MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
-  WithWizardProgress(job, Panel1, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); });
+  if (!WithWizardProgress(job, Panel1, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
+    SetStatusText(1, "Procedure cancelled by user");
+    return;
+  }
   SetStatusText(1, "Saved to " + fileName);
 }

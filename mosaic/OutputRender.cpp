@@ -652,8 +652,11 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       }
     }
   }
+  // A stopped file is a cancelled one: the user's file of that name stays as
+  // it was and the part written goes with the temporary.
+  if (stopped) return false;
   temp.Commit();
-  return !stopped;
+  return true;
 }
 
 bool WriteTextList(TOutputJob& job, const std::string& fileName) {

@@ -172,9 +172,9 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
 // file, band by band: the cells of one row are rendered on the job's threads
 // into a band while the band before is written. Memory holds a few bands,
 // never the picture. The size is checked before anything is created; the file
-// is built beside the target and renamed over it at the end, also after a stop
-// (cells after the one the stop came at stay black). Returns false when
-// stopped.
+// is built beside the target and renamed over it when complete. A stop (or
+// "Cancel" at a missing tile) cancels the file: the one of that name stays as
+// it was. Returns false when stopped.
 bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind);
 
 // Side outputs over the same area. Each file is built beside its target and

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -364,11 +366,30 @@ std::string LowerCase(const std::string& s) {
   return r;
 }
 
+namespace {
+std::string g_programLink = "/proc/self/exe";
+}  // namespace
+
+void SetProgramFileLink(const std::string& link) {
+  g_programLink = link.empty() ? "/proc/self/exe" : link;
+}
+
 std::string ProgramFolder() {
   std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return IncludeTrailingPathDelimiter(fs::current_path(ec).string());
+  const fs::path exe = fs::read_symlink(g_programLink, ec);
+  // Without the program's own file there is no program folder: the current
+  // folder is anyone's, and a module or settings file found there must not
+  // be taken for the program's own.
+  if (ec || !exe.is_absolute()) return std::string();
   return IncludeTrailingPathDelimiter(exe.parent_path().string());
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return IncludeTrailingPathDelimiter(home);
+  const passwd* pw = ::getpwuid(::getuid());
+  if (pw && pw->pw_dir && pw->pw_dir[0] == '/') return IncludeTrailingPathDelimiter(pw->pw_dir);
+  return std::string();
 }
 
 std::string MakeTempFileName(const std::string& prefix) {

@@ -1,6 +1,7 @@
 // File and folder helpers, temporary files and the millisecond clock.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class TFileReader {
   size_t ReadAt(uint64_t offset, void* buf, size_t count) const;
   // The bytes at offset, at most count of them.
   std::vector<uint8_t> ReadRange(uint64_t offset, uint64_t count) const;
+  // The open file's descriptor, for asking the system about it (or for a
+  // duplicate that outlives the reader); it stays the reader's own.
+  int Handle() const { return FHandle; }
 
  private:
   std::string FName;
@@ -91,7 +95,6 @@ void WriteFileReplacing(const std::string& fileName, const std::vector<uint8_t>&
 
 // The system's reason behind a failure ("No space left on device"): the text
 // of an EFileError's error number, else the error's own message.
-#include <exception>
 std::string FailureReason(const std::exception& e);
 
 // Creates (or empties) fileName and writes data to it, without flushing.
@@ -124,8 +127,16 @@ std::string IncludeTrailingPathDelimiter(const std::string& dir);
 std::string UpperCase(const std::string& s);  // ASCII letters only
 std::string LowerCase(const std::string& s);
 
-// The folder of the running program (with a trailing "/").
+// The folder of the running program (with a trailing "/"), or "" when the
+// program's own file cannot be found (no /proc): then nothing is taken from
+// the program's folder.
 std::string ProgramFolder();
+// Where ProgramFolder looks for the program's file ("" for /proc/self/exe);
+// tests play a missing one.
+void SetProgramFileLink(const std::string& link);
+// The user's home folder (with a trailing "/"): $HOME, else the user's entry
+// in the password database; "" when neither gives an absolute path.
+std::string HomeFolder();
 
 // A new, empty file in the temporary folder named prefix, this process's id,
 // "-" and six unique characters ("vt4711-a8Xk2Q"); the caller deletes it.

@@ -1,9 +1,17 @@
 #include "platform/Ini.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -34,16 +42,9 @@ struct IniLines {
   bool EndsWithBreak = true;
 };
 
-// A missing or unreadable file reads as empty.
-IniLines Load(const std::string& fileName) {
+// Splits text into lines; an empty text gives no lines.
+IniLines SplitLines(const std::string& text) {
   IniLines f;
-  std::vector<uint8_t> data;
-  try {
-    data = ReadWholeFile(fileName);
-  } catch (const EVitrane&) {
-    return f;
-  }
-  std::string text(data.begin(), data.end());
   f.Crlf = text.find("\r\n") != std::string::npos;
   f.EndsWithBreak = text.empty() || text.back() == '\n';
   size_t pos = 0;
@@ -56,6 +57,168 @@ IniLines Load(const std::string& fileName) {
     pos = nl + 1;
   }
   return f;
+}
+
+// What tells one version of the file from another.
+struct TFileStamp {
+  bool Exists = false;
+  dev_t Dev = 0;
+  ino_t Ino = 0;
+  off_t Size = 0;
+  timespec MTime{}, CTime{};
+};
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameStamp(const TFileStamp& a, const TFileStamp& b) {
+  return a.Exists == b.Exists && a.Dev == b.Dev && a.Ino == b.Ino && a.Size == b.Size &&
+         SameTime(a.MTime, b.MTime) && SameTime(a.CTime, b.CTime);
+}
+
+TFileStamp StampOf(const struct stat& st) {
+  return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// One open of the settings file: its stamp and, when asked, its text. A
+// missing file, or anything but a plain file, reads as empty; so does one
+// larger than kMaxSettingsBytes, which is not read at all (TooLarge).
+struct TSettingsRead {
+  TFileStamp Stamp;
+  bool TooLarge = false;
+  std::string Text;
+};
+
+class TSettingsFile {
+ public:
+  explicit TSettingsFile(const std::string& fileName)
+      // Non-blocking, so that a pipe planted under the name cannot hang the program.
+      : FFd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~TSettingsFile() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  TSettingsFile(const TSettingsFile&) = delete;
+  TSettingsFile& operator=(const TSettingsFile&) = delete;
+
+  // The stamp alone; false when there is nothing to read.
+  bool Stamp(TSettingsRead& r) {
+    struct stat st {};
+    if (FFd < 0 || ::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    r.Stamp = StampOf(st);
+    r.TooLarge = st.st_size > kMaxSettingsBytes;
+    return true;
+  }
+
+  // Reads the text, at most kMaxSettingsBytes of it: a file that grows past
+  // that while it is read counts as too large all the same.
+  void ReadText(TSettingsRead& r) {
+    if (r.TooLarge) return;
+    std::string text(size_t(r.Stamp.Size) + 1, '\0');
+    size_t got = 0;
+    for (;;) {
+      if (got == text.size()) {
+        if (text.size() > size_t(kMaxSettingsBytes)) break;
+        text.resize(std::min(text.size() * 2, size_t(kMaxSettingsBytes) + 1));
+      }
+      const ssize_t n = ::read(FFd, text.data() + got, text.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += size_t(n);
+    }
+    if (got > size_t(kMaxSettingsBytes)) {
+      r.TooLarge = true;
+      return;
+    }
+    text.resize(got);
+    r.Text = std::move(text);
+  }
+
+ private:
+  int FFd;
+};
+
+// The line of each key in each section, lower-cased; as the reads look
+// them up, only the first section of a name and the first key of a name in it count.
+using TSectionIndex = std::unordered_map<std::string, size_t>;
+
+bool SectionOf(const std::string& line, std::string& name);
+bool KeyOf(const std::string& line, std::string& key, size_t& valueStart);
+
+// The last version of one settings file that was read, kept so that a run of
+// reads (the start-up makes dozens) parses the file once. It is used only
+// while the file keeps its stamp, and only when the version read had last
+// been written well before it was read (by more than the coarsest
+// file-system clock, FAT's two seconds): a file written again within the
+// same clock tick could otherwise keep its stamp.
+struct TSettingsCopy {
+  std::string FileName;
+  TSettingsRead Read;
+  timespec ReadAt{};
+  IniLines File;
+  std::unordered_map<std::string, TSectionIndex> Sections;
+
+  void Index() {
+    Sections.clear();
+    TSectionIndex* open = nullptr;
+    std::string name, key;
+    size_t valueStart;
+    for (size_t i = 0; i < File.Lines.size(); ++i) {
+      if (SectionOf(File.Lines[i], name)) {
+        auto [it, added] = Sections.try_emplace(LowerCase(name));
+        open = added ? &it->second : nullptr;
+      } else if (open && KeyOf(File.Lines[i], key, valueStart)) {
+        open->try_emplace(LowerCase(key), i);
+      }
+    }
+  }
+
+  // True while this copy may stand for the file that r describes.
+  bool Stands(const std::string& fileName, const TSettingsRead& r, const timespec& now) const {
+    if (fileName != FileName || !SameStamp(r.Stamp, Read.Stamp)) return false;
+    if (!r.Stamp.Exists) return true;
+    return r.Stamp.MTime.tv_sec + kSettledSeconds < ReadAt.tv_sec && ReadAt.tv_sec <= now.tv_sec;
+  }
+
+  // Seconds the version's last write must lie before the read: FAT's two,
+  // and one more for clocks that lag.
+  static constexpr time_t kSettledSeconds = 3;
+};
+
+std::mutex g_copyLock;
+TSettingsCopy g_copy;
+
+// The file's current version, read again only when it changed. Called with
+// g_copyLock held.
+const TSettingsCopy& Current(const std::string& fileName) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  TSettingsFile file(fileName);
+  TSettingsRead r;
+  const bool readable = file.Stamp(r);
+  if (g_copy.Stands(fileName, r, now)) return g_copy;
+  if (readable) file.ReadText(r);
+  // A file just written is read on every call; most often it still holds
+  // the same text, which need not be parsed again.
+  const bool same =
+      fileName == g_copy.FileName && r.TooLarge == g_copy.Read.TooLarge && r.Text == g_copy.Read.Text;
+  g_copy.FileName = fileName;
+  g_copy.ReadAt = now;
+  g_copy.Read = std::move(r);
+  if (!same) {
+    g_copy.File = SplitLines(g_copy.Read.Text);
+    g_copy.Index();
+  }
+  return g_copy;
+}
+
+// The file read afresh, for a writer; TooLarge as above.
+IniLines LoadFresh(const std::string& fileName, bool& tooLarge) {
+  TSettingsFile file(fileName);
+  TSettingsRead r;
+  if (file.Stamp(r)) file.ReadText(r);
+  tooLarge = r.TooLarge;
+  return SplitLines(r.Text);
 }
 
 // The section name of a "[name]" line (a byte-order mark before the first
@@ -105,18 +268,45 @@ size_t FindKey(const IniLines& f, size_t first, size_t last, const std::string& 
 
 bool Lookup(const std::string& fileName, const std::string& section, const std::string& key,
             std::string& value) {
-  const IniLines f = Load(fileName);
-  size_t first, last, valueStart = 0;
-  FindSection(f, section, first, last);
-  if (first == std::string::npos) return false;
-  const size_t i = FindKey(f, first, last, key, valueStart);
-  if (i == std::string::npos) return false;
-  value = Trim(f.Lines[i].substr(valueStart));
+  std::lock_guard guard(g_copyLock);
+  const TSettingsCopy& copy = Current(fileName);
+  const auto sec = copy.Sections.find(LowerCase(section));
+  if (sec == copy.Sections.end()) return false;
+  const auto k = sec->second.find(LowerCase(key));
+  if (k == sec->second.end()) return false;
+  std::string name;
+  size_t valueStart = 0;
+  KeyOf(copy.File.Lines[k->second], name, valueStart);
+  value = Trim(copy.File.Lines[k->second].substr(valueStart));
   // A value written between matching quotes is read without them.
   if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     value = value.substr(1, value.size() - 2);
   return true;
 }
+
+// Holds an advisory lock on a file beside the settings file for one
+// read-modify-write, so that two copies of the program writing at once each
+// start from the other's last version and no key is lost. The lock file stays
+// (removing it would let a third copy lock a new file while the old is held).
+// When it cannot be made (a read-only folder) the write goes on unlocked,
+// and fails there in its own words.
+class TSettingsLock {
+ public:
+  explicit TSettingsLock(const std::string& fileName)
+      : FFd(::open((fileName + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
+    if (FFd >= 0)
+      while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~TSettingsLock() {
+    if (FFd >= 0) ::close(FFd);  // closing releases the lock
+  }
+  TSettingsLock(const TSettingsLock&) = delete;
+  TSettingsLock& operator=(const TSettingsLock&) = delete;
+
+ private:
+  int FFd;
+};
 
 // A line break inside a value would split it and turn its tail into a line of
 // its own, so breaks are written as blanks.
@@ -129,7 +319,15 @@ std::string OneLine(const std::string& s) {
 
 void Store(const std::string& fileName, const std::string& section, const std::string& key,
            const std::string& value) {
-  IniLines f = Load(fileName);
+  // No settings file: nothing to lock beside, nothing to write.
+  if (fileName.empty()) throw EFileError("Unable to write to the settings file (no folder for it)");
+  std::lock_guard guard(g_copyLock);
+  const TSettingsLock lock(fileName);
+  bool tooLarge = false;
+  IniLines f = LoadFresh(fileName, tooLarge);
+  // What is not read cannot be written back: the file stays as it is.
+  if (tooLarge)
+    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(EFBIG)));
   const std::string entry = OneLine(key) + "=" + OneLine(value);
   size_t first, last, valueStart = 0;
   FindSection(f, section, first, last);
@@ -158,6 +356,9 @@ void Store(const std::string& fileName, const std::string& section, const std::s
     text += f.Lines[i];
     if (i + 1 < f.Lines.size() || f.EndsWithBreak) text += nl;
   }
+  // The copy read before stands for the old version; the new one is read on
+  // the next call.
+  g_copy.FileName.clear();
   try {
     WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
   } catch (const EVitrane&) {
@@ -245,12 +446,19 @@ void IniWriteString(const std::string& path, const std::string& section, const s
 
 std::string DefaultSettingsFileName(const std::string& programFolder, const std::string& configHome,
                                     const std::string& home) {
-  if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
-    return IncludeTrailingPathDelimiter(programFolder) + kSettingsName;
+  // A settings file beside the program makes a portable install: it stays
+  // there. Otherwise the program's folder is no place for the user's files
+  // (a build folder is wiped by a clean, an installed one is shared).
+  if (!programFolder.empty()) {
+    const std::string beside = IncludeTrailingPathDelimiter(programFolder) + kSettingsName;
+    if (FileExists(beside)) return beside;
+  }
   // XDG base directories must be absolute; a relative value is ignored.
   std::string base = configHome;
-  if (base.empty() || base[0] != '/')
-    base = IncludeTrailingPathDelimiter(home.empty() ? "/tmp" : home) + ".config";
+  if (base.empty() || base[0] != '/') {
+    if (home.empty() || home[0] != '/') return std::string();  // nowhere that is the user's own
+    base = IncludeTrailingPathDelimiter(home) + ".config";
+  }
   const std::string dir = IncludeTrailingPathDelimiter(base) + "vitrane/";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -259,6 +467,17 @@ std::string DefaultSettingsFileName(const std::string& programFolder, const std:
 
 std::string DefaultSettingsFileName() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  return DefaultSettingsFileName(ProgramFolder(), xdg ? xdg : "", home ? home : "");
+  return DefaultSettingsFileName(ProgramFolder(), xdg ? xdg : "", HomeFolder());
+}
+
+std::string DefaultDialogFolder(const std::string& home) {
+  if (home.empty()) return std::string();
+  const std::string pictures = IncludeTrailingPathDelimiter(home) + "Pictures/";
+  return DirectoryExists(pictures) ? pictures : IncludeTrailingPathDelimiter(home);
+}
+
+std::string LastPathFolder(const std::string& key) {
+  std::string dir;
+  IniReadString(SettingsFileName, "LastPath", key, dir, DefaultDialogFolder(HomeFolder()));
+  return dir;
 }

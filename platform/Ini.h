@@ -1,21 +1,37 @@
 // Settings access: one value of the settings file per call. Each call opens
-// and closes the file; nothing is cached. Sections and keys compare without
-// regard to case; CRLF and LF files are read; lines the call does not touch
-// are kept as they were.
+// and closes the file, so a change made by another copy of the program is
+// seen by the next call; the text is parsed again only when the file changed.
+// Sections and keys compare without regard to case; CRLF and LF files are
+// read; lines the call does not touch are kept as they were. Each write is a
+// read-modify-write under a lock on vt002.ini.lock beside the file, so two
+// copies of the program never lose each other's keys.
 #pragma once
 #include <cstdint>
 #include <string>
 
+// A settings file larger than this is not read (it reads as empty) and not
+// written (its writers fail): no settings the program writes come near it.
+constexpr int64_t kMaxSettingsBytes = int64_t(4) << 20;
+
 // The full path of vt002.ini, set once at start-up (from DefaultSettingsFileName).
 extern std::string SettingsFileName;
-// vt002.ini in the program's folder when that folder is writable, otherwise in
-// $XDG_CONFIG_HOME/vitrane/ (default ~/.config/vitrane/), created on demand;
-// an installed program would otherwise silently lose every setting.
+// vt002.ini beside the program when one is already there (a portable
+// install), otherwise in $XDG_CONFIG_HOME/vitrane/ (default
+// ~/.config/vitrane/), created on demand; "" when there is no home folder
+// either, and then nothing is kept.
 std::string DefaultSettingsFileName();
 // The same choice from given places (configHome is $XDG_CONFIG_HOME, used only
-// when it is an absolute path; home is $HOME).
+// when it is an absolute path; home is the user's home folder).
 std::string DefaultSettingsFileName(const std::string& programFolder, const std::string& configHome,
                                     const std::string& home);
+
+// The folder a file dialog starts in when no folder is remembered for it:
+// the Pictures folder in home when there is one, else home itself (with a
+// trailing "/"; "" for no home).
+std::string DefaultDialogFolder(const std::string& home);
+// The folder remembered under [LastPath] key in SettingsFileName, or the
+// default folder of the user's home.
+std::string LastPathFolder(const std::string& key);
 
 // The value routines swallow every failure: readers return the default,
 // writers do nothing.

@@ -298,10 +298,45 @@ bool ApplyBoundsText(const std::string& text, bool fixedSize, TRect& bounds) {
     return false;
   }
   if (fixedSize) {
-    read.Right = read.Left + bounds.Width();
-    read.Bottom = read.Top + bounds.Height();
+    // Near the ends of the 32-bit range the kept size would carry the window
+    // past them: such a text is refused like any other that cannot be applied.
+    const int64_t right = int64_t(read.Left) + (int64_t(bounds.Right) - bounds.Left);
+    const int64_t bottom = int64_t(read.Top) + (int64_t(bounds.Bottom) - bounds.Top);
+    if (right > INT32_MAX || bottom > INT32_MAX || right < read.Left || bottom < read.Top) return false;
+    read.Right = int32_t(right);
+    read.Bottom = int32_t(bottom);
   }
   bounds = read;
+  return true;
+}
+
+bool FitBoundsToScreens(TRect& bounds, const std::vector<TRect>& screens, int32_t minWidth,
+                        int32_t minHeight) {
+  if (screens.empty()) return false;
+  const int64_t left = bounds.Left, top = bounds.Top, right = bounds.Right, bottom = bounds.Bottom;
+  size_t best = 0;
+  double bestArea = 0;
+  for (size_t i = 0; i < screens.size(); ++i) {
+    const TRect& s = screens[i];
+    const int64_t w = std::min<int64_t>(right, s.Right) - std::max<int64_t>(left, s.Left);
+    const int64_t h = std::min<int64_t>(bottom, s.Bottom) - std::max<int64_t>(top, s.Top);
+    // A product of two 32-bit spans may pass 2^63; the comparison needs no exactness.
+    const double area = w > 0 && h > 0 ? double(w) * double(h) : 0;
+    if (area > bestArea) {
+      bestArea = area;
+      best = i;
+    }
+  }
+  const TRect& s = screens[best];
+  const int64_t screenWidth = int64_t(s.Right) - s.Left, screenHeight = int64_t(s.Bottom) - s.Top;
+  const int64_t minW = std::max<int64_t>(minWidth, 0), minH = std::max<int64_t>(minHeight, 0);
+  if (screenWidth <= 0 || screenHeight <= 0 || minW > screenWidth || minH > screenHeight) return false;
+  // The window is never smaller than its minimum, so that is the size to place.
+  const int64_t w = std::min(std::max(right - left, minW), screenWidth);
+  const int64_t h = std::min(std::max(bottom - top, minH), screenHeight);
+  const int64_t x = std::clamp<int64_t>(left, s.Left, int64_t(s.Right) - w);
+  const int64_t y = std::clamp<int64_t>(top, s.Top, int64_t(s.Bottom) - h);
+  bounds = TRect(int32_t(x), int32_t(y), int32_t(x + w), int32_t(y + h));
   return true;
 }
 

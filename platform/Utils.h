@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -62,6 +63,17 @@ bool ParseBoundsText(const std::string& text, TRect& bounds);
 // bounds alone for any text ParseBoundsText refuses, including one with a
 // field that is not a number, so one bad settings line cannot stop start-up.
 bool ApplyBoundsText(const std::string& text, bool fixedSize, TRect& bounds);
+
+// Fits restored window bounds to the screens' available areas (the primary
+// screen first): onto the screen the bounds overlap most, or the primary when
+// they overlap none (a monitor that is gone); a size larger than that screen
+// is cut to it and the window is moved to lie wholly on it. A window whose
+// minimum size (minWidth x minHeight; a fixed-size window's own size) is
+// larger than the screen cannot fit and is refused: false, bounds unchanged;
+// so is every window when there is no screen. Any four 32-bit values are
+// safe: the arithmetic is 64-bit.
+bool FitBoundsToScreens(TRect& bounds, const std::vector<TRect>& screens, int32_t minWidth,
+                        int32_t minHeight);
 
 // The Qt-free halves of saving and restoring a window's bounds in the
 // settings file. SaveBoundsValue writes the text with TIniFile; when the file

@@ -120,9 +120,15 @@ long PidMax() {
 }
 
 // A process of that id runs in this process's namespace (perhaps under
-// another user, which kill reports as EPERM).
+// another user, which kill reports as EPERM). One that has ended but is not
+// yet reaped by its parent (a zombie) holds no files any more.
 bool ProcessRuns(long pid) {
-  return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+  if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) return false;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const size_t name = line.rfind(')');
+  return name == std::string::npos || name + 2 >= line.size() || line[name + 2] != 'Z';
 }
 
 std::string TempFolder() {

@@ -6,14 +6,16 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools
   libsane-dev libsane1
 )
-# `make fuzz` alone needs clang (libFuzzer); the normal build does not.
-if [ "${1:-}" = "fuzz" ]; then packages+=(clang); fi
+# `make fuzz` alone needs clang and its runtime libraries (libFuzzer and the
+# sanitizers, only recommended by clang, so not pulled in below); the normal
+# build does not.
+if [ "${1:-}" = "fuzz" ]; then packages+=(clang libclang-rt-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

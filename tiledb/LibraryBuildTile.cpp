@@ -13,6 +13,8 @@ namespace {
 
 // The record's geometry words are 16-bit.
 constexpr int kMaxSide = 65535;
+// JPEG files up to this size are read whole at once.
+constexpr uint64_t kWholeFileBytes = uint64_t(64) << 20;
 
 bool Inside(const TRect& r, int width, int height) {
   return r.Left >= 0 && r.Top >= 0 && r.Right <= width && r.Bottom <= height && r.Width() > 0 &&
@@ -34,10 +36,23 @@ void LoadTilePicture(const std::string& fileName, const TTileParams& p, Bitmap24
   int scale = 0;
   width = height = 0;
   if (p.FastJpeg && (ext == ".JPG" || ext == ".JPEG")) {
-    // The header walk reads the first markers only, and the decoder takes
-    // the file a block at a time: a huge file that is no JPEG costs nothing.
-    scale = ChooseJPEGScale(fileName, p.ThumbW, p.ThumbH, width, height);
-    JpegDecodeFile(fileName, scale, picture);
+    const TFileReader file(fileName);
+    uint8_t soi[2] = {0, 0};
+    const bool jpeg = file.ReadAt(0, soi, 2) == 2 && soi[0] == 0xFF && soi[1] == 0xD8;
+    if (jpeg && file.Size() <= kWholeFileBytes) {
+      // One read serves the header walk and the decoder, into a buffer each
+      // thread keeps for its next picture.
+      thread_local std::vector<uint8_t> data;
+      data.resize(size_t(file.Size()));
+      data.resize(file.ReadAt(0, data.data(), data.size()));
+      scale = ChooseJPEGScale(data.data(), data.size(), p.ThumbW, p.ThumbH, width, height);
+      JpegDecode(data.data(), data.size(), scale, picture);
+    } else {
+      // The header walk reads the first markers only, and the decoder takes
+      // the file a block at a time: a huge file that is no JPEG costs nothing.
+      scale = ChooseJPEGScale(fileName, p.ThumbW, p.ThumbH, width, height);
+      JpegDecodeFile(file, scale, picture);
+    }
   } else if (ext == ".ICO") {
     ReadICOFile(fileName, picture);
   } else {

@@ -87,3 +87,21 @@ bool DecodeInfoRecord(const uint8_t* section, size_t size, int64_t offset, TTile
 int32_t RecordFromOffset(int64_t offset, int64_t n) {
   return int32_t(RoundDiv(offset - 4, n + DataRecordPrefix) + 1);
 }
+
+void ReadLengthWords(const std::function<void(int64_t, void*, size_t)>& read, int64_t sectionSize,
+                     const std::vector<int32_t>& offsets, std::vector<int32_t>& lengths) {
+  constexpr int64_t kWindow = int64_t(1) << 20;
+  lengths.resize(offsets.size());
+  std::vector<uint8_t> window;
+  int64_t from = 0, to = 0;
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    const int64_t off = offsets[i];
+    if (off + 4 > to || off < from) {
+      from = off;
+      to = std::min(sectionSize, off + kWindow);
+      window.resize(size_t(to - from));
+      read(from, window.data(), window.size());
+    }
+    lengths[i] = GetI32(window.data() + (off - from));
+  }
+}

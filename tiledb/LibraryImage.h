@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,7 @@ struct TLibraryHeader {
   uint16_t XScale = 0, YScale = 0, XRes = 0, YRes = 0;
   int32_t SampleSize = 0;
   int32_t InfoOffset = 0, DataOffset = 0, ThumbOffset = 0;
+  bool operator==(const TLibraryHeader&) const = default;
 };
 
 // The 79 header bytes exactly as stored (reserved bytes zero).
@@ -108,6 +110,12 @@ std::vector<uint8_t> EncodeInfoRecord(const TTileInfoRecord& r);
 // Reads the record at offset of a section of size bytes; false when the
 // record or its path would run past the end.
 bool DecodeInfoRecord(const uint8_t* section, size_t size, int64_t offset, TTileInfoRecord& r);
+
+// The int32 length words of the thumbnail blobs at the given offsets, which
+// are sorted and each have 4 bytes inside a section of sectionSize bytes;
+// read in large pieces through read(position, buffer, count).
+void ReadLengthWords(const std::function<void(int64_t, void*, size_t)>& read, int64_t sectionSize,
+                     const std::vector<int32_t>& offsets, std::vector<int32_t>& lengths);
 
 // Where record recNo (1-based) of a ".dat" section with N-byte samples starts.
 constexpr int64_t DataRecordOffset(int64_t recNo, int64_t n) {

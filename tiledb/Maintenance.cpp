@@ -86,6 +86,7 @@ void TVTData::AddFlipped(int kind) {
   if (slot == FlipKinds.end()) return;
 
   TMatchState& m = Matcher();
+  FCompact = TCompactState();
   const int64_t infoSize = InfoSection.Size(), dataSize = DataSection.Size(), thumbSize = ThumbSection.Size();
   const int64_t infoPos = InfoSection.Position, dataPos = DataSection.Position,
                 thumbPos = ThumbSection.Position;
@@ -158,6 +159,7 @@ void TVTData::TruncateRecords(int32_t count) {
   const int32_t originals = Originals(*this);
   if (!TableIsOpen() || count >= RecordCount || originals >= RecordCount) return;
   TMatchState& m = Matcher();
+  FCompact = TCompactState();
   // The data records are cut at the end of the originals. The info and
   // thumbnail sections are not cut at the first copy's offsets: a copy may
   // share its original's thumbnail, and an original's records may lie behind
@@ -180,25 +182,71 @@ void TVTData::RemoveFlipped() {
 
 void TVTData::Compact() {
   if (!TableIsOpen()) return;
+  if (FCompact.Holds(*this)) {
+    // Nothing was replaced or added since the last one: the same bytes.
+    InfoSection.Position = 0;
+    ThumbSection.Position = 0;
+    return;
+  }
+  const int32_t count = std::max(RecordCount, 0);
+  const int64_t thumbSize = ThumbSection.Size();
+  std::vector<TTileInfoRecord> records(static_cast<size_t>(count));
+  std::vector<int32_t> offsets;
+  offsets.reserve(size_t(count));
+  for (int32_t n = 1; n <= count; ++n) {
+    records[size_t(n - 1)] = RecordInfo(n);
+    const int32_t b = records[size_t(n - 1)].ThumbBlobOffset;
+    if (b >= SectionTagSize && b <= thumbSize - 4) offsets.push_back(b);
+  }
+  std::sort(offsets.begin(), offsets.end());
+  offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+  std::vector<int32_t> lengths;
+  ReadLengthWords([&](int64_t pos, void* buf, size_t n) { ThumbSection.ReadAt(pos, buf, n); }, thumbSize,
+                  offsets, lengths);
+  // A blob's length, 0 for none or for one that does not fit the section.
+  auto blobLength = [&](int32_t b) -> int64_t {
+    const auto it = std::lower_bound(offsets.begin(), offsets.end(), b);
+    if (it == offsets.end() || *it != b) return 0;
+    const int64_t len = lengths[size_t(it - offsets.begin())];
+    return len > 0 && len <= thumbSize - b - 4 ? len : 0;
+  };
+
   std::vector<uint8_t> info(InfoTag, InfoTag + SectionTagSize);
+  std::vector<int32_t> infoOffsets(static_cast<size_t>(count));
   TFileStream thumbs = TFileStream::CreateWorkFile();
   try {
     thumbs.WriteBuffer(ThumbTag, SectionTagSize);
-    std::vector<int32_t> infoOffsets(size_t(std::max(RecordCount, 0)));
-    std::vector<uint8_t> blob;
-    for (int32_t n = 1; n <= RecordCount; ++n) {
-      TTileInfoRecord r = RecordInfo(n);
-      ReadThumbBlob(r.ThumbBlobOffset, blob);
+    // Blobs that follow each other in the old section as their records do
+    // are copied as one piece.
+    int64_t runFrom = 0, runBytes = 0, at = SectionTagSize;
+    auto endRun = [&] {
+      if (runBytes > 0) thumbs.AppendFrom(ThumbSection, runFrom, runBytes);
+      runBytes = 0;
+    };
+    const uint8_t none[4] = {0, 0, 0, 0};
+    for (int32_t n = 1; n <= count; ++n) {
+      TTileInfoRecord& r = records[size_t(n - 1)];
+      const int64_t len = blobLength(r.ThumbBlobOffset);
+      if (len == 0) {
+        endRun();
+        thumbs.Append(none, 4);
+      } else if (runBytes > 0 && runFrom + runBytes == r.ThumbBlobOffset) {
+        runBytes += 4 + len;
+      } else {
+        endRun();
+        runFrom = r.ThumbBlobOffset;
+        runBytes = 4 + len;
+      }
       r.SamplesOffset = int32_t(DataRecordOffset(n, SampleSize));
-      r.ThumbBlobOffset = int32_t(thumbs.Size());
-      thumbs.Write<int32_t>(int32_t(blob.size()));
-      thumbs.WriteBytes(blob);
+      r.ThumbBlobOffset = int32_t(at);
+      at += 4 + len;
       infoOffsets[size_t(n - 1)] = int32_t(info.size());
       EncodeInfoRecord(r, info);
     }
+    endRun();
+    thumbs.Flush();
     // Nothing is replaced until every record has been read.
-    for (int32_t n = 1; n <= RecordCount; ++n)
-      PutI32(DataRecord(n) + drInfoRecOffset, infoOffsets[size_t(n - 1)]);
+    for (int32_t n = 1; n <= count; ++n) PutI32(DataRecord(n) + drInfoRecOffset, infoOffsets[size_t(n - 1)]);
   } catch (...) {
     thumbs.CloseAndDelete();
     throw;
@@ -209,6 +257,7 @@ void TVTData::Compact() {
   old.CloseAndDelete();
   InfoSection.Position = 0;
   ThumbSection.Position = 0;
+  FCompact.Note(*this);
 }
 
 void TVTData::ResetUsage() {

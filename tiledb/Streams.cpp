@@ -14,6 +14,21 @@
 #include "platform/WorkFiles.h"
 
 void TStream::CopyFrom(const TStream& src, int64_t srcPos, int64_t count) {
+  if (count <= 0) return;
+  // Bytes in memory are written from where they are; from a file to the end
+  // of a file, the system copies them.
+  if (const auto* mem = dynamic_cast<const TMemoryStream*>(&src)) {
+    if (srcPos < 0 || srcPos > mem->Size() || count > mem->Size() - srcPos) throw EFileError("Stream read error");
+    WriteBuffer(mem->Memory() + srcPos, size_t(count));
+    return;
+  }
+  auto* file = dynamic_cast<TFileStream*>(this);
+  const auto* from = dynamic_cast<const TFileStream*>(&src);
+  if (file && from && file->HasOwnFile() && Position == Size()) {
+    file->AppendFrom(*from, srcPos, count);
+    Position += count;
+    return;
+  }
   uint8_t buf[65536];
   while (count > 0) {
     const size_t n = size_t(count < int64_t(sizeof buf) ? count : int64_t(sizeof buf));
@@ -56,6 +71,10 @@ TFileStream& TFileStream::operator=(TFileStream&& o) noexcept {
     Position = std::exchange(o.Position, 0);
     FSize = std::exchange(o.FSize, -1);
     FTail = std::exchange(o.FTail, {});
+    FPrefix = std::exchange(o.FPrefix, {});
+    FSrcFd = std::exchange(o.FSrcFd, -1);
+    FSrcOffset = std::exchange(o.FSrcOffset, 0);
+    FSrcSize = std::exchange(o.FSrcSize, 0);
   }
   return *this;
 }
@@ -96,6 +115,45 @@ TFileStream TFileStream::OnHandle(int handle, const std::string& fileName) {
   return s;
 }
 
+TFileStream TFileStream::Temporary(const std::string& prefix) {
+  TFileStream s;
+  s.FPrefix = prefix.empty() ? "vt" : prefix;
+  return s;
+}
+
+TFileStream TFileStream::SharedRange(int fd, int64_t offset, int64_t size, const std::string& prefix) {
+  TFileStream s = Temporary(prefix);
+  if (fd < 0 || offset < 0 || size < 0) {
+    if (fd >= 0) ::close(fd);
+    throw EFileError("Stream read error");
+  }
+  s.FSrcFd = fd;
+  s.FSrcOffset = offset;
+  s.FSrcSize = size;
+  return s;
+}
+
+void TFileStream::DropSource() {
+  if (FSrcFd >= 0) ::close(FSrcFd);
+  FSrcFd = -1;
+  FSrcOffset = FSrcSize = 0;
+}
+
+void TFileStream::MakeOwnFile() {
+  TWorkFile f = ::CreateWorkFile(FPrefix);
+  try {
+    if (FSrcSize > 0) CopyFileRange(FSrcFd, FSrcOffset, f.Handle, 0, FSrcSize);
+  } catch (...) {
+    DeleteWorkFile(f);
+    throw;
+  }
+  FFd = f.Handle;
+  FFileName = f.Name;
+  FWorkTicket = f.Ticket;
+  FSize = FSrcSize;
+  DropSource();
+}
+
 void TFileStream::Close() {
   // A closing stream cannot report a failed write; Flush first to know.
   try {
@@ -108,6 +166,8 @@ void TFileStream::Close() {
   FOwnsHandle = true;
   Position = 0;
   FSize = -1;
+  FPrefix.clear();
+  DropSource();
 }
 
 void TFileStream::CloseAndDelete() {
@@ -122,6 +182,7 @@ void TFileStream::CloseAndDelete() {
 }
 
 int64_t TFileStream::Size() const {
+  if (FFd < 0 && !FPrefix.empty()) return FSrcSize;
   if (!FTail.empty()) return FSize + int64_t(FTail.size());
   if (FSize >= 0) return FSize;
   struct stat st;
@@ -131,6 +192,16 @@ int64_t TFileStream::Size() const {
 }
 
 void TFileStream::SetSize(int64_t size) {
+  if (FFd < 0 && !FPrefix.empty()) {
+    if (size < 0) throw EFileError("Stream write error");
+    // Shorter (or emptied) needs no file of its own.
+    if (size <= FSrcSize) {
+      FSrcSize = size;
+      if (size == 0) DropSource();
+      return;
+    }
+    MakeOwnFile();
+  }
   Flush();
   FSize = -1;
   if (FFd < 0 || size < 0) throw EFileError("Stream write error");
@@ -142,8 +213,20 @@ void TFileStream::SetSize(int64_t size) {
 }
 
 void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
-  if (FFd < 0 || pos < 0) throw EFileError("Stream read error");
   auto* p = static_cast<uint8_t*>(buf);
+  if (FFd < 0 && !FPrefix.empty()) {
+    if (pos < 0 || pos > FSrcSize || int64_t(n) > FSrcSize - pos) throw EFileError("Stream read error");
+    for (int64_t at = FSrcOffset + pos; n > 0;) {
+      const ssize_t r = ::pread(FSrcFd, p, n, off_t(at));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) throw EFileError("Stream read error");
+      p += r;
+      at += r;
+      n -= size_t(r);
+    }
+    return;
+  }
+  if (FFd < 0 || pos < 0) throw EFileError("Stream read error");
   if (!FTail.empty() && pos + int64_t(n) > FSize) {
     // The part held back comes from memory, the rest from the file.
     const int64_t from = std::max(pos, FSize);
@@ -163,12 +246,14 @@ void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
 }
 
 void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
+  if (FFd < 0 && !FPrefix.empty() && pos >= 0) MakeOwnFile();
   if (FFd < 0 || pos < 0) throw EFileError("Stream write error");
   Flush();
   WriteOut(pos, static_cast<const uint8_t*>(buf), n);
 }
 
 int64_t TFileStream::Append(const void* buf, size_t n) {
+  if (FFd < 0 && !FPrefix.empty()) MakeOwnFile();
   if (FFd < 0) throw EFileError("Stream write error");
   // Thumbnails come a kilobyte or two at a time, a system call each to
   // write and, for the cells just built, each to read back for their redraw.
@@ -204,4 +289,58 @@ void TFileStream::WriteOut(int64_t pos, const uint8_t* p, size_t n) {
     throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
   }
   if (FSize >= 0 && pos + int64_t(n) > FSize) FSize = pos + int64_t(n);
+}
+
+void TFileStream::AppendFrom(const TFileStream& src, int64_t srcPos, int64_t count) {
+  if (count <= 0) return;
+  if (srcPos < 0 || srcPos > src.Size() || count > src.Size() - srcPos) throw EFileError("Stream read error");
+  if (FFd < 0 && !FPrefix.empty()) MakeOwnFile();
+  if (FFd < 0) throw EFileError("Stream write error");
+  // What either side holds back in memory goes the ordinary way.
+  const int64_t inFile = src.FFd >= 0 ? src.FSize : src.FSrcSize;
+  const int64_t direct = std::clamp<int64_t>(inFile - srcPos, 0, count);
+  if (direct > 0) {
+    Flush();
+    const int64_t at = Size();
+    const int fd = src.FFd >= 0 ? src.FFd : src.FSrcFd;
+    const int64_t from = src.FFd >= 0 ? srcPos : src.FSrcOffset + srcPos;
+    FSize = -1;  // a part may have been written
+    CopyFileRange(fd, from, FFd, at, direct);
+    FSize = at + direct;
+  }
+  if (direct < count) {
+    std::vector<uint8_t> rest(size_t(count - direct));
+    src.ReadAt(srcPos + direct, rest.data(), rest.size());
+    Append(rest.data(), rest.size());
+  }
+}
+
+void CopyFileRange(int srcFd, int64_t srcPos, int dstFd, int64_t dstPos, int64_t count) {
+  while (count > 0) {
+    loff_t in = loff_t(srcPos), out = loff_t(dstPos);
+    const ssize_t r = ::copy_file_range(srcFd, &in, dstFd, &out, size_t(std::min<int64_t>(count, 1 << 30)), 0);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    srcPos += r;
+    dstPos += r;
+    count -= r;
+  }
+  // Where the kernel cannot copy between the two files, through memory.
+  std::vector<uint8_t> buf;
+  while (count > 0) {
+    if (buf.empty()) buf.resize(size_t(std::min<int64_t>(count, int64_t(1) << 20)));
+    const size_t n = size_t(std::min<int64_t>(count, int64_t(buf.size())));
+    const ssize_t r = ::pread(srcFd, buf.data(), n, off_t(srcPos));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) throw EFileError("Stream read error");
+    for (size_t done = 0; done < size_t(r);) {
+      const ssize_t w = ::pwrite(dstFd, buf.data() + done, size_t(r) - done, off_t(dstPos + int64_t(done)));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) throw EFileError("Stream write error");
+      done += size_t(w);
+    }
+    srcPos += r;
+    dstPos += r;
+    count -= r;
+  }
 }

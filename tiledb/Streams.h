@@ -87,6 +87,11 @@ class TMemoryStream : public TStream {
 // find them there) until a batch is full, another write or a size change
 // comes, Flush is called or the stream closes. Reads may run on several
 // threads at once while nothing writes.
+//
+// A temporary stream makes its file (a new temporary file) only when it is
+// first changed. Until then it is empty, or stands for a range of another
+// file that it reads in place; the first change copies that range into the
+// new file in one piece. Cutting such a stream shorter only moves its end.
 class TFileStream : public TStream {
  public:
   TFileStream() = default;
@@ -107,8 +112,18 @@ class TFileStream : public TStream {
   // TReplacement): closing the stream leaves the handle open. Write errors
   // name fileName: "Unable to write to <fileName> (<reason>)".
   static TFileStream OnHandle(int handle, const std::string& fileName);
+  // An empty temporary stream whose file, when one is needed, is a work file
+  // (CreateWorkFile with prefix).
+  static TFileStream Temporary(const std::string& prefix);
+  // A temporary stream holding size bytes of the file fd from offset. The
+  // stream takes the descriptor as its own (and closes it).
+  static TFileStream SharedRange(int fd, int64_t offset, int64_t size, const std::string& prefix);
 
-  bool IsOpen() const { return FFd >= 0; }
+  bool IsOpen() const { return FFd >= 0 || !FPrefix.empty(); }
+  // The stream has a file of its own (always, unless it is temporary and unchanged).
+  bool HasOwnFile() const { return FFd >= 0; }
+  // The stream still reads another file's bytes in place.
+  bool Shared() const { return FFd < 0 && FSrcFd >= 0; }
   const std::string& FileName() const { return FFileName; }
   void Close();
   // Closes the stream and removes its file.
@@ -122,9 +137,15 @@ class TFileStream : public TStream {
   int64_t Append(const void* buf, size_t n);
   // Writes what Append holds back. Raises EFileError.
   void Flush();
+  // Appends count bytes of src from srcPos at the end of this stream, in
+  // large pieces and, between two files, without passing them through memory.
+  void AppendFrom(const TFileStream& src, int64_t srcPos, int64_t count);
 
  private:
   void WriteOut(int64_t pos, const uint8_t* p, size_t n);
+  // Makes the temporary stream's own file, with the shared bytes in it.
+  void MakeOwnFile();
+  void DropSource();
 
   int FFd = -1;
   std::string FFileName;
@@ -133,4 +154,13 @@ class TFileStream : public TStream {
   mutable int64_t FSize = -1;  // -1 not known; the file's size, without FTail
   // Appended bytes not written yet, which belong at FSize.
   std::vector<uint8_t> FTail;
+  // A temporary stream: the prefix of its file's name, empty otherwise.
+  std::string FPrefix;
+  // The bytes a temporary stream reads in place before its first change.
+  int FSrcFd = -1;
+  int64_t FSrcOffset = 0, FSrcSize = 0;
 };
+
+// Copies count bytes from one descriptor at srcPos to another at dstPos, in
+// the kernel where it can; raises EFileError("Stream write error") on failure.
+void CopyFileRange(int srcFd, int64_t srcPos, int dstFd, int64_t dstPos, int64_t count);

@@ -8,12 +8,15 @@
 #include "platform/Files.h"
 #include "platform/Jpeg.h"
 #include "platform/Rounding.h"
+#include "tiledb/MatchState.h"
 #include "tiledb/ProjectFile.h"
 
 TVTData::TVTData() {
-  // The thumbnail section lives in a temporary file whatever ThumbsInMemory
-  // says: the choice is made before that property can have been set.
-  ThumbSection = TFileStream::CreateWorkFile();
+  // The thumbnail section lives on disk whatever ThumbsInMemory says: the
+  // choice is made before that property can have been set. Its temporary
+  // file is made when the table first writes a thumbnail; an opened table
+  // reads its thumbnails in place until then.
+  ThumbSection = TFileStream::Temporary("vt");
 }
 
 TVTData::~TVTData() {
@@ -42,26 +45,54 @@ bool HasTag(const uint8_t* p, const char* tag) {
 
 }  // namespace
 
-TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int kind) const {
+namespace {
+
+// Every blob a record names must have its length word and bytes inside the
+// thumbnail section (size bytes of the file from at).
+bool BlobsFit(const TImageFile& f, int64_t at, int64_t size, std::vector<int32_t>& offsets) {
+  std::sort(offsets.begin(), offsets.end());
+  offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+  if (!offsets.empty() && (offsets.front() < SectionTagSize || offsets.back() > size - 4)) return false;
+  std::vector<int32_t> lengths;
+  ReadLengthWords([&](int64_t pos, void* buf, size_t n) { f.ReadAt(at + pos, buf, n); }, size, offsets, lengths);
+  for (size_t i = 0; i < offsets.size(); ++i)
+    if (lengths[i] < 0 || lengths[i] > size - offsets[i] - 4) return false;
+  return true;
+}
+
+}  // namespace
+
+TVTData::TLoadedImage TVTData::ParseImage(const TImageFile& file, int kind) const {
   TLoadedImage img;
-  const int64_t fileSize = int64_t(file.size());
+  img.Stamp = file.Stamp();
+  const int64_t fileSize = file.Size();
   int64_t start = 0, end = fileSize;
   if (kind == okPlan || kind == okMosaic) {
-    if (!DecodeProjectHeader(file.data(), file.size(), img.Project)) WrongProject();
+    // Nothing past the longest header there can be is read before it checks out.
+    const int64_t headMax = int64_t(ProjectHeaderSize(65535, 65535, true));
+    const std::vector<uint8_t> head = file.Read(0, std::min(fileSize, headMax));
+    if (!DecodeProjectHeader(head.data(), head.size(), img.Project)) WrongProject();
     const TProjectHeader& p = img.Project;
     if (p.Columns == 0 || p.Rows == 0) WrongProject();
     const int64_t at = kind == okPlan ? p.PlanOffset : p.MosaicOffset;
     if (at < 0 || at > fileSize - 4) WrongProject();
-    const int64_t size = GetI32(file.data() + at);
+    uint8_t word[4];
+    file.ReadAt(at, word, 4);
+    const int64_t size = GetI32(word);
     start = at + 4;
     if (size < 0 || size > fileSize - start) WrongProject();
     end = start + size;
+  } else if (fileSize > std::numeric_limits<int32_t>::max()) {
+    // Every offset of a library is an int32: a larger file is not one.
+    WrongBase();
   }
   const int64_t imgSize = end - start;
-  const uint8_t* base = file.data() + start;
-  if (imgSize < LibraryHeaderSize || !HasLibraryMagic(base, size_t(imgSize))) WrongBase();
+  if (imgSize < LibraryHeaderSize) WrongBase();
+  uint8_t headerBytes[LibraryHeaderSize];
+  file.ReadAt(start, headerBytes, sizeof headerBytes);
+  if (!HasLibraryMagic(headerBytes, sizeof headerBytes)) WrongBase();
   TLibraryHeader& h = img.Header;
-  h = DecodeLibraryHeader(base);
+  h = DecodeLibraryHeader(headerBytes);
   const int64_t n = int64_t(h.XRes) * h.YRes * 3;
   if (h.RecordCount < 0 || h.XRes == 0 || h.YRes == 0 || h.XRes > MaxSampleSide || h.YRes > MaxSampleSide ||
       h.SampleSize != n)
@@ -72,20 +103,25 @@ TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int 
       int64_t(h.DataOffset) + SectionTagSize > h.ThumbOffset ||
       int64_t(h.ThumbOffset) + SectionTagSize > imgSize)
     WrongBase();
-  if (!HasTag(base + h.InfoOffset, InfoTag) || !HasTag(base + h.DataOffset, DataTag) ||
-      !HasTag(base + h.ThumbOffset, ThumbTag))
-    WrongBase();
   const int64_t infoSize = h.DataOffset - h.InfoOffset;
   const int64_t dataSize = h.ThumbOffset - h.DataOffset;
   const int64_t thumbSize = imgSize - h.ThumbOffset;
   const int64_t recSize = n + DataRecordPrefix;
+  // The record count is checked before the sections are read.
   if ((dataSize - SectionTagSize) / recSize < h.RecordCount) WrongBase();
+  img.Info = file.Read(start + h.InfoOffset, infoSize);
+  img.Data = file.Read(start + h.DataOffset, dataSize);
+  uint8_t thumbTag[SectionTagSize];
+  file.ReadAt(start + h.ThumbOffset, thumbTag, SectionTagSize);
+  if (!HasTag(img.Info.data(), InfoTag) || !HasTag(img.Data.data(), DataTag) || !HasTag(thumbTag, ThumbTag))
+    WrongBase();
   if (kind == okPlan || kind == okMosaic) {
     if (int64_t(img.Project.Columns) * img.Project.Rows != h.RecordCount) WrongProject();
   }
-  const uint8_t* info = base + h.InfoOffset;
-  const uint8_t* data = base + h.DataOffset;
-  const uint8_t* thumbs = base + h.ThumbOffset;
+  const uint8_t* info = img.Info.data();
+  const uint8_t* data = img.Data.data();
+  std::vector<int32_t> blobs;
+  blobs.reserve(size_t(h.RecordCount));
   for (int64_t i = 0; i < h.RecordCount; ++i) {
     const uint8_t* rec = data + SectionTagSize + i * recSize;
     const int32_t infoOffset = GetI32(rec + drInfoRecOffset);
@@ -95,21 +131,12 @@ TVTData::TLoadedImage TVTData::ParseImage(const std::vector<uint8_t>& file, int 
     if (r.SamplesOffset < SectionTagSize || rn < 1 || rn > h.RecordCount) WrongBase();
     if (r.ThumbBlobOffset != 0) {
       if (r.ThumbBlobOffset < SectionTagSize || r.ThumbBlobOffset > thumbSize - 4) WrongBase();
-      const int32_t len = GetI32(thumbs + r.ThumbBlobOffset);
-      if (len < 0 || len > thumbSize - r.ThumbBlobOffset - 4) WrongBase();
+      blobs.push_back(r.ThumbBlobOffset);
     }
   }
-  img.Info.assign(info, info + infoSize);
-  img.Data.assign(data, data + dataSize);
-  // The thumbnails go to a fresh temporary file; the table's own one is
-  // swapped for it only when everything else has succeeded.
-  try {
-    img.Thumbs = TFileStream::CreateWorkFile();
-    img.Thumbs.WriteBuffer(thumbs, size_t(thumbSize));
-  } catch (...) {
-    img.Thumbs.CloseAndDelete();
-    throw;
-  }
+  if (!BlobsFit(file, start + h.ThumbOffset, thumbSize, blobs)) WrongBase();
+  // The thumbnails stay where they are until the table changes them.
+  img.Thumbs = TFileStream::SharedRange(file.Duplicate(), start + h.ThumbOffset, thumbSize, "vt");
   return img;
 }
 
@@ -151,21 +178,72 @@ void TVTData::CommitImage(TLoadedImage&& img, const std::string& fileName, int k
   IndexKeySize = 0;
   CurIndexPos = 0;
   FOpenKind = TOpenKind(kind);
+  FAsRead = TAsRead();
+  FCompact = TCompactState();
+  if (kind == okLibrary) {
+    FAsRead.Stamp = img.Stamp;
+    FAsRead.Header = TableHeader();
+    FAsRead.InfoSize = InfoSection.Size();
+    FAsRead.DataSize = DataSection.Size();
+    FAsRead.InfoHash = ContentHash(InfoSection.Memory(), size_t(InfoSection.Size()));
+    FAsRead.DataHash = ContentHash(DataSection.Memory(), size_t(DataSection.Size()));
+  }
   MoveTo(1);
   FBaseName = fileName;
+  Modified = 0;
+}
+
+bool TVTData::HoldsUnchanged(const std::string& fileName) const {
+  // Whatever could differ from a fresh read is compared: the file, the
+  // header values, both sections in memory and the thumbnails, which are
+  // still read from the file only while nothing has changed them.
+  return FAsRead.Stamp.Known() && FOpenKind == okLibrary && fileName == FBaseName &&
+         ThumbSection.Shared() && StampOfFile(fileName) == FAsRead.Stamp && TableHeader() == FAsRead.Header &&
+         XScale == FAsRead.Header.XScale && YScale == FAsRead.Header.YScale && XRes == FAsRead.Header.XRes &&
+         YRes == FAsRead.Header.YRes && SampleSize == FAsRead.Header.SampleSize &&
+         InfoSection.Size() == FAsRead.InfoSize &&
+         DataSection.Size() == FAsRead.DataSize &&
+         ContentHash(InfoSection.Memory(), size_t(InfoSection.Size())) == FAsRead.InfoHash &&
+         ContentHash(DataSection.Memory(), size_t(DataSection.Size())) == FAsRead.DataHash;
+}
+
+void TVTData::StartAfresh() {
+  // What opening leaves beyond the sections themselves.
+  VisibleCount = RecordCount;
+  ColorSystemName = ::ColorModeName(ColorSystem);
+  SampleBitmap.SetSize(XRes, YRes);
+  CurSamples.assign(size_t(SampleSize), 0);
+  InfoSection.Position = 0;
+  DataSection.Position = 0;
+  ThumbSection.Position = 0;
+  SortIndex.Clear();
+  IndexKeySize = 0;
+  CurIndexPos = 0;
+  // A table read anew counts its uses from the flag bytes again.
+  if (FMatch.State) {
+    FMatch.State->Loaded = false;
+    FMatch.State->Counts.assign(FMatch.State->Counts.size(), 0);
+  }
+  MoveTo(1);
   Modified = 0;
 }
 
 bool TVTData::OpenFile(const std::string& fileName, int kind) {
   if (!FileExists(fileName)) return false;
   if (kind < okLibrary || kind > okMosaic) kind = okLibrary;
-  const std::vector<uint8_t> file = ReadWholeFile(fileName);
+  if (kind == okLibrary && HoldsUnchanged(fileName)) {
+    StartAfresh();
+    return true;
+  }
+  const TImageFile file(fileName);
   CommitImage(ParseImage(file, kind), fileName, kind);
   return true;
 }
 
 void TVTData::CloseTable() {
   FBaseName.clear();
+  FAsRead = TAsRead();
+  FCompact = TCompactState();
   Modified = 0;
   FOpenKind = okLibrary;
   SortIndex.Clear();
@@ -439,6 +517,7 @@ bool TVTData::ReadThumbBlob(int64_t blobOffset, std::vector<uint8_t>& out) const
 }
 
 int32_t TVTData::AppendInfoRecord(const TTileInfoRecord& r) {
+  FCompact = TCompactState();
   const int64_t at = InfoSection.Size();
   const std::vector<uint8_t> bytes = EncodeInfoRecord(r);
   if (at + int64_t(bytes.size()) > std::numeric_limits<int32_t>::max())
@@ -448,6 +527,7 @@ int32_t TVTData::AppendInfoRecord(const TTileInfoRecord& r) {
 }
 
 int32_t TVTData::AppendThumbBlob(const uint8_t* jpeg, size_t size) {
+  FCompact = TCompactState();
   const int64_t at = ThumbSection.Size();
   if (at + 4 + int64_t(size) > std::numeric_limits<int32_t>::max())
     throw EOutOfResources("The thumbnail section is full");

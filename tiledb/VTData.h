@@ -19,12 +19,14 @@
 #include "platform/Bitmap24.h"
 #include "platform/Errors.h"
 #include "platform/Types.h"
+#include "tiledb/ImageFile.h"
 #include "tiledb/LibraryImage.h"
 #include "tiledb/PixelCodec.h"
 #include "tiledb/ProjectFile.h"
 #include "tiledb/Streams.h"
 
 class TVTData;
+class TImageFile;
 
 // Progress and build events; the handler reads FProgress / FBuildCount.
 using TNotifyEvent = std::function<void(TVTData& sender)>;
@@ -140,7 +142,12 @@ class TVTData {
   // ---- Opening, closing, saving -----------------------------------------------
   // Loads one image: a library file (kind 0) or a project's plan (1) or mosaic
   // (2). False when the file does not exist. A file that fails any check
-  // raises EWrongFormat and the table keeps its previous contents whole.
+  // raises EWrongFormat and the table keeps its previous contents whole; the
+  // headers are checked, and the file's size against what they can address,
+  // before anything else is read. The thumbnails are read in place until the
+  // table first changes them. A library that this table holds unchanged, from
+  // the same file that has not changed since, is not read again: the table
+  // only starts afresh (no sort index, cursor on record 1, not modified).
   bool OpenFile(const std::string& fileName, int kind);
   void CloseTable();
   void ClearTable() { CloseTable(); }
@@ -312,6 +319,10 @@ class TVTData {
   // Record n becomes a copy of the source's current record with link 0 (the
   // samples are copied as they are).
   bool CopyRecordFrom(int32_t n, const TVTData& source);
+  // Every record n becomes a copy of the source's record n as MoveTo(n) on
+  // the source and CopyRecordFrom(n) make it, in turn, leaving the source on
+  // its last record; the thumbnails this needs are encoded on every processor.
+  void CopyAllRecordsFrom(TVTData& source);
 
   // ---- Library maintenance -----------------------------------------------------
   enum TFlipKind : int { fkHorizontal = 1, fkRotate180 = 2, fkVertical = 3 };
@@ -352,9 +363,33 @@ class TVTData {
     std::vector<uint8_t> Info, Data;
     TFileStream Thumbs;
     TProjectHeader Project;
+    TFileStamp Stamp;
   };
-  TLoadedImage ParseImage(const std::vector<uint8_t>& file, int kind) const;
+  TLoadedImage ParseImage(const TImageFile& file, int kind) const;
   void CommitImage(TLoadedImage&& img, const std::string& fileName, int kind);
+  // A library file as it was read, to know when the table still holds it.
+  struct TAsRead {
+    TFileStamp Stamp;  // not Known() when the table holds no file as read
+    TLibraryHeader Header;
+    uint64_t InfoHash = 0, DataHash = 0;
+    int64_t InfoSize = 0, DataSize = 0;
+  } FAsRead;
+  bool HoldsUnchanged(const std::string& fileName) const;
+  void StartAfresh();
+  // The sections as the last Compact left them: it need not run again until
+  // a record is replaced or added (or a section changes size).
+  struct TCompactState {
+    bool Valid = false;
+    int64_t Info = 0, Data = 0, Thumbs = 0;
+    int32_t Records = 0;
+    void Note(const TVTData& t) {
+      *this = {true, t.InfoSection.Size(), t.DataSection.Size(), t.ThumbSection.Size(), t.RecordCount};
+    }
+    bool Holds(const TVTData& t) const {
+      return Valid && Info == t.InfoSection.Size() && Data == t.DataSection.Size() &&
+             Thumbs == t.ThumbSection.Size() && Records == t.RecordCount;
+    }
+  } FCompact;
   TLibraryHeader BuildHeader() const;
   void ShowSampleBitmap();
 

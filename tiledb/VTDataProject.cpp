@@ -57,10 +57,10 @@ void TVTData::CreatePlan(const std::string& fileName, const Bitmap24& source, co
         Format("Cannot create a project of %d x %d cells: it is too large for the project file format",
                int(columns), int(rows)));
 
-  // StretchBitmap only reads its source.
+  // StretchBitmap only reads its source; a large one is spread over every
+  // processor (the cells are the same for any count).
   Bitmap24 resampled;
-  StretchBitmap(int(width), int(height), FilterFromByte(ResampleFilter), 0, source,
-                resampled);
+  StretchBitmap(int(width), int(height), FilterFromByte(ResampleFilter), 0, source, resampled, 0);
 
   TMemoryStream infoSec, dataSec, thumbSec;
   infoSec.Bytes().reserve(size_t(SectionTagSize + cells * (InfoRecordFixedSize + 2)));
@@ -137,7 +137,7 @@ void TVTData::CheckProjectPair(const TLoadedImage& plan, const TLoadedImage& mos
 
 bool TVTData::OpenProject(const std::string& fileName, TVTData& mosaic) {
   if (!FileExists(fileName)) return false;
-  const std::vector<uint8_t> file = ReadWholeFile(fileName);
+  const TImageFile file(fileName);
   TLoadedImage plan = ParseImage(file, okPlan);
   TLoadedImage mos = mosaic.ParseImage(file, okMosaic);
   CheckProjectPair(plan, mos);

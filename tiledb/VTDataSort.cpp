@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <numeric>
 #include <random>
 
 #include "platform/Files.h"
 #include "platform/Jpeg.h"
+#include "platform/Parallel.h"
 #include "tiledb/Match.h"
 #include "tiledb/VTData.h"
 
@@ -299,4 +301,58 @@ bool TVTData::CopyRecordFrom(int32_t n, const TVTData& source) {
   rec.Jpeg = !source.CurThumbJpeg.empty() ? source.CurThumbJpeg : JpegEncode(source.DisplayBitmap, FThumbQ);
   rec.Info = SourceInfo(source);
   return ReplaceRecord(n, rec);
+}
+
+void TVTData::CopyAllRecordsFrom(TVTData& source) {
+  if (&source == this) {
+    for (int32_t n = 1; n <= RecordCount; ++n) {
+      source.MoveTo(n);
+      CopyRecordFrom(n, source);
+    }
+    return;
+  }
+  // In pieces: the records of a piece are read from the source in order,
+  // the pictures among them encoded on every processor, and the piece
+  // written in order, as the record-by-record copy would write it.
+  constexpr int32_t kPiece = 4096;
+  struct TCopy {
+    bool Valid = false;
+    TCellRecord Record;
+    Bitmap24 Picture;  // to be encoded, when the source holds no thumbnail
+    std::exception_ptr Error;
+  };
+  std::vector<TCopy> piece;
+  for (int32_t first = 1; first <= RecordCount; first += kPiece) {
+    const int32_t last = std::min<int64_t>(int64_t(first) + kPiece - 1, RecordCount);
+    piece.assign(size_t(last - first + 1), TCopy());
+    for (int32_t n = first; n <= last; ++n) {
+      source.MoveTo(n);
+      TCopy& c = piece[size_t(n - first)];
+      if (source.XRes != XRes || source.YRes != YRes || source.CurRecNo < 1) continue;
+      c.Valid = true;
+      c.Record.Flag = source.PicDeleted() ? FlagDeleted : FlagUnused;
+      c.Record.Samples = source.CurSamples;
+      c.Record.Info = SourceInfo(source);
+      if (!source.CurThumbJpeg.empty())
+        c.Record.Jpeg = source.CurThumbJpeg;
+      else
+        c.Picture = source.DisplayBitmap;
+    }
+    ParallelStretches(int64_t(piece.size()), 0, 256, [&](int64_t from, int64_t to) {
+      for (int64_t i = from; i < to; ++i) {
+        TCopy& c = piece[size_t(i)];
+        if (!c.Valid || c.Picture.Empty()) continue;
+        try {
+          c.Record.Jpeg = JpegEncode(c.Picture, FThumbQ);
+        } catch (...) {
+          c.Error = std::current_exception();
+        }
+      }
+    });
+    for (int32_t n = first; n <= last; ++n) {
+      TCopy& c = piece[size_t(n - first)];
+      if (c.Error) std::rethrow_exception(c.Error);
+      if (c.Valid) ReplaceRecord(n, c.Record);
+    }
+  }
 }

@@ -51,7 +51,10 @@ std::string HelpFileName() {
 }
 
 std::string HelpPageFolder() {
-  return ExtractFilePath(HelpFileName()) + "help/";
+  // A help file without a folder of its own (no program folder) would be
+  // looked for in the current folder, which is anyone's: no help then.
+  const std::string folder = ExtractFilePath(HelpFileName());
+  return folder.empty() || folder[0] != '/' ? std::string() : folder + "help/";
 }
 
 std::string HelpPageName(int context) {
@@ -63,7 +66,7 @@ void ShowHelpContext(int context) {
   std::string page = folder + HelpPageName(context);
   if (!FileExists(page)) page = folder + HelpPageName(0);
   const std::string caption = Application ? Application->Title : std::string("Vitrane");
-  if (!FileExists(page)) {
+  if (folder.empty() || !FileExists(page)) {
     MessageBox("Cannot find the help file " + page + ".", caption, MB_OK | MB_ICONERROR);
     return;
   }

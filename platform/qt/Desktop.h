@@ -24,7 +24,7 @@ void SetShellOpenHook(std::function<bool(const std::string&)> hook);
 std::string HelpFileName();
 // The help is a folder of HTML pages, "help" beside the help file: a
 // contents page and one page per help context, opened with the desktop's
-// browser.
+// browser. "" when the help file has no absolute folder.
 std::string HelpPageFolder();
 // "contents.html" for 0, otherwise the context's page ("context34.html").
 std::string HelpPageName(int context);

@@ -75,6 +75,22 @@ std::string ApplyDefaultExt(const std::string& name, const std::string& defaultE
   return name + "." + defaultExt;
 }
 
+int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen) {
+  const std::string ext = LowerCase(ExtractFileExt(name));
+  if (ext.size() < 2) return 0;
+  const std::vector<TFilterEntry> entries = ParseFilter(filter);
+  auto holds = [&](int index) {
+    if (index < 1 || index > int(entries.size())) return false;
+    for (const std::string& p : entries[size_t(index - 1)].Patterns)
+      if (LowerCase(p) == "*" + ext) return true;
+    return false;
+  };
+  if (holds(chosen)) return chosen;
+  for (int i = 1; i <= int(entries.size()); ++i)
+    if (holds(i)) return i;
+  return 0;
+}
+
 bool ConfirmReplace(const std::string& fileName) {
   return ::MessageBox(fileName + " already exists.\nDo you want to replace it?", Caption(),
                       MB_YESNO | MB_ICONWARNING) == IDYES;

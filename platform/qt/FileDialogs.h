@@ -54,7 +54,10 @@ class TSaveDialog : public TOpenDialog {
 
 // The name with DefaultExt appended when it has no extension of its own.
 std::string ApplyDefaultExt(const std::string& name, const std::string& defaultExt);
-
+// The filter entry (1-based) that the extension of name belongs to: chosen
+// when its patterns hold it, else the first entry that does; 0 for none (or
+// for an entry of every file, "*.*").
+int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen);
 // The question before a file is replaced, as the save dialogs ask it: true
 // when the user answers Yes.
 bool ConfirmReplace(const std::string& fileName);

@@ -1,12 +1,24 @@
 #include "platform/qt/FormUtils.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
 #include "imaging/Resample.h"
 #include "platform/Utils.h"
 
+namespace {
+int32_t ToInt32(int64_t v) {
+  return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+TRect ToRect(const QRect& r) {
+  return TRect(r.x(), r.y(), ToInt32(int64_t(r.x()) + r.width()), ToInt32(int64_t(r.y()) + r.height()));
+}
+}  // namespace
+
 TRect FormBounds(const QWidget* form) {
-  const QPoint p = form->pos();
-  const QSize s = form->size();
-  return TRect(p.x(), p.y(), p.x() + s.width(), p.y() + s.height());
+  return ToRect(QRect(form->pos(), form->size()));
 }
 
 bool IsDialogStyle(const QWidget* form) {
@@ -15,7 +27,19 @@ bool IsDialogStyle(const QWidget* form) {
 
 void SetFormBounds(QWidget* form, const TRect& bounds) {
   form->move(bounds.Left, bounds.Top);
-  form->resize(bounds.Width(), bounds.Height());
+  const auto span = [](int32_t from, int32_t to) {
+    return int(std::clamp<int64_t>(int64_t(to) - from, 0, QWIDGETSIZE_MAX));
+  };
+  form->resize(span(bounds.Left, bounds.Right), span(bounds.Top, bounds.Bottom));
+}
+
+std::vector<TRect> AvailableScreenAreas() {
+  std::vector<TRect> areas;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary) areas.push_back(ToRect(primary->availableGeometry()));
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen != primary) areas.push_back(ToRect(screen->availableGeometry()));
+  return areas;
 }
 
 void SaveFormBounds(const std::string& path, const std::string& section, const std::string& key,
@@ -26,7 +50,10 @@ void SaveFormBounds(const std::string& path, const std::string& section, const s
 void LoadFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     QWidget* form) {
   TRect bounds = FormBounds(form);  // a dialog-style window keeps this size
-  if (LoadBoundsValue(path, section, key, IsDialogStyle(form), bounds)) SetFormBounds(form, bounds);
+  if (!LoadBoundsValue(path, section, key, IsDialogStyle(form), bounds)) return;
+  const QSize min = form->minimumSize();
+  if (FitBoundsToScreens(bounds, AvailableScreenAreas(), min.width(), min.height()))
+    SetFormBounds(form, bounds);
 }
 
 TRect GroupBoxPictureArea(const QGroupBox* box) {

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 #include "platform/qt/Image.h"
@@ -16,12 +17,18 @@ bool IsDialogStyle(const QWidget* form);
 // Moves and sizes the window to the bounds.
 void SetFormBounds(QWidget* form, const TRect& bounds);
 
+// The available area of every screen (without panels and docks), the
+// primary screen first.
+std::vector<TRect> AvailableScreenAreas();
+
 // Writes the bounds text under section/key (a settings file that cannot be
 // written is reported in a message box: this runs while windows close).
 void SaveFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     const QWidget* form);
 // Applies a stored bounds text; an empty, short, reversed or unreadable one
-// changes nothing; a dialog-style window only moves.
+// changes nothing; a dialog-style window only moves. The bounds are fitted to
+// the screens first (FitBoundsToScreens): a window that cannot fit keeps the
+// bounds it has.
 void LoadFormBounds(const std::string& path, const std::string& section, const std::string& key,
                     QWidget* form);
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "common/BytesRead.h"
 #include "common/LargestAllocation.h"
 #include "common/ScratchDir.h"
 #include "formats/AutodeskReader.h"
@@ -157,6 +158,63 @@ TEST(HostileSize, SampleGridsUpToTheProgramsOwnLimit) {
     EXPECT_STREQ(e.what(), WrongBaseMessage);
   }
   EXPECT_EQ(t.XRes, 100);  // the open table stays as it was
+}
+
+// A 3 GB file with nothing on disk, chosen as a library or a project, is
+// refused from its first bytes: its header, or its size against what the
+// format's 32-bit offsets can address. A project with a sound header opens
+// reading only what its header names, however long the file.
+TEST(HostileSize, HugeSparseLibraryAndProjectFilesAreRefusedFromTheirHeaders) {
+  ScratchDir dir;
+  const int64_t huge = int64_t(3) << 30;
+  auto sparse = [&](const std::string& name, const std::string& headFrom) {
+    const std::string file = dir / name;
+    if (!headFrom.empty()) fs::copy_file(headFrom, file);
+    std::ofstream(file, std::ios::app).close();
+    fs::resize_file(file, uintmax_t(huge));
+    return file;
+  };
+  vttest::MakeLibrary(dir / "lib.vt2", {.Count = 3});
+  Bitmap24 source(12, 6);
+  source.Fill(RGB(10, 20, 30));
+  {
+    TVTData lib;
+    ASSERT_TRUE(lib.OpenFile(dir / "lib.vt2", okLibrary));
+    lib.CreatePlan(dir / "p.vtp", source, {"/pictures/source.jpg", TRect(0, 0, 12, 6)}, 1, 2);
+  }
+  const std::string zeros = sparse("zeros.vt2", ""), library = sparse("huge.vt2", dir / "lib.vt2"),
+                    project = sparse("huge.vtp", dir / "p.vtp");
+  const struct {
+    std::string File;
+    bool Project;
+    const char* Message;
+  } cases[] = {{zeros, false, WrongBaseMessage},
+               {zeros, true, WrongProjectMessage},
+               {library, false, WrongBaseMessage}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File + (c.Project ? " as a project" : " as a library"));
+    TVTData plan, mosaic;
+    const int64_t before = BytesRead();
+    vttest::ResetLargestAllocation();
+    try {
+      if (c.Project)
+        plan.OpenProject(c.File, mosaic);
+      else
+        plan.OpenFile(c.File, okLibrary);
+      ADD_FAILURE() << "opened";
+    } catch (const EVitrane& e) {
+      EXPECT_STREQ(e.what(), c.Message);
+    }
+    EXPECT_LT(vttest::LargestAllocation(), kSmall);
+    EXPECT_LT(BytesRead() - before, 1 << 20);
+  }
+  TVTData plan, mosaic;
+  const int64_t before = BytesRead();
+  vttest::ResetLargestAllocation();
+  ASSERT_TRUE(plan.OpenProject(project, mosaic));
+  EXPECT_EQ(mosaic.RecordCount, 2);
+  EXPECT_LT(vttest::LargestAllocation(), kSmall);
+  EXPECT_LT(BytesRead() - before, 1 << 20);
 }
 
 }  // namespace

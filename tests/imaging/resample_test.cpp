@@ -298,18 +298,41 @@ Bitmap24 PlainStretch(int dw, int dh, TResampleFilter f, const Bitmap24& src) {
 }  // namespace
 
 TEST(StretchBitmap, MatchesThePlainAlgorithm) {
-  const int sizes[][4] = {{40, 30, 7, 5}, {7, 5, 40, 31},   {1, 1, 9, 4},    {2, 3, 1, 1},
-                          {600, 4, 3, 9}, {33, 17, 33, 17}, {5, 900, 2, 1},  {64, 48, 42, 32},
-                          {42, 32, 6, 6}, {3, 2, 200, 150}, {1200, 2, 1, 2}, {9, 9, 10, 8}};
+  const int sizes[][4] = {{40, 30, 7, 5},   {7, 5, 40, 31},   {1, 1, 9, 4},    {2, 3, 1, 1},
+                          {600, 4, 3, 9},   {33, 17, 33, 17}, {5, 900, 2, 1},  {64, 48, 42, 32},
+                          {42, 32, 6, 6},   {3, 2, 200, 150}, {1200, 2, 1, 2}, {9, 9, 10, 8},
+                          {37, 20, 36, 19}, {17, 3, 16, 2}};
   unsigned seed = 20;
-  for (const auto& s : sizes) {
-    const Bitmap24 src = Noise(s[0], s[1], ++seed);
-    for (TResampleFilter f : kAll) {
-      Bitmap24 dst;
-      StretchBitmap(s[2], s[3], f, 0, src, dst);
-      EXPECT_TRUE(dst == PlainStretch(s[2], s[3], f, src))
-          << KernelTable[f].Name << " " << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3];
+  // Both sets of row kernels: those of this processor and the plain ones.
+  for (bool plain : {false, true})
+    for (const auto& s : sizes) {
+      UsePlainResampleKernels(plain);
+      const Bitmap24 src = Noise(s[0], s[1], ++seed);
+      for (TResampleFilter f : kAll) {
+        Bitmap24 dst;
+        StretchBitmap(s[2], s[3], f, 0, src, dst);
+        EXPECT_TRUE(dst == PlainStretch(s[2], s[3], f, src))
+            << KernelTable[f].Name << " " << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3] << " plain "
+            << plain;
+      }
     }
+  UsePlainResampleKernels(false);
+}
+
+// A picture large enough to be spread over threads gives the same bytes on
+// any number of them, and those of the plain algorithm.
+TEST(StretchBitmap, ThreadsGiveThePlainAlgorithmsBytes) {
+  const Bitmap24 src = Noise(1203, 901, 77);
+  for (TResampleFilter f : {rfBox, rfMitchell, rfLanczos3}) {
+    const Bitmap24 plain = PlainStretch(300, 200, f, src);
+    for (int threads : {1, 3, 0}) {
+      Bitmap24 dst;
+      StretchBitmap(300, 200, f, 0, src, dst, threads);
+      EXPECT_TRUE(dst == plain) << KernelTable[f].Name << " on " << threads << " threads";
+    }
+    Bitmap24 up;
+    StretchBitmap(1500, 1000, f, 0, src, up, 4);
+    EXPECT_TRUE(up == PlainStretch(1500, 1000, f, src)) << KernelTable[f].Name << " enlarged";
   }
 }
 

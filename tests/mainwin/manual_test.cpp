@@ -9,6 +9,7 @@
 #include "BuildFixture.h"
 #include "dialogs/ManualForm.h"
 #include "platform/Files.h"
+#include "platform/qt/FormUtils.h"
 #include "tiledb/Match.h"
 
 using namespace mwtest;
@@ -299,6 +300,17 @@ TEST_F(ManualTest, LayOutKeysRoundTrip) {
   EXPECT_EQ(Ini("LayOut", "ManualForm"), "40,50,700,560");
   EXPECT_EQ(Ini("LayOut", "ManualFormPanel"), "150");
   EXPECT_EQ(Ini("LayOut", "ManualRows"), "12");
+}
+
+TEST_F(ManualTest, LayOutKeysThatCannotFitGiveTheDefaults) {
+  IniWriteString(SettingsFileName, "LayOut", "ManualForm", "-2147483648,-2147483648,2147483647,2147483647");
+  for (int panel : {INT32_MIN, 801}) {
+    IniWriteInteger(SettingsFileName, "LayOut", "ManualFormPanel", panel);
+    EXPECT_EQ(FormBounds(&NewForm().ManualForm()), TRect(0, 0, 800, 800));  // the offscreen screen
+    Form.reset();
+    EXPECT_EQ(Ini("LayOut", "ManualForm"), "0,0,800,800");
+    EXPECT_EQ(Ini("LayOut", "ManualFormPanel"), "266") << panel;  // a third of the width
+  }
 }
 
 // Not a check: pictures of the three pages for a person to look at.

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "dialogs/SetTileForm.h"
+#include "dialogs/SetTileJpegOptions.h"
 #include "formats/BandWriter.h"
 #include "mainwin/MainWinFixture.h"
 #include "platform/Bmp.h"
@@ -139,7 +140,7 @@ TEST_F(OutputWindow, SaveStatisticWritesTheReportAndOpensIt) {
   });
   f.Savestatistic1Click();
   SetShellOpenHook(nullptr);
-  EXPECT_EQ(startDir, Dir.Path());
+  EXPECT_EQ(startDir, DefaultDialogFolder(HomeFolder()));
   EXPECT_EQ(opened, std::vector<std::string>{Dir / "stat.txt"});
   EXPECT_EQ(f.StatusText(1), "Saved to " + Dir / "stat.txt");
   EXPECT_EQ(f.StatusText(0), "100%");
@@ -215,3 +216,123 @@ TEST_F(OutputWindow, SaveMosaicAsWritesAThumbnailSheetOrATextList) {
   const std::vector<uint8_t> text = ReadWholeFile(Dir / "cells.txt");
   EXPECT_EQ(std::string(text.begin(), text.end()), expected);
 }
+
+namespace {
+
+// The output setup's "Save as" pressed with the mouse, answering the file
+// dialog with file and the type index; during runs inside the save.
+class OutputSaveAs : public OutputWindow {
+ protected:
+  void SetUp() override {
+    OutputWindow::SetUp();
+    SetFileDialogHook([this](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+      return TFileChoice{{File}, Index};
+    });
+  }
+  void SaveAs(TSetTileForm& s, const std::string& name, int index, std::function<void()> during = {}) {
+    File = Dir / name;
+    Index = index;
+    if (during) QTimer::singleShot(0, &s, during);
+    QTest::mouseClick(s.Button2, Qt::LeftButton);
+  }
+  std::string File;
+  int Index = 2;
+};
+
+TEST_F(OutputSaveAs, AStoppedDirectSaveKeepsTheOldFileByteForByte) {
+  TForm1& f = OpenFilledProject();
+  const std::vector<uint8_t> old{'g', 'o', 'o', 'd', 0, 255};
+  WithSetup(f, [&](TSetTileForm& s) {
+    s.CheckBox4->setChecked(true);
+    s.KWRealSpinOMW->SetValue(160);
+    Answer = IDYES;  // replace the old file
+    for (const auto& [name, index] : {std::pair<const char*, int>{"old.bmp", 3}, {"old.tif", 1}}) {
+      WriteFileReplacing(Dir / name, old);
+      SaveAs(s, name, index, [&s] { QTest::mouseClick(s.BtnStop, Qt::LeftButton); });
+      EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
+      EXPECT_EQ(ReadWholeFile(Dir / name), old);
+    }
+  });
+  for (const auto& e : std::filesystem::directory_iterator(Dir.Path()))
+    EXPECT_TRUE(!e.is_regular_file() || e.path().stem() != "old" || e.path().extension() == ".bmp" ||
+                e.path().extension() == ".tif")
+        << e.path();
+}
+
+TEST_F(OutputSaveAs, ATypedExtensionChoosesTheTypeAndReplacingAsksFirst) {
+  TForm1& f = OpenFilledProject();
+  auto magic = [&](const char* name) {
+    const std::vector<uint8_t> b = ReadWholeFile(Dir / name);
+    return std::string(b.begin(), b.begin() + std::min<size_t>(b.size(), 2));
+  };
+  WithSetup(f, [&](TSetTileForm& s) {
+    s.CheckBox4->setChecked(false);
+    // A JPEG's quality question would mean the wrong type: it is cancelled.
+    QTimer::singleShot(0, [] {
+      if (auto* d = qobject_cast<Tjpegoptions*>(QApplication::activeModalWidget())) d->reject();
+    });
+    SaveAs(s, "x.tif", 2);  // the type left at JPEG
+    EXPECT_EQ(s.StatusText(), "Saved to file " + Dir / "x.tif");
+    EXPECT_EQ(magic("x.tif"), "II");
+    SaveAs(s, "y.BMP", 2);
+    EXPECT_EQ(magic("y.BMP"), "BM");
+    EXPECT_FALSE(FileExists(Dir / "x.jpg") || FileExists(Dir / "y.jpg"));
+    EXPECT_TRUE(Boxes.empty());
+
+    WriteFileReplacing(Dir / "x.tif", {'k', 'e', 'e', 'p'});
+    Answer = IDNO;
+    SaveAs(s, "x.tif", 1);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, Dir / "x.tif" + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(magic("x.tif"), "ke");
+    Answer = IDYES;
+    SaveAs(s, "x.tif", 1);
+    EXPECT_EQ(magic("x.tif"), "II");
+  });
+  // "Save mosaic as..." alike: a BMP sheet though JPEG was chosen.
+  File = Dir / "sheet.bmp";
+  Index = 1;
+  f.Savemosaicas1Click();
+  EXPECT_EQ(magic("sheet.bmp"), "BM");
+  EXPECT_FALSE(FileExists(Dir / "sheet.jpg"));
+  Answer = IDNO;
+  WriteFileReplacing(Dir / "sheet.bmp", {'k', 'e', 'e', 'p'});
+  f.Savemosaicas1Click();
+  EXPECT_EQ(magic("sheet.bmp"), "ke");
+}
+
+TEST_F(OutputSaveAs, TheCloseBoxesDuringASaveOnlyOfferToStopIt) {
+  TForm1& f = OpenFilledProject();
+  WithSetup(f, [&](TSetTileForm& s) {
+    s.CheckBox4->setChecked(false);
+    // No: the output setup's close box, its Esc and the main window's close
+    // box each ask, and the save goes on to its end.
+    Answer = IDNO;
+    SaveAs(s, "a.bmp", 3, [&] {
+      s.close();
+      QTest::keyClick(&s, Qt::Key_Escape);
+      f.close();
+    });
+    EXPECT_EQ(s.StatusText(), "Saved to file " + Dir / "a.bmp");
+    ASSERT_EQ(Boxes.size(), 3u);
+    for (const MessageBoxRequest& r : Boxes) {
+      EXPECT_EQ(r.Text, "Stop the running procedure?");
+      EXPECT_EQ(r.Flags, unsigned(MB_YESNO | MB_ICONQUESTION));
+    }
+    EXPECT_EQ(Boxes[0].Caption, "Output mosaic setup");
+    EXPECT_EQ(Boxes[2].Caption, "Vitrane");
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_TRUE(f.isVisible());
+    // Yes stops the save; both windows stay.
+    Answer = IDYES;
+    for (QWidget* w : {static_cast<QWidget*>(&s), static_cast<QWidget*>(&f)}) {
+      SaveAs(s, "b.bmp", 3, [w] { w->close(); });
+      EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
+      EXPECT_FALSE(FileExists(Dir / "b.bmp"));
+      EXPECT_TRUE(s.isVisible());
+      EXPECT_TRUE(f.isVisible());
+    }
+  });
+}
+
+}  // namespace

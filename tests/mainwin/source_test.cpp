@@ -4,9 +4,11 @@
 
 #include "MainWinFixture.h"
 #include "dialogs/SrcSetup.h"
+#include "formats/Registrations.h"
 #include "platform/Bmp.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Picture.h"
 
 using namespace mwtest;
 
@@ -124,6 +126,61 @@ TEST_F(MainWinTest, UnreadablePictureIsAWrongFormat) {
   } catch (const EVitrane& e) {
     EXPECT_EQ(std::string(e.what()), "Wrong format. File: " + bad + " can't be open.");
   }
+}
+
+TEST_F(MainWinTest, ApplyOverAModifiedProjectAsksFirstAndCancelWritesNothing) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  const std::string pic = Dir / "pic.bmp";
+  WriteBMPFile(Solid(160, 90, RGB(30, 30, 200)), pic);
+  TForm1& f = NewForm();
+  f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
+  f.VTLib1.MoveTo(2);
+  ASSERT_TRUE(f.VTMosaic1.SetRecordFrom(5, f.VTLib1, true));
+  SetFileDialogHook([&](const TOpenDialog&, bool save) -> std::optional<TFileChoice> {
+    return TFileChoice{{save ? Dir / "new.vtp" : pic}, 1};
+  });
+  Answer = IDCANCEL;
+  bool stillShown = false;
+  InModal([&] {
+    QTest::mouseClick(SrcSetup->BitBtn2, Qt::LeftButton);
+    stillShown = SrcSetup->isVisible();
+  });
+  f.Opensource1Click();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Project was modified. Save before close?");
+  EXPECT_TRUE(stillShown);
+  EXPECT_FALSE(FileExists(Dir / "new.vtp"));
+  EXPECT_EQ(f.VTPlan1.BaseName(), Dir / "p.vtp");
+  f.VTMosaic1.MoveTo(5);
+  EXPECT_EQ(f.VTMosaic1.CurLink, 2);
+  EXPECT_TRUE(f.ProjectModified());
+
+  Answer = IDNO;
+  InModal([&] { QTest::mouseClick(SrcSetup->BitBtn2, Qt::LeftButton); });
+  f.Opensource1Click();
+  EXPECT_EQ(f.VTPlan1.BaseName(), Dir / "new.vtp");
+}
+
+TEST_F(MainWinTest, OpenSourceImageListsEveryReadableType) {
+  RegisterGraphicFormats();
+  TForm1& f = NewForm();
+  ASSERT_TRUE(f.OpenLibraryByName(MakeLibrary(Dir, "lib")));
+  std::string filter;
+  SetFileDialogHook([&](const TOpenDialog& d, bool) -> std::optional<TFileChoice> {
+    filter = d.Filter;
+    return std::nullopt;
+  });
+  f.Opensource1Click();
+  const std::vector<TFilterEntry> entries = ParseFilter(filter);
+  ASSERT_FALSE(entries.empty());
+  std::vector<std::string> listed;
+  for (size_t i = 1; i < entries.size(); ++i)
+    listed.insert(listed.end(), entries[i].Patterns.begin(), entries[i].Patterns.end());
+  EXPECT_EQ(entries[0].Patterns, listed);  // "All" holds each one
+  for (const TPictureFormat& p : PictureFormats())
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "*." + p.Extension), 1) << p.Extension;
+  EXPECT_EQ(entries.back().Text, "Portable Network Graphics (*.png)");
+  EXPECT_EQ(entries[1].Text, "SGI black/white images (*.bw)");  // the setup's own order first
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ TEST_F(MainWinTest, OpenProjectCommandRemembersFolderAndRecentList) {
     return TFileChoice{{project}, 1};
   });
   f.Openvtp1Click();
-  EXPECT_EQ(startedIn, Dir.Path());  // no [LastPath] yet: the settings file's folder
+  EXPECT_EQ(startedIn, DefaultDialogFolder(HomeFolder()));  // no [LastPath] yet
   EXPECT_TRUE(f.ProjectOpen());
   EXPECT_EQ(f.VTLib1.BaseName(), lib);  // the project's library came along
   EXPECT_EQ(Ini("LastPath", "Project"), Dir.Path());
@@ -178,4 +178,58 @@ TEST_F(MainWinTest, RevertAsksOnlyWhenModified) {
   f.Revertproject1Click();
   EXPECT_FALSE(f.ProjectModified());
   EXPECT_EQ(f.DrawGrid1->ColCount(), 4);
+}
+
+TEST_F(MainWinTest, EveryCommandThatReplacesAModifiedProjectAsksFirst) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  const std::string a = MakeProject(Dir, lib, "a.vtp"), b = MakeProject(Dir, lib, "b.vtp");
+  TForm1& f = NewForm();
+  f.InsertRecentFile(b);
+  f.OpenVTP(a);
+  auto edit = [&] {  // cell 5 takes library tile 2
+    f.VTLib1.MoveTo(2);
+    ASSERT_TRUE(f.VTMosaic1.SetRecordFrom(5, f.VTLib1, true));
+  };
+  auto holdsEdit = [&](const std::string& project) {
+    f.VTMosaic1.MoveTo(5);
+    return f.VTPlan1.BaseName() == project && f.VTMosaic1.CurLink == 2;
+  };
+  edit();
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{b}, 1};
+  });
+  auto recent = [&](const std::string& name) {  // the menu is built anew whenever it changes
+    for (QAction* item : f.Recentprojects1->actions())
+      if (item->data().toString().toStdString() == name) return item->trigger();
+    ADD_FAILURE() << name << " not listed";
+  };
+
+  // Cancel: "Open project...", the recent list and "Close project" keep the edit.
+  Answer = IDCANCEL;
+  f.Openvtp1->trigger();
+  recent(b);
+  f.Closeproject1->trigger();
+  ASSERT_EQ(Boxes.size(), 3u);
+  for (const MessageBoxRequest& r : Boxes) {
+    EXPECT_EQ(r.Text, "Project was modified. Save before close?");
+    EXPECT_EQ(r.Flags, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
+  }
+  EXPECT_TRUE(holdsEdit(a));
+  EXPECT_TRUE(f.ProjectModified());
+
+  // No: the other project opens and the edit is not written.
+  Answer = IDNO;
+  f.Openvtp1->trigger();
+  EXPECT_EQ(f.VTPlan1.BaseName(), b);
+  f.OpenVTP(a);
+  EXPECT_FALSE(holdsEdit(a));
+
+  // Yes: the edit is saved before the recent project replaces it.
+  edit();
+  Answer = IDYES;
+  recent(b);
+  EXPECT_EQ(f.VTPlan1.BaseName(), b);
+  EXPECT_EQ(Boxes.size(), 5u);
+  f.OpenVTP(a);
+  EXPECT_TRUE(holdsEdit(a));
 }

@@ -47,7 +47,7 @@ TEST_F(MainWinTest, ReadsTheStoredSettings) {
   IniWriteBool(ini, "StartUp", "WizardOnStart", false);
   IniWriteBool(ini, "Advanced", "UseHFlip", true);  // never brought back
   IniWriteInteger(ini, "Advanced", "ShowBestCndidates", 9);
-  IniWriteString(ini, "LayOut", "MainForm", "10,20,810,620");
+  IniWriteString(ini, "LayOut", "MainForm", "10,20,710,520");
   TForm1& f = NewForm();
   EXPECT_EQ(DefaultRenderMode, roRandom);
   EXPECT_EQ(f.Randommosaic1->shortcut(), QKeySequence("Ctrl+R"));
@@ -59,7 +59,17 @@ TEST_F(MainWinTest, ReadsTheStoredSettings) {
   EXPECT_FALSE(f.FWizardOnStart);
   EXPECT_FALSE(f.CBFlipH->isChecked());
   EXPECT_EQ(f.FShowBestCandidates, 9);
-  EXPECT_EQ(FormBounds(&f), TRect(10, 20, 810, 620));
+  EXPECT_EQ(FormBounds(&f), TRect(10, 20, 710, 520));
+}
+
+TEST_F(MainWinTest, BoundsBeyondTheScreenComeBackOnItAndAreWrittenSo) {
+  IniWriteString(SettingsFileName, "LayOut", "MainForm", "0,0,100000,100000");
+  EXPECT_EQ(FormBounds(&NewForm()), TRect(0, 0, 800, 800));  // the offscreen screen
+  Form.reset();
+  EXPECT_EQ(Ini("LayOut", "MainForm"), "0,0,800,800");
+  // A monitor that is gone.
+  IniWriteString(SettingsFileName, "LayOut", "MainForm", "2000,-900,2600,-400");
+  EXPECT_EQ(FormBounds(&NewForm()), TRect(200, 0, 800, 500));
 }
 
 TEST_F(MainWinTest, DefaultModeTextIsCaseSensitive) {

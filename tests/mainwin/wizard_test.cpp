@@ -43,6 +43,14 @@ class WizardRun : public MainWinTest {
     f.RunVitraneWizard1Click();
     EXPECT_TRUE(ran);
   }
+  // Task 2 ("a mosaic from a library") up to the library chosen on its page.
+  void ChooseLibraryOfTask2(TWizard& w, const std::string& lib) {
+    w.RadioButton2->setChecked(true);
+    w.RadioButton2Click();
+    w.BitBtn2Click();
+    Choose(lib);
+    w.Button3Click();
+  }
   void Choose(const std::string& name, int index = 1) {
     SetFileDialogHook([name, index](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
       return TFileChoice{{name}, index};
@@ -136,11 +144,7 @@ TEST_F(WizardRun, ThreeTasksFromPicturesToASavedMosaic) {
 
   // Task 2: a project of 8 x 6 cells, built and saved by the main window.
   WithWizard(f, [&](TWizard& w) {
-    w.RadioButton2->setChecked(true);
-    w.RadioButton2Click();
-    w.BitBtn2Click();
-    Choose(lib);
-    w.Button3Click();
+    ChooseLibraryOfTask2(w, lib);
     EXPECT_EQ(w.Label33->text(), "There are 12 records (4x4) in the base.");
     ASSERT_TRUE(w.BitBtn8->isEnabled());
     w.BitBtn2Click();
@@ -299,6 +303,83 @@ TEST_F(WizardRun, TheStartUpBoxIsTheOneSettingOfTheMainWindow) {
   // The window's exit keeps what the user chose.
   NewForm();
   EXPECT_FALSE(Form->FWizardOnStart);
+}
+
+TEST_F(WizardRun, CreateOverAModifiedProjectAsksFirst) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  const std::string picture = Dir / "src.jpg", project = Dir / "new.vtp";
+  JpegEncodeFile(Solid(160, 120, RGB(90, 140, 30)), 90, picture);
+  TForm1& f = NewForm();
+  f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
+  f.VTLib1.MoveTo(2);
+  ASSERT_TRUE(f.VTMosaic1.SetRecordFrom(5, f.VTLib1, true));
+  Answer = IDCANCEL;
+  WithWizard(f, [&](TWizard& w) {
+    ChooseLibraryOfTask2(w, lib);
+    w.BitBtn2Click();
+    Choose(picture);
+    w.Button4Click();
+    w.BitBtn2Click();
+    w.BitBtn2Click();
+    Choose(project);
+    w.Button5Click();
+    w.BitBtn2Click();
+    w.RadioButtonNorm->setChecked(true);
+    w.RadioButtonNormClick();
+    QTest::mouseClick(w.BitBtn21, Qt::LeftButton);
+    // Cancel: the wizard stays on its page and nothing is written.
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(FileExists(project));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Project was modified. Save before close?");
+    f.VTMosaic1.MoveTo(5);
+    EXPECT_EQ(f.VTMosaic1.CurLink, 2);
+    EXPECT_EQ(f.VTPlan1.BaseName(), Dir / "p.vtp");
+    Answer = IDNO;
+    QTest::mouseClick(w.BitBtn21, Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+  });
+  EXPECT_EQ(f.VTPlan1.BaseName(), project);
+}
+
+TEST_F(WizardRun, AStoppedDirectSaveKeepsTheOldFileAndTheCloseBoxOffersToStop) {
+  const std::string lib = MakeLibrary(Dir, "lib");
+  TForm1& f = NewForm();
+  f.show();
+  f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
+  const std::vector<uint8_t> old{'g', 'o', 'o', 'd', 0, 255};
+  WithWizard(f, [&](TWizard& w) {
+    w.RadioButton3->setChecked(true);
+    w.RadioButton3Click();
+    w.BitBtn2Click();
+    w.BitBtn2Click();
+    w.CheckBox3->setChecked(true);  // written straight to disk
+    auto save = [&](const char* name, int index, std::function<void()> during) {
+      Choose(Dir / name, index);
+      w.Button6Click();
+      w.BitBtn26Click();
+      QTimer::singleShot(0, &w, during);
+      QTest::mouseClick(w.BitBtn31, Qt::LeftButton);
+      w.BitBtn1Click();
+    };
+    w.CheckBox5->setChecked(false);
+    for (const auto& [name, index] : {std::pair<const char*, int>{"old.bmp", 3}, {"old.tif", 1}}) {
+      WriteFileReplacing(Dir / name, old);
+      save(name, index, [&w] { QTest::mouseClick(w.BitBtnStopSave, Qt::LeftButton); });
+      EXPECT_EQ(f.StatusText(1), "Procedure cancelled by user");
+      EXPECT_EQ(ReadWholeFile(Dir / name), old);
+    }
+    EXPECT_TRUE(Boxes.empty());
+    // The main window's close box during the save: Yes stops it, the windows stay.
+    Answer = IDYES;
+    save("m.bmp", 3, [&f] { f.close(); });
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Stop the running procedure?");
+    EXPECT_EQ(f.StatusText(1), "Procedure cancelled by user");
+    EXPECT_FALSE(FileExists(Dir / "m.bmp"));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(w.isVisible());
+  });
 }
 
 }  // namespace

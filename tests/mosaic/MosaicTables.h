@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/ScratchDir.h"
+#include "mosaic/OutputRender.h"
 #include "platform/Jpeg.h"
 #include "tiledb/NewLibraryParameters.h"
 #include "tiledb/VTData.h"
@@ -45,6 +46,25 @@ inline std::string MakeProject(const ScratchDir& dir, const std::string& library
   const std::string file = dir / name;
   lib.CreatePlan(file, source, {"", TRect(0, 0, source.Width(), source.Height())}, rows, columns);
   return file;
+}
+
+// Opens project into plan and mosaic, fills every cell with the library's
+// tiles in turn and points job at the whole grid; false when the project
+// does not open or a cell cannot take its tile.
+inline bool FillMosaicJob(const std::string& library, const std::string& project, TVTData& lib, TVTData& plan,
+                          TVTData& mosaic, TOutputJob& job, bool& stop) {
+  lib.SetBaseName(library);
+  if (!plan.OpenProject(project, mosaic)) return false;
+  for (int n = 1; n <= mosaic.RecordCount; ++n) {
+    lib.MoveTo((n - 1) % lib.RecordCount + 1);
+    if (!mosaic.SetRecordFrom(n, lib, true)) return false;
+  }
+  job.Mosaic = &mosaic;
+  job.Plan = &plan;
+  job.GridColumns = plan.Columns;
+  job.Area = {0, 0, plan.Columns - 1, plan.Rows - 1};
+  job.StopRequested = &stop;
+  return true;
 }
 
 }  // namespace mwtest

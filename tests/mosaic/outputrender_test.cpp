@@ -34,17 +34,7 @@ class OutputRun : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string lib = MakeLibrary(Dir, "lib");
-    Library.SetBaseName(lib);
-    ASSERT_TRUE(Plan.OpenProject(MakeProject(Dir, lib, "p.vtp"), Mosaic));
-    for (int n = 1; n <= Mosaic.RecordCount; ++n) {
-      Library.MoveTo((n - 1) % Library.RecordCount + 1);
-      ASSERT_TRUE(Mosaic.SetRecordFrom(n, Library, true));
-    }
-    Job.Mosaic = &Mosaic;
-    Job.Plan = &Plan;
-    Job.GridColumns = Plan.Columns;
-    Job.Area = {0, 0, Plan.Columns - 1, Plan.Rows - 1};
-    Job.StopRequested = &Stop;
+    ASSERT_TRUE(mwtest::FillMosaicJob(lib, MakeProject(Dir, lib, "p.vtp"), Library, Plan, Mosaic, Job, Stop));
     Job.Settings.Width = 101;
     Job.Settings.Height = 76;
     Job.Settings.Sharpen = false;
@@ -135,21 +125,32 @@ TEST_F(OutputRun, GridLinesLieWhereTheirRoundedPositionsSay) {
   for (int y : {0, 25, 50}) EXPECT_EQ(back.Pixel(60, y), Job.Settings.GridColor) << y;
 }
 
-TEST_F(OutputRun, StopAfterTheFirstCellLeavesTheRestBlack) {
+TEST_F(OutputRun, StopAfterTheFirstCellCancelsTheFile) {
   Job.Progress = [this](int done, int) {
     if (done == 1) Stop = true;
   };
   Bitmap24 poster;
   EXPECT_FALSE(ComposePoster(Job, poster));
 
-  Stop = false;
-  const std::string bmp = Dir / "s.bmp";
-  EXPECT_FALSE(WriteMosaicDirect(Job, bmp, 1));
-  Bitmap24 back;
-  ReadBMPFile(bmp, back);
-  EXPECT_NE(back.Pixel(10, 10), RGB(0, 0, 0));
-  EXPECT_EQ(back.Pixel(40, 10), RGB(0, 0, 0));
-  EXPECT_EQ(back.Pixel(90, 70), RGB(0, 0, 0));
+  // The user's earlier picture of that name stays byte for byte, in both
+  // kinds, and nothing of the stopped file is left beside it.
+  for (int kind : {1, 2}) {
+    SCOPED_TRACE(kind);
+    const std::string file = Dir / (kind == 1 ? "s.bmp" : "s.tif");
+    const std::vector<uint8_t> old{'o', 'l', 'd', 0, 255};
+    WriteFileReplacing(file, old);
+    Stop = false;
+    EXPECT_FALSE(WriteMosaicDirect(Job, file, kind));
+    EXPECT_EQ(ReadWholeFile(file), old);
+    // A stop before the first cell (a border) cancels it as well.
+    Stop = true;
+    EXPECT_FALSE(WriteMosaicDirect(Job, Dir / "none.bmp", kind));
+    EXPECT_FALSE(FileExists(Dir / "none.bmp"));
+  }
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(Dir.Path()))
+    files += e.is_regular_file() && e.path().extension() != ".vt2" && e.path().extension() != ".vtp";
+  EXPECT_EQ(files, 2u);  // s.bmp and s.tif
 }
 
 TEST_F(OutputRun, TooLargeADirectFileLeavesTheOldOneAlone) {
@@ -497,12 +498,10 @@ TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
     Job.Progress = [this](int done, int) {
       if (done == 11) Stop = true;
     };
+    // The stopped file is cancelled whatever was rendered ahead of the stop.
     EXPECT_FALSE(WriteMosaicDirect(Job, Dir / "s.bmp", 1));
-    Bitmap24 back;
-    ReadBMPFile(Dir / "s.bmp", back);
-    for (int n = 0; n < 40; ++n) EXPECT_EQ(CentreOf(back, n) == RGB(0, 0, 0), n > 10) << n;
-    EXPECT_EQ(back.Pixel(0, 100), Job.Settings.BorderColor);
-    // The poster too, though its cells are drawn into it ahead of the stop.
+    EXPECT_FALSE(FileExists(Dir / "s.bmp"));
+    // The poster ends at the stop, though its cells are drawn ahead of it.
     Stop = false;
     Bitmap24 poster;
     EXPECT_FALSE(ComposePoster(Job, poster));
@@ -514,10 +513,12 @@ TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
     Job.AskTileNotFound = [](const std::string&) { return int(tnfCancel); };
     EXPECT_FALSE(WriteMosaicDirect(Job, Dir / "c.bmp", 1));
     EXPECT_TRUE(Stop);
-    ReadBMPFile(Dir / "c.bmp", back);
-    EXPECT_NE(CentreOf(back, 0), RGB(0, 0, 0));
-    EXPECT_EQ(CentreOf(back, 1), Job.Settings.BorderColor);
-    for (int n = 2; n < 40; ++n) EXPECT_EQ(CentreOf(back, n), RGB(0, 0, 0)) << n;
+    EXPECT_FALSE(FileExists(Dir / "c.bmp"));
+    Stop = false;
+    EXPECT_FALSE(ComposePoster(Job, poster));
+    EXPECT_NE(CentreOf(poster, 0), RGB(0, 0, 0));
+    EXPECT_EQ(CentreOf(poster, 1), Job.Settings.BorderColor);
+    for (int n = 2; n < 40; ++n) EXPECT_EQ(CentreOf(poster, n), RGB(0, 0, 0)) << n;
     Job.AskTileNotFound = [this](const std::string&) { return ++Asked, int(tnfAuto); };
   }
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "platform/Errors.h"
 #include "platform/Hooks.h"
 #include "platform/TestSupport.h"
@@ -112,6 +114,19 @@ TEST(Files, NameParts) {
   EXPECT_EQ(UpperCase("a.jPg"), "A.JPG");
   EXPECT_EQ(LowerCase("A.JPG"), "a.jpg");
   EXPECT_EQ(ProgramFolder().back(), '/');
+}
+
+TEST(Files, ProgramFolderOnlyFromTheProgramsFile) {
+  TestDir dir("files-folders");
+  std::filesystem::create_symlink("/opt/vitrane/bin/vitrane", dir.File("exe"));
+  std::filesystem::create_symlink("relative/vitrane", dir.File("rel"));
+  SetProgramFileLink(dir.File("exe"));
+  EXPECT_EQ(ProgramFolder(), "/opt/vitrane/bin/");
+  SetProgramFileLink(dir.File("missing"));
+  EXPECT_EQ(ProgramFolder(), "");
+  SetProgramFileLink(dir.File("rel"));
+  EXPECT_EQ(ProgramFolder(), "");
+  SetProgramFileLink("");
 }
 
 TEST(Files, TickCounterMovesForward) {

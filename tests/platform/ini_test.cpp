@@ -1,7 +1,13 @@
 #include "platform/Ini.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -143,19 +149,136 @@ TEST_F(Ini, FailuresAreSwallowedByValueRoutinesButNotByTIniFile) {
 }
 
 TEST_F(Ini, SettingsFileLocation) {
-  EXPECT_EQ(DefaultSettingsFileName(Dir.Path(), "/x", "/home/u"), Dir.Path() + "vt002.ini");
-  const std::string ro = Dir.File("ro");
-  std::filesystem::create_directories(ro);
-  ::chmod(ro.c_str(), 0555);
-  if (::access(ro.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore permissions";
   const std::string cfg = Dir.File("cfg");
-  EXPECT_EQ(DefaultSettingsFileName(ro, cfg, "/nonexistent"), cfg + "/vitrane/vt002.ini");
-  EXPECT_TRUE(DirectoryExists(cfg + "/vitrane"));
-  // A relative or empty config home falls back to ~/.config.
   const std::string home = Dir.File("home");
-  EXPECT_EQ(DefaultSettingsFileName(ro, "rel", home), home + "/.config/vitrane/vt002.ini");
-  EXPECT_EQ(DefaultSettingsFileName(ro, "", home), home + "/.config/vitrane/vt002.ini");
-  ::chmod(ro.c_str(), 0755);
+  // The program's folder holds the settings only when they are already there
+  // (a portable install); otherwise they go to the user's configuration folder.
+  EXPECT_EQ(DefaultSettingsFileName(Dir.Path(), cfg, home), cfg + "/vitrane/vt002.ini");
+  EXPECT_TRUE(DirectoryExists(cfg + "/vitrane"));
+  WriteText(File, "");
+  EXPECT_EQ(DefaultSettingsFileName(Dir.Path(), cfg, home), File);
+  // No program folder (its file could not be found): never the current one.
+  EXPECT_EQ(DefaultSettingsFileName("", cfg, home), cfg + "/vitrane/vt002.ini");
+  // A relative or empty config home falls back to ~/.config; with no home
+  // either there is nowhere to keep settings.
+  EXPECT_EQ(DefaultSettingsFileName("", "rel", home), home + "/.config/vitrane/vt002.ini");
+  EXPECT_EQ(DefaultSettingsFileName("", "", home), home + "/.config/vitrane/vt002.ini");
+  EXPECT_EQ(DefaultSettingsFileName("", "", ""), "");
+  // ... and then nothing is read or written, and nothing lands in the current folder.
+  EXPECT_EQ(IniReadInteger("", "S", "K", 5), 5);
+  EXPECT_THROW(TIniFile("").WriteString("S", "K", "v"), EFileError);
+  EXPECT_FALSE(FileExists(".lock"));
+}
+
+TEST_F(Ini, FileDialogsStartInPicturesOrHome) {
+  const std::string home = Dir.File("home");
+  std::filesystem::create_directories(home);
+  EXPECT_EQ(DefaultDialogFolder(home), home + "/");
+  std::filesystem::create_directories(home + "/Pictures");
+  EXPECT_EQ(DefaultDialogFolder(home + "/"), home + "/Pictures/");
+  EXPECT_EQ(DefaultDialogFolder(""), "");
+}
+
+// Sets the file's modification time well into the past, as a settings file
+// written at the last exit has it.
+void Settle(const std::string& fileName) {
+  timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, fileName.c_str(), times, 0), 0);
+}
+
+TEST_F(Ini, AChangeByAnyoneIsSeenByTheNextRead) {
+  WriteText(File, "[S]\nK=1\n[s]\nK=9\n");
+  Settle(File);
+  EXPECT_EQ(IniReadInteger(File, "s", "k", 0), 1);  // the first section of a name
+  // Rewritten in place to the same length, its time then put back.
+  WriteText(File, "[S]\nK=2\n[s]\nK=9\n");
+  Settle(File);
+  EXPECT_EQ(IniReadInteger(File, "S", "K", 0), 2);
+  // Another process's write, then our own.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    IniWriteInteger(File, "S", "K", 3);
+    ::_exit(0);
+  }
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(IniReadInteger(File, "S", "K", 0), 3);
+  IniWriteInteger(File, "S", "L", 4);
+  EXPECT_EQ(IniReadInteger(File, "S", "L", 0), 4);
+}
+
+TEST_F(Ini, AFileOverFourMegabytesIsNeitherReadNorWritten) {
+  // Exactly the limit is read; its last key counts.
+  std::string text = "[S]\nK=1\n;";
+  const std::string tail = "\n[T]\nK=2\n";
+  text += std::string(size_t(kMaxSettingsBytes) - text.size() - tail.size(), 'x') + tail;
+  ASSERT_EQ(int64_t(text.size()), kMaxSettingsBytes);
+  WriteText(File, text);
+  EXPECT_EQ(IniReadInteger(File, "T", "K", 0), 2);
+  // One byte more: empty to the reads, and the writers leave it as it is.
+  WriteText(File, text + "\n");
+  EXPECT_EQ(IniReadInteger(File, "S", "K", 0), 0);
+  EXPECT_EQ(IniReadInteger(File, "T", "K", 0), 0);
+  IniWriteInteger(File, "S", "K", 3);
+  try {
+    TIniFile(File).WriteInteger("S", "K", 3);
+    FAIL();
+  } catch (const EFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + File + " (File too large)");
+  }
+  EXPECT_EQ(ReadText(File), text + "\n");
+  EXPECT_FALSE(FileExists(File + ".tmp"));
+  // A pipe in its place reads as empty at once.
+  ASSERT_TRUE(DeleteFile(File));
+  ASSERT_EQ(::mkfifo(File.c_str(), 0600), 0);
+  EXPECT_EQ(IniReadInteger(File, "S", "K", 6), 6);
+}
+
+// Writes keys prefix0..prefix(n-1), each with its own number, one call each.
+void WriteKeys(const std::string& file, const std::string& prefix, int n) {
+  for (int i = 0; i < n; ++i) IniWriteInteger(file, "Race", prefix + std::to_string(i), 1000 + i);
+}
+
+TEST_F(Ini, TwoProcessesWritingAtOnceLoseNoKey) {
+  // An existing section of another kind that both must keep.
+  IniWriteString(File, "Other", "Keep", "me");
+  constexpr int kKeys = 150;
+  pid_t children[2];
+  const char* prefixes[2] = {"a", "b"};
+  for (int c = 0; c < 2; ++c) {
+    children[c] = ::fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      WriteKeys(File, prefixes[c], kKeys);
+      ::_exit(0);
+    }
+  }
+  // Meanwhile the file is only ever a whole version: it never shrinks and
+  // always holds the other section.
+  size_t last = 0, looks = 0;
+  bool done[2] = {false, false};
+  while (!done[0] || !done[1]) {
+    for (int c = 0; c < 2; ++c) {
+      int status = 0;
+      if (!done[c] && ::waitpid(children[c], &status, WNOHANG) == children[c]) {
+        done[c] = true;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      }
+    }
+    const std::string text = ReadText(File);
+    ++looks;
+    EXPECT_GE(text.size(), last);
+    EXPECT_NE(text.find("[Other]\nKeep=me\n"), std::string::npos);
+    last = std::max(last, text.size());
+  }
+  EXPECT_GT(looks, 1u);
+  for (const char* prefix : prefixes)
+    for (int i = 0; i < kKeys; ++i)
+      EXPECT_EQ(IniReadInteger(File, "Race", prefix + std::to_string(i), 0), 1000 + i) << prefix << i;
+  std::string keep;
+  IniReadString(File, "Other", "Keep", keep, "");
+  EXPECT_EQ(keep, "me");
+  EXPECT_FALSE(FileExists(File + ".tmp"));
 }
 
 }  // namespace

@@ -281,6 +281,44 @@ TEST(BoundsText, ApplyMovesFixedSizeWindowsOnly) {
   EXPECT_EQ(b, TRect(0, 0, 300, 200));
 }
 
+TEST(BoundsText, FittedToTheScreens) {
+  // A primary screen with a panel at its top, and a second one to its right.
+  const std::vector<TRect> screens = {TRect(0, 30, 1600, 1000), TRect(1600, 0, 3520, 1080)};
+  auto fit = [&](TRect b, int minW = 0, int minH = 0) {
+    EXPECT_TRUE(FitBoundsToScreens(b, screens, minW, minH));
+    return b;
+  };
+  EXPECT_EQ(fit(TRect(2000, 100, 2600, 500)), TRect(2000, 100, 2600, 500));
+  // Partly off its screen: moved onto the one it overlaps most.
+  EXPECT_EQ(fit(TRect(-100, 0, 700, 600)), TRect(0, 30, 800, 630));
+  EXPECT_EQ(fit(TRect(1500, 900, 2300, 1500)), TRect(1600, 480, 2400, 1080));
+  // On a monitor that is gone: back on the primary screen.
+  EXPECT_EQ(fit(TRect(5000, 2000, 5800, 2600)), TRect(800, 400, 1600, 1000));
+  // Larger than the screen: cut to it (the one it covers most).
+  EXPECT_EQ(fit(TRect(0, 0, 1700, 100000)), TRect(0, 30, 1600, 1000));
+  EXPECT_EQ(fit(TRect(0, 0, 100000, 100000)), TRect(1600, 0, 3520, 1080));
+  // The ends of the 32-bit range.
+  EXPECT_EQ(fit(TRect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX)), TRect(1600, 0, 3520, 1080));
+  EXPECT_EQ(fit(TRect(INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX)), TRect(1595, 995, 1600, 1000));
+  // Never smaller than the window's minimum size, which places it.
+  EXPECT_EQ(fit(TRect(1590, 990, 1600, 1000), 508, 390), TRect(1092, 610, 1600, 1000));
+  // What cannot fit is refused and changes nothing.
+  TRect b(10, 40, 810, 640);
+  EXPECT_FALSE(FitBoundsToScreens(b, screens, 1700, 100));
+  EXPECT_FALSE(FitBoundsToScreens(b, {}, 0, 0));
+  EXPECT_EQ(b, TRect(10, 40, 810, 640));
+
+  // A fixed-size window whose kept size would carry it past the 32-bit range
+  // is refused before that.
+  b = TRect(0, 0, 300, 200);
+  EXPECT_FALSE(ApplyBoundsText("2147483600,0,2147483647,10", true, b));
+  EXPECT_EQ(b, TRect(0, 0, 300, 200));
+  ASSERT_TRUE(ApplyBoundsText("2147483000,-2147483648,2147483647,0", true, b));
+  EXPECT_EQ(b, TRect(2147483000, INT32_MIN, 2147483300, INT32_MIN + 200));
+  ASSERT_TRUE(FitBoundsToScreens(b, screens, 300, 200));
+  EXPECT_EQ(b, TRect(1300, 30, 1600, 230));
+}
+
 TEST(BoundsText, SettingsRoundTripAndUnwritableFile) {
   TestDir dir("utils-bounds");
   const std::string ini = dir.File("vt002.ini");

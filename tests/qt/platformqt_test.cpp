@@ -1,5 +1,6 @@
 // File dialogs, window bounds, pictures in group boxes, image views and help.
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <QGroupBox>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
+#include "platform/qt/CloseBox.h"
 #include "platform/qt/Desktop.h"
 #include "platform/qt/FileDialogs.h"
 #include "platform/qt/FormUtils.h"
@@ -62,6 +64,29 @@ TEST(FileDialogs, FiltersAreSplitIntoQtNameFilters) {
   EXPECT_EQ(ApplyDefaultExt("/a/b.c/mosaic", ""), "/a/b.c/mosaic");
 }
 
+TEST(FileDialogs, TypedExtensionNamesItsFilterEntry) {
+  const std::string f = "Tiff|*.tif|Jpeg|*.jpg|BMP|*.bmp|Sequence|*.bmp|All|*.*";
+  EXPECT_EQ(FilterIndexOfName(f, "/d.x/a.TIF", 2), 1);
+  EXPECT_EQ(FilterIndexOfName(f, "a.bmp", 2), 3);  // the first entry of the extension ...
+  EXPECT_EQ(FilterIndexOfName(f, "a.bmp", 4), 4);  // ... unless the chosen one holds it too
+  for (const char* name : {"a.png", "a", "/d.tif/a", "a."})
+    EXPECT_EQ(FilterIndexOfName(f, name, 2), 0) << name;
+}
+
+TEST(CloseBox, OnlyTheWindowManagersDeleteMessageAsksToClose) {
+  xcb_client_message_event_t m{};
+  m.response_type = XCB_CLIENT_MESSAGE | 0x80;  // sent by another client
+  m.format = 32;
+  m.window = 0x2a00007;
+  m.type = 300;
+  m.data.data32[0] = 301;
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 301), 0x2a00007u);
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 302), 0u);  // another protocol message (a ping)
+  EXPECT_EQ(CloseBoxWindow(&m, 299, 301), 0u);
+  m.response_type = XCB_KEY_PRESS;
+  EXPECT_EQ(CloseBoxWindow(&m, 300, 301), 0u);
+}
+
 TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing) {
   TestApp();
   TmpDir tmp;
@@ -102,27 +127,49 @@ TEST(FormBounds, SavedBoundsComeBackAndADialogOnlyMoves) {
   const std::string ini = tmp.path + "vt002.ini";
   QWidget form;
   form.move(10, 20);
-  form.resize(800, 600);
-  EXPECT_EQ(FormBounds(&form), TRect(10, 20, 810, 620));
+  form.resize(600, 400);
+  EXPECT_EQ(FormBounds(&form), TRect(10, 20, 610, 420));
   SaveFormBounds(ini, "LayOut", "MainForm", &form);
-  EXPECT_EQ(TIniFile(ini).ReadString("LayOut", "MainForm", ""), "10,20,810,620");
+  EXPECT_EQ(TIniFile(ini).ReadString("LayOut", "MainForm", ""), "10,20,610,420");
   QWidget other;
   other.resize(300, 200);
   LoadFormBounds(ini, "LayOut", "MainForm", &other);
-  EXPECT_EQ(FormBounds(&other), TRect(10, 20, 810, 620));
+  EXPECT_EQ(FormBounds(&other), TRect(10, 20, 610, 420));
   QWidget dialog;
   dialog.setFixedSize(300, 200);
   ASSERT_TRUE(IsDialogStyle(&dialog));
   LoadFormBounds(ini, "LayOut", "MainForm", &dialog);
   EXPECT_EQ(FormBounds(&dialog), TRect(10, 20, 310, 220));
-  for (const char* bad : {"10,20,810", "10,,810,620", "10,620,810,20", "", "a,b,c,d"}) {
+  for (const char* bad : {"10,20,610", "10,,610,420", "10,420,610,20", "", "a,b,c,d"}) {
     TIniFile(ini).WriteString("LayOut", "MainForm", bad);
     LoadFormBounds(ini, "LayOut", "MainForm", &other);
-    EXPECT_EQ(FormBounds(&other), TRect(10, 20, 810, 620)) << bad;
+    EXPECT_EQ(FormBounds(&other), TRect(10, 20, 610, 420)) << bad;
   }
   TIniFile(ini).WriteString("LayOut", "MainForm", "1,2,3,4,5");
   LoadFormBounds(ini, "LayOut", "MainForm", &other);
   EXPECT_EQ(FormBounds(&other), TRect(1, 2, 3, 4));
+}
+
+TEST(FormBounds, ClampedToTheScreenAndWrittenBackSo) {
+  TestApp();
+  TmpDir tmp;
+  const std::string ini = tmp.path + "bounds.ini";
+  ASSERT_EQ(AvailableScreenAreas(), std::vector<TRect>{TRect(0, 0, 800, 800)});  // the offscreen screen
+  auto load = [&](const char* text, QWidget& w) {
+    TIniFile(ini).WriteString("LayOut", "Form", text);
+    LoadFormBounds(ini, "LayOut", "Form", &w);
+    return FormBounds(&w);
+  };
+  QWidget form;
+  form.setMinimumSize(508, 390);
+  EXPECT_EQ(load("-2147483648,-2147483648,2147483647,2147483647", form), TRect(0, 0, 800, 800));
+  EXPECT_EQ(load("2147483000,10,2147483647,20", form), TRect(153, 10, 800, 400));
+  SaveFormBounds(ini, "LayOut", "Form", &form);
+  EXPECT_EQ(TIniFile(ini).ReadString("LayOut", "Form", ""), "153,10,800,400");
+  // A dialog keeps its size and is moved onto the screen.
+  QWidget dialog;
+  dialog.setFixedSize(300, 200);
+  EXPECT_EQ(load("790,790,800,800", dialog), TRect(500, 600, 800, 800));
 }
 
 TEST(FormBounds, PictureFittedOrStretchedInAGroupBox) {

@@ -336,3 +336,42 @@ TEST(CellUpdates, DeletedSourceMarksTheCell) {
 }
 
 }  // namespace
+
+namespace {
+
+// The table's sections as one file's bytes.
+std::vector<uint8_t> TableBytes(TVTData& t, const std::string& name) {
+  EXPECT_TRUE(t.WriteTableFile(name));
+  return Bytes(name);
+}
+
+}  // namespace
+
+// Copying every record at once writes what copying them one by one writes,
+// whatever the source shows: thumbnails it holds, or pictures to encode.
+TEST(CellUpdates, CopyingAllRecordsWritesWhatCopyingEachWrites) {
+  TempDir dir;
+  MakeLibrary(dir / "lib.vt2", {.Count = 300, .ColorSystem = csYCC, .ThumbW = 12, .ThumbH = 9});
+  MakeLibrary(dir / "rgb.vt2", {.Count = 300, .Thumbs = false});
+  MakeLibrary(dir / "grid.vt2", {.Count = 300, .XRes = 4, .YRes = 4});
+  for (const char* source : {"lib.vt2", "rgb.vt2", "grid.vt2"})
+    for (bool thumbs : {false, true}) {
+      SCOPED_TRACE(std::string(source) + (thumbs ? " with thumbnails" : ""));
+      TVTData src, one, all;
+      src.ShowThumbs = thumbs;
+      ASSERT_TRUE(src.OpenFile(dir / source, okLibrary));
+      ASSERT_TRUE(one.OpenFile(dir / "rgb.vt2", okLibrary));
+      ASSERT_TRUE(all.OpenFile(dir / "rgb.vt2", okLibrary));
+      one.FThumbQ = all.FThumbQ = 60;
+      for (int32_t n = 1; n <= one.RecordCount; ++n) {
+        src.MoveTo(n);
+        one.CopyRecordFrom(n, src);
+      }
+      const int32_t last = src.CurRecNo;
+      src.MoveTo(1);
+      all.CopyAllRecordsFrom(src);
+      EXPECT_EQ(src.CurRecNo, last);
+      EXPECT_EQ(all.Modified, one.Modified);
+      EXPECT_EQ(TableBytes(all, dir / "all.vt2"), TableBytes(one, dir / "one.vt2"));
+    }
+}

@@ -197,14 +197,20 @@ TEST(VTDataOpen, ThumbnailsAndBrokenThumbnails) {
   EXPECT_TRUE(t.CurThumbJpeg.empty());
 }
 
-TEST(VTDataOpen, ThumbsInMemoryKeepsTheTemporaryFile) {
+TEST(VTDataOpen, ThumbsInMemoryKeepsTheThumbnailsOnDisk) {
   TempDir dir;
   MakeLibrary(dir / "a.vt2");
   TVTData t;
   t.ThumbsInMemory = true;
   ASSERT_TRUE(t.OpenFile(dir / "a.vt2", okLibrary));
   t.ThumbsInMemory = true;
+  // Read in place from the library file until the table changes them, then
+  // from a temporary file of the table's own.
   EXPECT_TRUE(t.ThumbSection.IsOpen());
+  EXPECT_TRUE(t.ThumbSection.Shared());
+  const std::vector<uint8_t> jpeg{0xFF, 0xD8, 0xFF, 0xD9};
+  t.AppendThumbBlob(jpeg.data(), jpeg.size());
+  EXPECT_FALSE(t.ThumbSection.Shared());
   const std::string name = t.ThumbSection.FileName();
   EXPECT_TRUE(FileExists(name));
   EXPECT_EQ(ExtractFileName(name).substr(0, 2), "vt");
