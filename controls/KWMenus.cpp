@@ -1,6 +1,7 @@
 #include "controls/KWMenus.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleFactory>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/qt/Desktop.h"
 #include "platform/qt/QtImage.h"
 
 TMenuItemMeasure MeasureMenuItem(bool separator, const TImageList* images, int bw, int bh, int textWidth,
@@ -68,10 +70,23 @@ TGlyphPlacement PlaceMenuGlyph(const TRect& item, int bw, int bh, bool checked, 
 TKWCustomMenuItem::TKWCustomMenuItem(QObject* owner) : QObject(owner) {}
 
 TKWCustomMenuItem::~TKWCustomMenuItem() {
-  if (FParent)
-    FParent->FItems.erase(std::remove(FParent->FItems.begin(), FParent->FItems.end(), this),
-                          FParent->FItems.end());
-  for (TKWCustomMenuItem* c : std::vector<TKWCustomMenuItem*>(FItems)) delete c;
+  if (FParent) {
+    auto& siblings = FParent->FItems;
+    siblings.erase(std::find(siblings.rbegin(), siblings.rend(), this).base() - 1);
+  }
+  Clear();
+}
+
+void TKWCustomMenuItem::Clear() {
+  // The children go first to last without looking for themselves in the
+  // list, each then first among its owner's children: a menu of many
+  // candidates is emptied in one pass.
+  std::vector<TKWCustomMenuItem*> children;
+  children.swap(FItems);
+  for (TKWCustomMenuItem* c : children) {
+    c->FParent = nullptr;
+    delete c;
+  }
 }
 
 void TKWCustomMenuItem::Error(const std::string& msg) const {
@@ -93,9 +108,10 @@ void TKWCustomMenuItem::Add(TKWCustomMenuItem* item) {
 }
 
 void TKWCustomMenuItem::Remove(TKWCustomMenuItem* item) {
-  const auto it = std::find(FItems.begin(), FItems.end(), item);
-  if (it == FItems.end()) Error("Sub-menu is not in menu");
-  FItems.erase(it);
+  // Menus are emptied from the end: searched from there.
+  const auto it = std::find(FItems.rbegin(), FItems.rend(), item);
+  if (it == FItems.rend()) Error("Sub-menu is not in menu");
+  FItems.erase(it.base() - 1);
   item->FParent = nullptr;
   item->setParent(nullptr);
 }
@@ -237,7 +253,7 @@ QStyle* MenuStyle() {
 // ---- popup list ----
 
 TKWPopupList::TKWPopupList(TKWCustomPopupMenu* menu, TKWCustomMenuItem* parentItem, QWidget* parent)
-    : QMenu(parent), FMenu(menu) {
+    : QMenu(parent), FMenu(menu), FParentItem(parentItem) {
   setStyle(MenuStyle());
   for (int i = 0; i < parentItem->Count(); ++i) {
     TKWCustomMenuItem* item = parentItem->Items(i);
@@ -263,6 +279,26 @@ QAction* TKWPopupList::ActionOf(const TKWCustomMenuItem* item) const {
   for (QAction* a : actions())
     if (a->data().value<QObject*>() == item) return a;
   return nullptr;
+}
+
+int TKWPopupList::HelpContext() const {
+  const QAction* active = activeAction();
+  const auto* item =
+      active ? qobject_cast<const TKWCustomMenuItem*>(active->data().value<QObject*>()) : nullptr;
+  for (const TKWCustomMenuItem* i = item ? item : FParentItem; i; i = i->Parent())
+    if (i->HelpContext > 0) return i->HelpContext;
+  return FMenu ? FMenu->HelpContext : 0;
+}
+
+void TKWPopupList::keyPressEvent(QKeyEvent* e) {
+  // A popup takes the keyboard while it is up, so the windows' own F1
+  // handling never sees the key.
+  if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
+    e->accept();
+    if (const int context = HelpContext(); context > 0) ShowHelpContext(context);
+    return;
+  }
+  QMenu::keyPressEvent(e);
 }
 
 void TKWPopupList::initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const {

@@ -82,6 +82,8 @@ class TKWCustomMenuItem : public QObject {
   void Add(TKWCustomMenuItem* item);
   // Takes a child out (the caller owns it then); raises "Sub-menu is not in menu".
   void Remove(TKWCustomMenuItem* item);
+  // Frees every child.
+  void Clear();
   TKWCustomMenuItem* Parent() const { return FParent; }
   bool IsLine() const { return Caption == "-"; }
 
@@ -123,12 +125,18 @@ class TKWPopupList : public QMenu {
   TKWCustomPopupMenu* Menu() const { return FMenu; }
   // The action that shows an item, or nullptr.
   QAction* ActionOf(const TKWCustomMenuItem* item) const;
+  // The help context F1 opens while the list is up: the highlighted item's,
+  // else that of the nearest item above it that has one, else the menu's.
+  int HelpContext() const;
 
  protected:
   void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
+  // F1 opens the help at the list's context.
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   TKWCustomPopupMenu* FMenu;
+  TKWCustomMenuItem* FParentItem;
 };
 
 class TKWCustomPopupMenu : public QObject {
@@ -137,6 +145,7 @@ class TKWCustomPopupMenu : public QObject {
   TKWCustomMenuItem* Items() const { return FItems; }
   bool AutoPopup = true;
   bool OwnerDraw = false;
+  // The help of the whole menu, for items without a context of their own.
   int HelpContext = 0;
   TPopupAlignment Alignment = paLeft;
   const TImageList* Images = nullptr;

@@ -15,6 +15,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Hooks.h"
+#include "platform/qt/ModalOver.h"
 
 const char* const TwainManagerFileName = "libtwain_32.so";
 
@@ -400,12 +401,15 @@ bool IsWindow(QWidget* w) {
   return w && qApp && QApplication::allWidgets().contains(w);
 }
 
+// The session's window when the caller gives none. It stands over the window
+// the user started the session from, modal: under a modal window an ordinary
+// one would be out of reach, and so would the source's dialogs over it.
 std::unique_ptr<QWidget> CreateProxyWindow() {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   auto proxy =
       std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint);
   proxy->setWindowTitle("Acquire Proxy");
-  proxy->show();
+  ShowModalOver(proxy.get(), StartingWindow());
   return proxy;
 }
 

@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QTimer>
@@ -143,6 +142,16 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   SaveDialog2.Options = ofOverwritePrompt;
   BitBtn8->setEnabled(FLib.Modified != 0);
 
+  FTilePopup = new TKWD7PopupMenu(this);
+  FTilePopup->HelpContext = 11;
+  for (int i = 0; i < 2; ++i) FTilePopup->Items()->Add(new TKWD7MenuItem(this));
+  connect(FTilePopup->Items()->Items(0), &TKWCustomMenuItem::OnClick, this,
+          [this] { OnOriginalPopUpClick(FTilePopup->Items()->Items(0)->Tag); });
+  connect(FTilePopup->Items()->Items(1), &TKWCustomMenuItem::OnClick, this, [this] {
+    const int r = FTilePopup->Items()->Items(1)->Tag;
+    FLib.MoveTo(r);
+    FLib.PicDeleted() ? OnRestorePopUpClick(r) : OnDeletePopUpClick(r);
+  });
   connect(DrawGrid1, &TDrawGrid::OnDrawCell, this, &TLibrayMosaic::DrawGrid1DrawCell);
   connect(
       DrawGrid1, &TDrawGrid::OnMouseDown, this,
@@ -269,19 +278,18 @@ void TLibrayMosaic::DrawGrid1MouseDown(Qt::MouseButton button, int x, int y) {
   if (row < 1 || row > FLib.RecordCount) return;
   FLib.MoveTo(row);
   const bool hasPath = !QString::fromStdString(FLib.CurPath).trimmed().isEmpty();
-  QMenu menu(this);
-  QAction* show = menu.addAction(QString::fromStdString("Show file " + ExtractFileName(FLib.CurPath) + " (" +
-                                                        std::to_string(FLib.CurPicWidth) + "/" +
-                                                        std::to_string(FLib.CurPicHeight) + ")"));
-  if (!FLib.DisplayBitmap.Empty())
-    show->setIcon(QIcon(QPixmap::fromImage(Bitmap24View(FLib.DisplayBitmap).copy())));
-  show->setEnabled(hasPath);
-  const bool deleted = FLib.PicDeleted();
-  QAction* mark = menu.addAction(deleted ? "Restore this tile (Del)" : "Mark deleted this tile (Del)");
-  mark->setEnabled(hasPath);
-  QAction* chosen = menu.exec(DrawGrid1->viewport()->mapToGlobal(QPoint(x, y)));
-  if (chosen == show) OnOriginalPopUpClick(row);
-  if (chosen == mark) deleted ? OnRestorePopUpClick(row) : OnDeletePopUpClick(row);
+  TKWCustomMenuItem* show = FTilePopup->Items()->Items(0);
+  show->Tag = row;
+  show->Bitmap = FLib.DisplayBitmap;
+  show->Caption = "Show file " + ExtractFileName(FLib.CurPath) + " (" + std::to_string(FLib.CurPicWidth) +
+                  "/" + std::to_string(FLib.CurPicHeight) + ")";
+  show->Enabled = hasPath;
+  TKWCustomMenuItem* mark = FTilePopup->Items()->Items(1);
+  mark->Tag = row;
+  mark->Caption = FLib.PicDeleted() ? "Restore this tile (Del)" : "Mark deleted this tile (Del)";
+  mark->Enabled = hasPath;
+  const QPoint at = DrawGrid1->viewport()->mapToGlobal(QPoint(x, y));
+  FTilePopup->Popup(at.x(), at.y());
 }
 
 void TLibrayMosaic::OnOriginalPopUpClick(int r) {

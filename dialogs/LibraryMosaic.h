@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <string>
 
+#include "controls/KWMenus.h"
 #include "controls/KWSpin.h"
 #include "dialogs/LibResSet.h"
 #include "platform/qt/DrawGrid.h"
@@ -95,6 +96,9 @@ class TLibrayMosaic : public QDialog {
  private:
   void DrawGrid1MouseDown(Qt::MouseButton button, int x, int y);
   void MarkRecord(int r, uint8_t flag);
+  // The tile popup: "Show file " with the tile's picture, and the mark
+  // item; built with the window, filled for the row clicked.
+  TKWD7PopupMenu* FTilePopup;
   // Column 1 takes the grid's width.
   void FitColumn();
   TVTData& FLib;

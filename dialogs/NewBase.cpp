@@ -109,27 +109,26 @@ TV2NewBaseForm::TV2NewBaseForm(TNewBaseHost host, QWidget* parent) : QDialog(par
   for (int i = 0; i < 9; ++i) {
     auto* r = new QRadioButton(this);
     r->setObjectName(anchorNames[i]);
-    r->setGeometry(420 + (i % 3) * 40, 164 + (i / 3) * 40, 22, 22);
+    r->setGeometry(410 + (i % 3) * 24, 164 + (i / 3) * 24, 22, 22);
     FAnchorGroup.addButton(r, i);
     *anchors[i] = r;
   }
   RadioButtonSA = new QRadioButton("Stretch", this);
   RadioButtonSA->setObjectName("RadioButtonSA");
-  RadioButtonSA->setGeometry(420, 284, 100, 22);
+  RadioButtonSA->setGeometry(410, 238, 70, 22);
   FAnchorGroup.addButton(RadioButtonSA, 9);
   RadioButtonCC->setChecked(true);
 
-  // The tile shape sits under the anchor grid, which shows where it is cut.
+  // The tile shape stands beside the anchor grid: the picture being indexed
+  // is shown in its place during a scan, and must leave the buttons free.
   Shape1 = new QFrame(this);
   Shape1->setObjectName("Shape1");
   Shape1->setFrameShape(QFrame::Box);
-  Shape1->setGeometry(430, 170, 64, 64);
-  Shape1->lower();
+  Shape1->setGeometry(484, 164, 64, 64);
   Shape2 = new QFrame(this);
   Shape2->setObjectName("Shape2");
   Shape2->setStyleSheet("QFrame { border: 1px solid red; background: transparent; }");
-  Shape2->setGeometry(430, 170, 64, 64);
-  Shape2->lower();
+  Shape2->setGeometry(484, 164, 64, 64);
   Image1 = new TImage(this);
   Image1->setObjectName("Image1");
   Image1->hide();

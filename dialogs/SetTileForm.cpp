@@ -172,6 +172,12 @@ TSetTileForm::TSetTileForm(QWidget* parent) : QDialog(parent) {
   GroupBox7 = new QGroupBox("Layout", this);
   GroupBox7->setObjectName("GroupBox7");
   GroupBox7->setFixedSize(220, 180);
+  // The preview's outline, a pixel outside the picture, so that the
+  // output's edge shows whatever the border colour.
+  Shape1 = new TCellShape(GroupBox7);
+  Shape1->setObjectName("Shape1");
+  Shape1->Brush().SetStyle(bsClear);
+  Shape1->hide();
   Image1 = new TImage(GroupBox7);
   Image1->setObjectName("Image1");
   left->addWidget(GroupBox7);
@@ -506,6 +512,8 @@ void TSetTileForm::DrawLayoutPreview() {
     Image1->SetStretch(true);
     ShowImageStretched(Image1, GroupBox7);
   }
+  Shape1->setGeometry(Image1->geometry().adjusted(-1, -1, 1, 1));
+  Shape1->show();
 }
 
 void TSetTileForm::ComboBox1Change() {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "controls/CellShape.h"
 #include "controls/KWSpin.h"
 #include "platform/Bitmap24.h"
 #include "platform/Types.h"
@@ -43,6 +44,7 @@ class TSetTileForm : public QDialog {
   QLabel *Label27, *Label28, *Label9, *Label29, *Label14, *Label10, *Label11, *Label12, *Label17;
   QGroupBox* GroupBox7;
   TImage* Image1;
+  TCellShape* Shape1;  // the outline of the layout preview
   QCheckBox* CheckBox1;
   QLabel* Shape2;  // grid colour swatch
   QLabel *LabelGridColor, *LabelLineWidth, *LabelPixels;

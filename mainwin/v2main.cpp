@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -27,6 +28,23 @@ const std::string ProductCaption = "Vitrane 2";
 
 namespace {
 constexpr int DesignWidth = 508, DesignHeight = 390;
+// A first start, with no bounds saved, opens at this size where the desktop
+// has room: the design size is only the smallest the window may take.
+constexpr int FirstWidth = 800, FirstHeight = 600;
+
+// The texts the window itself puts in status panel 1, which the panel is
+// made wide enough to show whole in the desktop's font.
+const char* const Panel1Texts[] = {
+    "View source image",
+    "View target mosaic",
+    "View difference between source and mosaic",
+    "Set a distance between same tiles",
+    "Set number of repetition of same tile",
+    "Press <Enter> to replace, <Del> to erase cell",
+    "Press <Del> key to erase cell",
+    "Adding flipped tiles, please wait...",
+    "Procedure cancelled by user",
+};
 
 QToolButton* ToolButton(QWidget* parent, const char* name, const char* hint, QStyle::StandardPixmap icon) {
   auto* b = new QToolButton(parent);
@@ -67,7 +85,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   SaveVTPDialog1.Options = ofOverwritePrompt;
   CreateControls();
   CreateMenus();
-  resize(DesignWidth, DesignHeight);
+  PlaceForFirstStart();
   FormCreate();
   SetButtonsOnOff();
 }
@@ -78,6 +96,15 @@ TForm1::~TForm1() {
   ManualForma = nullptr;
   FormDestroy();
   if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::PlaceForFirstStart() {
+  QSize size = sizeHint().expandedTo(QSize(FirstWidth, FirstHeight));
+  QRect area(0, 0, size.width(), size.height());
+  if (const QScreen* s = screen()) area = s->availableGeometry();
+  size = size.boundedTo(area.size()).expandedTo(QSize(DesignWidth, DesignHeight));
+  resize(size);
+  move(area.center() - rect().center());
 }
 
 void TForm1::CreateControls() {
@@ -196,7 +223,10 @@ void TForm1::CreateControls() {
   }
   StatusPanels[0]->setFixedWidth(82);
   StatusPanels[0]->setAlignment(Qt::AlignCenter);
-  StatusPanels[1]->setFixedWidth(220);
+  int panel1 = 220;
+  const QFontMetrics metrics(StatusPanels[1]->font());
+  for (const char* text : Panel1Texts) panel1 = std::max(panel1, metrics.horizontalAdvance(text) + 8);
+  StatusPanels[1]->setFixedWidth(panel1);
   StatusBar1->addWidget(StatusPanels[0]);
   StatusBar1->addWidget(StatusPanels[1]);
   StatusBar1->addWidget(StatusPanels[2], 1);
@@ -351,7 +381,8 @@ void TForm1::FormCreate() {
   LoadFormBounds(SettingsFileName, "LayOut", "MainForm", this);
   ReadInitialIni();
   FCellPopup = new TKWD7PopupMenu(this);
-  FCellPopup->Items()->HelpContext = 11;
+  FCellPopup->HelpContext = 11;
+  InitPopUpMenu();
 }
 
 void TForm1::ReadInitialIni() {
@@ -488,12 +519,9 @@ void TForm1::showEvent(QShowEvent* event) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
-    const char* text = watched == RBSource1         ? "View source image"
-                       : watched == RBTarget1       ? "View target mosaic"
-                       : watched == RBDelta1        ? "View difference between source and mosaic"
-                       : watched == SpinRadius2     ? "Set a distance between same tiles"
-                       : watched == SpinRepetition2 ? "Set number of repetition of same tile"
-                                                    : nullptr;
+    const QObject* const sources[] = {RBSource1, RBTarget1, RBDelta1, SpinRadius2, SpinRepetition2};
+    const auto at = std::find(std::begin(sources), std::end(sources), watched);
+    const char* text = at != std::end(sources) ? Panel1Texts[at - std::begin(sources)] : nullptr;
     if (text) SetStatusText(1, text);
   }
   return QMainWindow::eventFilter(watched, event);

@@ -379,6 +379,8 @@ class TForm1 : public QMainWindow {
   // Source image state
   // (end of source image state)
 
+  // The size and place of a first start; saved bounds replace them.
+  void PlaceForFirstStart();
   void CreateControls();
   // Places the child widgets of a window not shown yet.
   void LayOutHidden();

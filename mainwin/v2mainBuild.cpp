@@ -469,11 +469,7 @@ void TForm1::VLines1Click() {
 
 void TForm1::InitPopUpMenu() {
   TKWCustomMenuItem* root = FCellPopup->Items();
-  while (root->Count() > 0) {
-    TKWCustomMenuItem* item = root->Items(root->Count() - 1);
-    root->Remove(item);
-    delete item;
-  }
+  root->Clear();
   if (FShowBestCandidates + 2 >= 0)
     for (int i = 0; i < FShowBestCandidates + 3; ++i) root->Add(new TKWD7MenuItem(this));
 }

@@ -24,6 +24,7 @@
 
 #include "controls/TwainTypes.h"
 #include "controls/twainsane/SaneScan.h"
+#include "platform/qt/ModalOver.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ struct TSource {
 // the source; the dialog itself goes when the source is disabled.
 class TScanDialog : public QDialog {
  public:
-  TScanDialog(TSource& source, QWidget* over) : QDialog(nullptr), FSource(source) {
+  explicit TScanDialog(TSource& source) : QDialog(nullptr), FSource(source) {
     setObjectName("ScanDialog");
     setWindowTitle("Scan");
     auto* form = new QFormLayout;
@@ -144,7 +145,6 @@ class TScanDialog : public QDialog {
     layout->addLayout(buttons);
     connect(ScanButton, &QPushButton::clicked, this, [this] { ScanClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
-    if (over) move(over->geometry().center() - rect().center());
   }
 
   void reject() override { FSource.Tell(MSG_CLOSEDSREQ); }
@@ -317,8 +317,11 @@ TW_UINT16 Enable(TSource& s, const TW_USERINTERFACE* ui) {
     if (!HaveGui()) return SourceFails(s, TWCC_BUMMER);
     QWidget* over = static_cast<QWidget*>(ui->hParent);
     if (!QApplication::allWidgets().contains(over)) over = nullptr;
-    s.Dialog = std::make_unique<TScanDialog>(s, over);
-    s.Dialog->show();
+    s.Dialog = std::make_unique<TScanDialog>(s);
+    // The application's window is disabled while the source is up; the
+    // dialog is a window of its own, modal over it, so that it takes the
+    // input whatever window of the application was modal before.
+    ShowModalOver(s.Dialog.get(), over);
   } else if (!s.ScanInto(s.Sane->IsColour(), 0)) {
     s.Tell(MSG_CLOSEDSREQ);
   }

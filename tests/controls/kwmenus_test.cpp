@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPointer>
 #include <QTest>
+#include <functional>
 
+#include "platform/Files.h"
+#include "platform/qt/Desktop.h"
+#include "qt/InputEvents.h"
 #include "qt/TestApp.h"
 
 namespace {
@@ -77,6 +83,15 @@ TEST(KWMenus, ItemListErrors) {
   menu.Items()->Remove(a);
   EXPECT_EQ(menu.Items()->Count(), 0);
   delete a;
+  // Clearing frees the children, a deleted child leaves its menu.
+  QPointer<TKWCustomMenuItem> kept = new TKWD7MenuItem, gone = new TKWD7MenuItem, last = new TKWD7MenuItem;
+  for (TKWCustomMenuItem* i : {kept.data(), gone.data(), last.data()}) menu.Items()->Add(i);
+  delete gone;
+  ASSERT_EQ(menu.Items()->Count(), 2);
+  EXPECT_EQ(menu.Items()->Items(1), last);
+  menu.Items()->Clear();
+  EXPECT_EQ(menu.Items()->Count(), 0);
+  EXPECT_TRUE(kept.isNull() && last.isNull());
   TKWPopupMenu older;
   EXPECT_THROW(older.Items()->Items(0), EKWMenuError);
 }
@@ -165,6 +180,53 @@ TEST(KWMenus, ControlPopupMenuPropertyCanBeSetAndCleared) {
     SetPopupMenu(&w, &gone);
   }
   EXPECT_EQ(PopupMenuOf(&w), nullptr);  // a freed menu is forgotten
+}
+
+// F1 in an open popup asks for the help of the item under the highlight,
+// of the nearest item above it that has one, or of the menu: the manual
+// tiles window gives its item the context, the grid's popup its menu.
+TEST(KWMenus, F1InAnOpenPopupOpensTheItemsOrTheMenusHelp) {
+  TestApp();
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& page) {
+    opened.push_back(ExtractFileName(page));
+    return true;
+  });
+  TKWPopupMenu menu;  // the older generation, as in the manual tiles window
+  menu.HelpContext = 26;
+  auto* own = new TKWMenuItem;
+  own->Caption = "Show file ";
+  own->HelpContext = 11;
+  auto* plain = new TKWMenuItem;
+  plain->Caption = "Plain";
+  auto* sub = new TKWMenuItem;
+  sub->Caption = "More";
+  sub->HelpContext = 27;
+  auto* inner = new TKWMenuItem;
+  inner->Caption = "Inner";
+  sub->Add(inner);
+  for (auto* i : {own, plain, sub}) menu.Items()->Add(i);
+  std::function<void()> keys = [&] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) return void(QMetaObject::invokeMethod(qApp, keys, Qt::QueuedConnection));
+    PressKey(popup, Qt::Key_F1);    // nothing highlighted: the menu's
+    PressKey(popup, Qt::Key_Down);  // "Show file "
+    PressKey(popup, Qt::Key_F1);
+    PressKey(popup, Qt::Key_Down);  // "Plain"
+    PressKey(popup, Qt::Key_F1);
+    PressKey(popup, Qt::Key_Down);  // "More", then into it
+    PressKey(popup, Qt::Key_Right);
+    QWidget* inside = QApplication::activePopupWidget();
+    EXPECT_NE(inside, popup);
+    PressKey(inside, Qt::Key_F1);  // "Inner": the context of the item above it
+    PressKey(inside, Qt::Key_Escape);
+    PressKey(popup, Qt::Key_Escape);
+  };
+  QMetaObject::invokeMethod(qApp, keys, Qt::QueuedConnection);
+  menu.Popup(100, 100);
+  SetShellOpenHook(nullptr);
+  EXPECT_EQ(opened, (std::vector<std::string>{HelpPageName(26), HelpPageName(11), HelpPageName(26),
+                                              HelpPageName(27)}));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <fstream>
 
@@ -48,12 +50,19 @@ Trace Join(std::initializer_list<Trace> parts) {
 TEST_F(TwainTest, ThreePicturesInOneGoAreAllKeptAndTheLastReturned) {
   TScript script;
   script.Pictures = 3;
-  bool proxyShown = false, proxyDisabled = false;
+  // The session starts from a modal window, as the source setup is.
+  QDialog starter;
+  starter.setWindowModality(Qt::ApplicationModal);
+  starter.show();
+  bool proxyShown = false, proxyOnTop = false, proxyDisabled = false;
   TW_USERINTERFACE ui{};
   script.OnEnable = [&](const TW_USERINTERFACE& u) {
     ui = u;
     auto* w = static_cast<QWidget*>(u.hParent);
     proxyShown = w->windowTitle() == "Acquire Proxy" && w->isVisible();
+    // Modal over the starter, so that the source's dialogs over it can be used.
+    proxyOnTop = QApplication::activeModalWidget() == w &&
+                 w->windowHandle()->transientParent() == starter.windowHandle();
     // Runs inside the session's event loop.
     QMetaObject::invokeMethod(
         qApp, [&, w] { proxyDisabled = !w->isEnabled(); }, Qt::QueuedConnection);
@@ -65,7 +74,9 @@ TEST_F(TwainTest, ThreePicturesInOneGoAreAllKeptAndTheLastReturned) {
                                 kClose}));
   EXPECT_EQ(TwainGetState(), 1);
   EXPECT_TRUE(proxyShown);
+  EXPECT_TRUE(proxyOnTop);
   EXPECT_TRUE(proxyDisabled);
+  starter.hide();
   EXPECT_EQ(ui.ShowUI, 1);
   EXPECT_EQ(ui.ModalUI, 0);
   ASSERT_EQ(TwainImageCount(), 3);

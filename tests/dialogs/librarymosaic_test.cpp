@@ -18,7 +18,9 @@
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Jpeg.h"
+#include "platform/qt/Desktop.h"
 #include "platform/qt/FileDialogs.h"
+#include "qt/InputEvents.h"
 #include "qt/TestApp.h"
 #include "tiledb/LibraryMaker.h"
 
@@ -284,4 +286,46 @@ TEST_F(LibraryMosaicTest, CreateSavesTheTilesNearestTheSampleColourFirst) {
   // "Show file" leaves the inspector usable: its preview is not modal.
   f.OnOriginalPopUpClick(1);
   EXPECT_TRUE(f.findChild<QDialog*>()->isVisible());
+}
+
+// The tile popup, shown modally over the inspector as the main window shows
+// it: its two items for the row clicked, F1 on it opens the popup's page, and
+// its mark item marks the tile deleted.
+TEST_F(LibraryMosaicTest, TilePopupDescribesTheRowAndHasItsOwnHelp) {
+  TLibrayMosaic f(Lib);
+  f.DrawGrid1->SetRowCount(11);
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& page) {
+    opened.push_back(ExtractFileName(page));
+    return true;
+  });
+  QStringList captions;
+  std::function<void()> inPopup = [&] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) return void(QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection));
+    for (QAction* a : popup->actions()) captions << a->text();
+    PressKey(popup, Qt::Key_F1);
+    PressKey(popup, Qt::Key_Down);
+    PressKey(popup, Qt::Key_Down);
+    PressKey(popup, Qt::Key_Return);  // "Mark deleted this tile (Del)"
+  };
+  QMetaObject::invokeMethod(
+      qApp,
+      [&] {
+        const TRect cell = f.DrawGrid1->CellRect(1, 3);
+        ClickAt(f.DrawGrid1->viewport(), QPoint((cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2),
+                Qt::RightButton);
+        f.reject();
+      },
+      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection);
+  Answer = IDNO;  // the marked library is not saved on closing
+  f.exec();
+  SetShellOpenHook(nullptr);
+  ASSERT_EQ(captions.size(), 2);
+  EXPECT_EQ(captions[0], "Show file pic2.jpg (400/302)");  // the third record
+  EXPECT_EQ(captions[1], "Mark deleted this tile (Del)");
+  EXPECT_EQ(opened, std::vector<std::string>{"context11.html"});
+  Lib.MoveTo(3);
+  EXPECT_TRUE(Lib.PicDeleted());
 }

@@ -15,6 +15,7 @@
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/Jpeg.h"
+#include "qt/Layout.h"
 #include "qt/TestApp.h"
 
 namespace {
@@ -274,4 +275,29 @@ TEST_F(NewBaseTest, PngAndTiffPicturesBecomeTilesAndTheCaptionCountsTheScan) {
   f.TxtRoot->setText(QString::fromStdString(Dir / "empty/"));
   f.BitBtn1Click();
   EXPECT_EQ(f.windowTitle(), "0 pic indexed");
+}
+
+// Every control whole, before and during a scan: the picture being indexed
+// takes the tile-shape preview's place and leaves the crop buttons free.
+TEST_F(NewBaseTest, TheScanPictureLeavesEveryControlWhole) {
+  const std::string pics = Pictures(2);
+  TV2NewBaseForm f(Host());
+  f.show();
+  const std::vector<const QWidget*> preview{f.Shape1, f.Shape2, f.Image1};
+  EXPECT_EQ(LayoutFaults(&f, preview), std::vector<std::string>{});
+  f.TxtNewVtb->setText(QString::fromStdString(Dir / "whole"));
+  f.TxtRoot->setText(QString::fromStdString(pics));
+  bool scanning = false;
+  std::vector<std::string> during;
+  QMetaObject::invokeMethod(
+      &f,
+      [&] {
+        scanning = f.Image1->isVisible();
+        during = LayoutFaults(&f, preview);
+        f.grab().save("newbase-scanning.png");
+      },
+      Qt::QueuedConnection);
+  f.BitBtn1Click();
+  EXPECT_TRUE(scanning);
+  EXPECT_EQ(during, std::vector<std::string>{});
 }

@@ -106,6 +106,18 @@ TEST_F(SetTile, LayoutPreviewFramesThePictureWithTheBorders) {
   // A full blend shows the source.
   f.KWSpinEdit1->SetValue(100);
   EXPECT_EQ(f.LayoutPicture().Pixel(165, 110), RGB(255, 0, 0));
+  // The preview's outline: a black line a pixel outside the picture shown.
+  f.show();
+  QApplication::processEvents();
+  ASSERT_TRUE(f.Shape1->isVisible());
+  const QRect shown = f.Image1->geometry(), outline = f.Shape1->geometry();
+  EXPECT_EQ(outline, shown.adjusted(-1, -1, 1, 1));
+  const QImage box = f.GroupBox7->grab().toImage();
+  for (const QPoint at :
+       {outline.topLeft(), outline.bottomRight(), QPoint(outline.center().x(), outline.top()),
+        QPoint(outline.left(), outline.center().y())})
+    EXPECT_EQ(box.pixel(at), qRgb(0, 0, 0)) << at.x() << "," << at.y();
+  EXPECT_EQ(box.pixel(shown.center()), qRgb(255, 0, 0));
 }
 
 TEST_F(SetTile, SettingsSurviveButBlendOnlyWhenRemembered) {

@@ -8,7 +8,9 @@
 #include "dialogs/LibraryMosaic.h"
 #include "dialogs/TilePreview.h"
 #include "mosaic/BuildCore.h"
+#include "platform/qt/Desktop.h"
 #include "platform/qt/QtHooks.h"
+#include "qt/InputEvents.h"
 
 using namespace mwtest;
 
@@ -299,5 +301,35 @@ TEST_F(CellsTest, FindThisTileOpensTheInspectorOnTheCellsTile) {
   QTimer::singleShot(0, &f, look);
   Item(f, 2)->Click();
   EXPECT_EQ(row, link);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+// F1 with the grid's popup open asks for the popup's help page (context 11),
+// not the page of the window beneath it; the popup is built with the window.
+TEST_F(CellsTest, F1InTheOpenGridPopupOpensItsHelpPage) {
+  TForm1& f = Built();
+  EXPECT_EQ(f.FCellPopup->Items()->Count(), f.FShowBestCandidates + 3);
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& page) {
+    opened.push_back(page);
+    return true;
+  });
+  int seen = 0;
+  std::function<void()> inPopup = [&] {
+    auto* popup = qobject_cast<TKWPopupList*>(QApplication::activePopupWidget());
+    if (!popup) return void(QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection));
+    seen = int(popup->actions().size());
+    PressKey(popup, Qt::Key_F1);
+    PressKey(popup, Qt::Key_Down);  // an item highlighted: the menu's page all the same
+    PressKey(popup, Qt::Key_F1);
+    PressKey(popup, Qt::Key_Escape);
+  };
+  QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection);
+  ClickAt(f.DrawGrid1->viewport(), CellCentre(f, 1, 1), Qt::RightButton);
+  SetShellOpenHook(nullptr);
+  EXPECT_GT(seen, 3);  // the cell's commands and its candidates
+  const std::string page = HelpPageFolder() + "context11.html";
+  EXPECT_EQ(opened, (std::vector<std::string>{page, page}));
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   EXPECT_TRUE(Boxes.empty());
 }

@@ -50,8 +50,8 @@ TEST_F(MainWinTest, NewLibraryAsksBeforeReplacingAnExistingLibrary) {
   QTimer::singleShot(0, &f, [&] {
     auto* dlg = qobject_cast<TV2NewBaseForm*>(QApplication::activeModalWidget());
     ASSERT_NE(dlg, nullptr);
-    QTest::keyClicks(dlg->TxtNewVtb, QString::fromStdString(Dir / "old"));  // becomes old.vt2
-    QTest::keyClicks(dlg->TxtRoot, QString::fromStdString(pics));
+    TypeInto(dlg->TxtNewVtb, QString::fromStdString(Dir / "old"));  // becomes old.vt2
+    TypeInto(dlg->TxtRoot, QString::fromStdString(pics));
     Answer = IDNO;
     Click(dlg->BitBtn1);
     after.push_back(ReadWholeFile(old) == before ? "kept" : "changed");

@@ -2,6 +2,7 @@
 // tiles cut from a picture, forced libraries placed cell by cell, and the
 // window's settings.
 #include <QApplication>
+#include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -313,8 +314,11 @@ TEST_F(ManualTest, LayOutKeysThatCannotFitGiveTheDefaults) {
   }
 }
 
-// Not a check: pictures of the three pages for a person to look at.
-TEST_F(ManualTest, ScreenshotOfThePages) {
+// What the three pages and the main window show once each is filled: the
+// best candidate at the top of the library list, the custom picture with one
+// line per cell, the forced library's first tile, and the custom tile
+// previewed over the main grid's cell. The pictures are kept for a look.
+TEST_F(ManualTest, ThePagesShowWhatTheyHold) {
   TManualForma& m = Shown();
   SelectCell(1, 1);
   m.PageControl1->setCurrentIndex(TManualForma::pgForced);
@@ -323,12 +327,55 @@ TEST_F(ManualTest, ScreenshotOfThePages) {
   m.PageControl1->setCurrentIndex(TManualForma::pgCustom);
   QApplication::processEvents();
   m.SetFolder(pics);
-  m.FileListBox1Change(pics + "p3.jpg");
+  m.FileListBox1Change(pics + "p3.jpg");  // a yellow picture
   m.BitBtn10Click();
-  for (int page = 0; page < 3; ++page) {
-    m.PageControl1->setCurrentIndex(page);
-    QApplication::processEvents();
-    m.grab().save(QString("manual_tiles_%1.png").arg(page));
-  }
+  // A colour within JPEG's reach of another.
+  const auto near = [](QRgb shown, TColor c) {
+    return std::abs(qRed(shown) - GetRValue(c)) <= 12 && std::abs(qGreen(shown) - GetGValue(c)) <= 12 &&
+           std::abs(qBlue(shown) - GetBValue(c)) <= 12;
+  };
+  // The middle of the tile picture drawn in column 1 of a list's row.
+  const auto tileShown = [](TDrawGrid* grid, int row) {
+    const QImage shot = grid->viewport()->grab().toImage();
+    const TRect r = grid->CellRect(1, row);
+    return shot.pixel(r.Left + 6, (r.Top + r.Bottom) / 2);
+  };
+  const auto middle = [](const Bitmap24& b) { return b.Pixel(b.Width() / 2, b.Height() / 2); };
+
+  m.PageControl1->setCurrentIndex(TManualForma::pgLibrary);
+  QApplication::processEvents();
+  m.grab().save("manual_tiles_0.png");
+  ASSERT_EQ(m.DrawGrid1->RowCount(), 5);
+  Form->VTLib1.MoveTo(1);  // the best candidate, in the order the list shows
+  EXPECT_TRUE(near(tileShown(m.DrawGrid1, 1), middle(Form->VTLib1.DisplayBitmap)));
+
+  m.PageControl1->setCurrentIndex(TManualForma::pgCustom);
+  QApplication::processEvents();
+  m.grab().save("manual_tiles_1.png");
+  const QImage custom = m.CropImage1->grab().toImage();
+  EXPECT_TRUE(near(custom.pixel(custom.width() / 2, custom.height() / 2), RGB(220, 220, 40)));
+  ASSERT_EQ(m.ListBox1->count(), 12);
+  for (int i = 0; i < 12; ++i)
+    EXPECT_TRUE(
+        QRegularExpression("^\\d{3}  \\d{3}  \\(\\d{3}\\)$").match(m.ListBox1->item(i)->text()).hasMatch())
+        << m.ListBox1->item(i)->text().toStdString();
+  EXPECT_TRUE(m.ListBox1->item(0)->text().endsWith("(001)"));
+
+  m.PageControl1->setCurrentIndex(TManualForma::pgForced);
+  QApplication::processEvents();
+  m.grab().save("manual_tiles_2.png");
+  ASSERT_EQ(m.DrawGrid2->RowCount(), 7);  // heading and six tiles
+  m.VTForcedLib1.MoveTo(1);
+  EXPECT_TRUE(near(tileShown(m.DrawGrid2, 1), middle(m.VTForcedLib1.DisplayBitmap)));
+
+  // The custom tile over the main grid's cell (1, 1).
+  m.PageControl1->setCurrentIndex(TManualForma::pgCustom);
+  m.ListBox1Click(0);
+  m.CropImage1ChangeCropPos();
+  QApplication::processEvents();
+  const QImage main = Form->DrawGrid1->viewport()->grab().toImage();
   Form->grab().save("manual_tiles_main.png");
+  const TRect cell = Form->DrawGrid1->CellRect(m.CellCol(), m.CellRow());
+  EXPECT_TRUE(
+      near(main.pixel((cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2), RGB(220, 220, 40)));
 }

@@ -3,6 +3,7 @@
 
 #include "MainWinFixture.h"
 #include "platform/qt/FormUtils.h"
+#include "qt/Layout.h"
 
 using namespace mwtest;
 
@@ -35,6 +36,35 @@ TEST_F(MainWinTest, StartsWithTheDefaultsOfAMissingSettingsFile) {
   EXPECT_FALSE(f.SpeedButton9->isEnabled());
   EXPECT_FALSE(f.SaveVTP1->isEnabled());
   EXPECT_FALSE(f.Closeproject1->isEnabled());
+}
+
+// A first start opens larger than the design size, which is only the
+// smallest size allowed, and shows every control whole: the side panel's
+// controls inside it and apart, each text the window puts in the status bar
+// within its panel.
+TEST_F(MainWinTest, AFirstStartShowsEveryControlWhole) {
+  TForm1& f = NewForm();
+  f.show();
+  QApplication::processEvents();
+  EXPECT_GE(f.width(), 800);  // the offscreen screen is 800 wide
+  EXPECT_GE(f.height(), 600);
+  EXPECT_EQ(f.minimumSize(), QSize(508, 390));
+  for (const QWidget* panel : {f.Panel1, static_cast<QWidget*>(f.GroupBox1)})
+    EXPECT_EQ(LayoutFaults(panel), std::vector<std::string>{}) << panel->objectName().toStdString();
+  const char* panel1Texts[] = {"View difference between source and mosaic",
+                               "Set number of repetition of same tile",
+                               "Press <Enter> to replace, <Del> to erase cell",
+                               "Press <Del> key to erase cell", "Adding flipped tiles, please wait..."};
+  for (const char* text : panel1Texts) {
+    f.SetStatusText(1, text);
+    EXPECT_LE(f.StatusPanels[1]->sizeHint().width(), f.StatusPanels[1]->width()) << text;
+  }
+  f.ShowStatus();
+  for (QLabel* panel : f.StatusPanels) {
+    EXPECT_LE(panel->sizeHint().width(), panel->width()) << panel->text().toStdString();
+    EXPECT_TRUE(f.StatusBar1->rect().contains(panel->geometry())) << panel->objectName().toStdString();
+  }
+  f.grab().save("mainwin-first-start.png");
 }
 
 TEST_F(MainWinTest, ReadsTheStoredSettings) {
