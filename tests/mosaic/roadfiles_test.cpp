@@ -152,6 +152,16 @@ TEST(RoadFiles, EveryFileOfTheRoadKeepsItsBytes) {
   SaveVTP(lib, plan, mosaic);
   EXPECT_EQ(FileDigest("p.vtp"), 0xf9d5571fd52e1e98ull);
 
+  // Opened again, compacted straight from the file and saved under another
+  // name, the project keeps every byte.
+  {
+    TVTData plan2, mosaic2;
+    ASSERT_TRUE(plan2.OpenProject("p.vtp", mosaic2));
+    mosaic2.Compact();
+    plan2.SaveProject("q.vtp", mosaic2, lib);
+    EXPECT_EQ(FileDigest("q.vtp"), FileDigest("p.vtp"));
+  }
+
   {
     TOutputJob job = Job(plan, mosaic, false);
     Bitmap24 poster;
