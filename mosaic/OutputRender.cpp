@@ -2,6 +2,8 @@
 // benchmark drive the same loops the main window runs.
 #include "mosaic/OutputRender.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -9,10 +11,10 @@
 #include <cstring>
 #include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "formats/BandStream.h"
@@ -382,18 +384,21 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     int DX = 0, DY = 0;  // from a cell's place to its place in Picture
     std::vector<TCellTask> Tasks;
   };
-  // Bands read ahead of the one being taken. Into a band picture, one: a
-  // band is handed on while the next one renders and the one after is read,
-  // three places for their pictures, each with a picture for each of the two
-  // band heights (they differ by one pixel at most), so that none is made
-  // anew for every band. Into a target no band picture is held, and bands
-  // are read ahead up to some thousands of cells: the other threads go on
-  // past a cell whose picture is slow to decode (a large PNG read whole)
-  // instead of waiting for it.
-  const int ahead = target ? std::clamp(8192 / cols, 1, rows) : 1;
+  // Bands read ahead of the one being taken, up to some thousands of cells:
+  // the other threads go on past a cell whose picture is slow to decode (a
+  // large PNG read whole) instead of waiting for it. Into a target no band
+  // picture is held. Into band pictures, a band is handed on while the next
+  // ones render and are read, each with a place for its picture, and a
+  // picture for each of the two band heights (they differ by one pixel at
+  // most), so that none is made anew for every band; as many bands as about
+  // 64 MB of such pictures take, at least one.
+  const int lowest = job.Settings.Height / rows;
+  const int64_t bandBytes = int64_t(Bitmap24::StrideFor(job.Settings.Width)) * (lowest + 1);
+  const int64_t heldBands = (int64_t(64) << 20) / std::max<int64_t>(2 * bandBytes, 1) - 2;
+  const int ahead =
+      int(std::clamp<int64_t>(std::min<int64_t>(8192 / cols, target ? rows : heldBands), 1, rows));
   const size_t slots = size_t(ahead) + 1;
   std::vector<std::array<Bitmap24, 2>> pictures(target ? 0 : slots + 1);
-  const int lowest = job.Settings.Height / rows;
   std::vector<TBand> bands(slots);
   for (TBand& b : bands) b.Tasks.resize(size_t(cols));
   TCellPool pool(total, job.Threads, [&](size_t i) {
@@ -577,6 +582,26 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
   }
 }
 
+namespace {
+// Starts the system writing the finished part of a file to the disk, a
+// piece at a time, without waiting for it.
+class TEarlyWriteback {
+ public:
+  explicit TEarlyWriteback(int handle) : FHandle(handle) {}
+  void Written(int64_t bytes) {
+    FPending += bytes;
+    if (FPending < kPiece) return;
+    FPending = 0;
+    ::sync_file_range(FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+
+ private:
+  static constexpr int64_t kPiece = int64_t(32) << 20;
+  int FHandle;
+  int64_t FPending = 0;
+};
+}  // namespace
+
 bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
   const TOutputSettings& s = job.Settings;
   const bool bmp = kind == 1;
@@ -624,8 +649,11 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
       if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
       rect(b.Rect, s.BorderColor);
     }
-    // A band is written while the next one renders.
+    // A band is written while the next one renders, and what is written goes
+    // on to the disk while the rest renders, so that the flush at the end
+    // waits for little more than the last bands.
     TCellRenderer renderer(job);
+    TEarlyWriteback writeback(temp.Handle());
     stopped = !RenderBands(
         job, renderer,
         [&](int r, int, const Bitmap24& band) {
@@ -634,6 +662,7 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
             WriteBMPBand(stream, FW, FH, L, y, band);
           else
             WriteTIFFBandRGB(stream, FW, FH, L, y, band);
+          writeback.Written(int64_t(band.Width()) * 3 * band.Height());
         },
         nullptr, 0, 0, !bmp);
     const int g = s.GridWidth;
