@@ -510,10 +510,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  // The wizard opens once, at the first showing after start-up.
+  // The wizard opens once, at the first showing after start-up, over the
+  // window once that is on the screen (a dialog run from here would hold
+  // the window back until it closed).
   if (!WizardShownOnce && FWizardOnStart) {
     WizardShownOnce = true;
-    RunVitraneWizard1->trigger();
+    QMetaObject::invokeMethod(RunVitraneWizard1, &QAction::trigger, Qt::QueuedConnection);
   }
 }
 

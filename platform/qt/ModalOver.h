@@ -20,6 +20,7 @@ inline QWidget* StartingWindow() {
 // is the one that takes the input.
 inline void ShowModalOver(QWidget* window, QWidget* starter) {
   window->setWindowModality(Qt::ApplicationModal);
+  if (window->layout()) window->adjustSize();  // its own size, before it is centred
   if (starter) {
     window->winId();  // its native window, to tie to the starter's
     if (QWindow* over = starter->window()->windowHandle()) window->windowHandle()->setTransientParent(over);

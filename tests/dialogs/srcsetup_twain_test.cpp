@@ -54,7 +54,8 @@ void WhenShown(const QString& name, std::function<void(QWidget*)> act) {
 // What a scan dialog was like while it was up.
 struct TScanSeen {
   QString Device, Status;
-  bool Modal = false, Focused = false, OverProxy = false, ProxyOverSetup = false, Stuck = false;
+  bool Modal = false, Focused = false, OverProxy = false, ProxyOverSetup = false, Centred = false,
+       Stuck = false;
 };
 
 class SrcSetupTwainTest : public ::testing::Test {
@@ -140,6 +141,9 @@ class SrcSetupTwainTest : public ::testing::Test {
         if (w->windowTitle() == "Acquire Proxy" && w->isVisible()) proxy = w;
       seen->OverProxy = proxy && dlg->windowHandle()->transientParent() == proxy->windowHandle();
       seen->ProxyOverSetup = proxy && proxy->windowHandle()->transientParent() == Setup->windowHandle();
+      // Centred over it, give or take the window frame.
+      const QPoint off = proxy ? dlg->geometry().center() - proxy->geometry().center() : QPoint(99, 99);
+      seen->Centred = std::abs(off.x()) <= 3 && std::abs(off.y()) <= 3;
       QPointer<QWidget> alive = dlg;
       auto* status = dlg->findChild<QLabel*>("Status");
       work(dlg);
@@ -189,6 +193,7 @@ TEST_F(SrcSetupTwainTest, AScanIsFinishedFromTheModalSetup) {
     EXPECT_TRUE(colour.Focused);
     EXPECT_TRUE(colour.OverProxy);
     EXPECT_TRUE(colour.ProxyOverSetup);
+    EXPECT_TRUE(colour.Centred);
     EXPECT_EQ(colour.Device, "test:1");
     EXPECT_EQ(colour.Status, "");
     EXPECT_TRUE(Boxes.empty());

@@ -1,8 +1,12 @@
 // Start-up, settings kept at exit, the exit question and command state.
 #include <QCloseEvent>
+#include <QWindow>
+#include <functional>
 
 #include "MainWinFixture.h"
+#include "dialogs/wizard02.h"
 #include "platform/qt/FormUtils.h"
+#include "qt/InputEvents.h"
 #include "qt/Layout.h"
 
 using namespace mwtest;
@@ -44,8 +48,20 @@ TEST_F(MainWinTest, StartsWithTheDefaultsOfAMissingSettingsFile) {
 // within its panel.
 TEST_F(MainWinTest, AFirstStartShowsEveryControlWhole) {
   TForm1& f = NewForm();
+  // The wizard of a first start opens over the window once it is on the screen.
+  WizardShownOnce = false;
+  bool windowOnScreen = false;
+  std::function<void()> atWizard = [&] {
+    if (!Wizard || QApplication::activeModalWidget() != Wizard)
+      return void(QMetaObject::invokeMethod(qApp, atWizard, Qt::QueuedConnection));
+    windowOnScreen = f.windowHandle() && f.windowHandle()->isVisible();
+    Click(Wizard->BitBtn22);
+  };
+  QMetaObject::invokeMethod(qApp, atWizard, Qt::QueuedConnection);
   f.show();
   QApplication::processEvents();
+  EXPECT_TRUE(windowOnScreen);
+  EXPECT_TRUE(WizardShownOnce);
   EXPECT_GE(f.width(), 800);  // the offscreen screen is 800 wide
   EXPECT_GE(f.height(), 600);
   EXPECT_EQ(f.minimumSize(), QSize(508, 390));
