@@ -190,13 +190,23 @@ void TVTData::Compact() {
   }
   const int32_t count = std::max(RecordCount, 0);
   const int64_t thumbSize = ThumbSection.Size();
-  std::vector<TTileInfoRecord> records(static_cast<size_t>(count));
+  // Each record's info record, where it lies and how long it is, and its blob.
+  struct TRecordBytes {
+    int64_t Info = 0;
+    size_t Size = 0;
+    int32_t Blob = 0;
+  };
+  std::vector<TRecordBytes> records(static_cast<size_t>(count));
   std::vector<int32_t> offsets;
   offsets.reserve(size_t(count));
+  const uint8_t* infoBytes = InfoSection.Memory();
   for (int32_t n = 1; n <= count; ++n) {
-    records[size_t(n - 1)] = RecordInfo(n);
-    const int32_t b = records[size_t(n - 1)].ThumbBlobOffset;
-    if (b >= SectionTagSize && b <= thumbSize - 4) offsets.push_back(b);
+    TRecordBytes& rec = records[size_t(n - 1)];
+    rec.Info = RecordInfoOffset(n);
+    const TTileInfoRecord r = InfoRecordAt(rec.Info);  // checks it lies inside the section
+    rec.Size = size_t(InfoRecordFixedSize) + GetU16(infoBytes + rec.Info + irPathLen);
+    rec.Blob = r.ThumbBlobOffset;
+    if (rec.Blob >= SectionTagSize && rec.Blob <= thumbSize - 4) offsets.push_back(rec.Blob);
   }
   std::sort(offsets.begin(), offsets.end());
   offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
@@ -224,24 +234,27 @@ void TVTData::Compact() {
       runBytes = 0;
     };
     const uint8_t none[4] = {0, 0, 0, 0};
+    info.reserve(info.size() + size_t(InfoSection.Size()));
     for (int32_t n = 1; n <= count; ++n) {
-      TTileInfoRecord& r = records[size_t(n - 1)];
-      const int64_t len = blobLength(r.ThumbBlobOffset);
+      const TRecordBytes& r = records[size_t(n - 1)];
+      const int64_t len = blobLength(r.Blob);
       if (len == 0) {
         endRun();
         thumbs.Append(none, 4);
-      } else if (runBytes > 0 && runFrom + runBytes == r.ThumbBlobOffset) {
+      } else if (runBytes > 0 && runFrom + runBytes == r.Blob) {
         runBytes += 4 + len;
       } else {
         endRun();
-        runFrom = r.ThumbBlobOffset;
+        runFrom = r.Blob;
         runBytes = 4 + len;
       }
-      r.SamplesOffset = int32_t(DataRecordOffset(n, SampleSize));
-      r.ThumbBlobOffset = int32_t(at);
+      // The record's bytes as they are, with its two offsets made anew.
+      const size_t to = info.size();
+      infoOffsets[size_t(n - 1)] = int32_t(to);
+      info.insert(info.end(), infoBytes + r.Info, infoBytes + r.Info + r.Size);
+      PutI32(info.data() + to + irSamplesOffset, int32_t(DataRecordOffset(n, SampleSize)));
+      PutI32(info.data() + to + irThumbBlobOffset, int32_t(at));
       at += 4 + len;
-      infoOffsets[size_t(n - 1)] = int32_t(info.size());
-      EncodeInfoRecord(r, info);
     }
     endRun();
     thumbs.Flush();

@@ -314,7 +314,7 @@ void TVTData::CopyAllRecordsFrom(TVTData& source) {
   // In pieces: the records of a piece are read from the source in order,
   // the pictures among them encoded on every processor, and the piece
   // written in order, as the record-by-record copy would write it.
-  constexpr int32_t kPiece = 4096;
+  constexpr int32_t kPiece = 16384;
   struct TCopy {
     bool Valid = false;
     TCellRecord Record;
