@@ -31,6 +31,22 @@ void BM_DrawRectMitchell(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawRectMitchell)->Args({120, 90})->Args({600, 450})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A tile's region into a cell of an output drawn from the original pictures:
+// the decoder's reduction leaves the region between one and two times the
+// cell's size each way.
+void BM_DrawRectMitchell_Cell(benchmark::State& state) {
+  const int sw = int(state.range(0)), sh = int(state.range(1));
+  TBitmap32 src, dst;
+  Noise(src, sw, sh, 2);
+  src.SetStretchFilter(sfMitchell);
+  dst.SetSize(120, 120);
+  for (auto _ : state) {
+    dst.DrawRect(dst.BoundsRect(), src.BoundsRect(), src);
+    benchmark::DoNotOptimize(dst.Bits());
+  }
+}
+BENCHMARK(BM_DrawRectMitchell_Cell)->Args({150, 150})->Args({239, 179})->Unit(benchmark::kMicrosecond);
+
 // Equal sizes: the row blend.
 void BM_BlendEqualSize(benchmark::State& state) {
   TBitmap32 src, dst;

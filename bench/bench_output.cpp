@@ -7,7 +7,8 @@
 //     thread and on all of them, the JPEG encode measured apart;
 //   - from the original pictures at 12000 x 9000, composed in memory and
 //     written direct to a BMP, against decoding every tile file the mosaic
-//     uses once, at the scale the cells ask for, on all cores.
+//     uses once, at the scale the cells ask for, on all cores; the file
+//     written direct also against a sequential write of as many bytes.
 // Each floor is measured in the same iteration as its target; "x_floor" is
 // the target's time over it.
 #include <benchmark/benchmark.h>
@@ -164,15 +165,24 @@ std::string ScratchFolder(const TProject& p) {
 }
 
 // Writes size bytes to a new file sequentially, 8 MB at a time, and flushes
-// it to the disk once at the end, as every save flushes its file.
-void WriteSequentially(const std::string& fileName, int64_t size) {
+// it to the disk once at the end, as every save flushes its file. With early
+// writeback the disk is set to work every 32 MB, as the direct writers do,
+// so that the flush waits only for the last pieces: what the disk takes for
+// the bytes at the least.
+void WriteSequentially(const std::string& fileName, int64_t size, bool earlyWriteback = false) {
   std::vector<char> chunk(size_t(8) << 20, 1);
   const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw std::runtime_error("cannot create " + fileName);
+  int64_t pending = 0;
   for (int64_t left = size; left > 0;) {
     const ssize_t n = ::write(fd, chunk.data(), size_t(std::min<int64_t>(left, int64_t(chunk.size()))));
     if (n <= 0) throw std::runtime_error("cannot write " + fileName);
     left -= n;
+    pending += n;
+    if (earlyWriteback && pending >= (int64_t(32) << 20)) {
+      ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+      pending = 0;
+    }
   }
   if (::fdatasync(fd) != 0) throw std::runtime_error("cannot flush " + fileName);
   ::close(fd);
@@ -302,47 +312,95 @@ void DecodeAll(const std::vector<std::pair<std::string, int>>& decodes) {
 }
 
 // The mosaic at 12000 x 9000 from the original pictures, composed in memory
-// (direct false) or written straight to a BMP file, against the decodes.
-void Originals(benchmark::State& state, bool direct) {
+// or written straight to a BMP file, against the decodes. The run and its
+// floor take turns at going first, so that a slow spell of the machine does
+// not always land on the same one; "x_median" is the middle of the runs' own
+// ratios. A file written direct is also held to a plain sequential write of
+// as many bytes, made in the same iteration to the same folder, with the
+// disk set to work as it goes and one flush at the end ("write_s",
+// "x_write"): what the disk takes for the file whatever makes its bytes.
+// Without the flush at the end of the save ("NoFlush"), the run waits for no
+// disk, only for the system's cache.
+enum TOriginalsOutput { ooPoster, ooDirect, ooDirectNoFlush };
+void Originals(benchmark::State& state, TOriginalsOutput output) {
   TProject& p = Project();
   constexpr int W = 12000, H = 9000;
   const auto set = TileDecodes(p, W, H);
   const std::vector<std::pair<std::string, int>> decodes(set.begin(), set.end());
   TOutputJob job = p.Job(W, H);
   job.UseOriginalFiles = true;
-  const std::string out = ScratchFolder(p) + "originals.bmp";
-  double floorTotal = 0, runTotal = 0;
+  const bool direct = output != ooPoster;
+  const std::string dir = ScratchFolder(p), out = dir + "originals.bmp", plain = dir + "plain.bin";
+  if (output == ooDirectNoFlush) SetFlushOnReplace(false);
+  double floorTotal = 0, runTotal = 0, writeTotal = 0;
+  std::vector<double> ratios;
   for (auto _ : state) {
-    if (direct) Settle({out});
-    const auto f0 = TClock::now();
-    DecodeAll(decodes);
-    const auto f1 = TClock::now();
-    Bitmap24 poster;
-    const auto t0 = TClock::now();
-    if (direct)
-      WriteMosaicDirect(job, out, 1);
-    else
-      ComposePoster(job, poster);
-    const auto t1 = TClock::now();
-    benchmark::DoNotOptimize(poster.Bits());
-    state.SetIterationTime(Seconds(t0, t1));
-    floorTotal += Seconds(f0, f1);
-    runTotal += Seconds(t0, t1);
+    double run = 0, floor = 0;
+    auto measureRun = [&] {
+      if (direct) Settle({out});
+      Bitmap24 poster;
+      const auto t0 = TClock::now();
+      if (direct)
+        WriteMosaicDirect(job, out, 1);
+      else
+        ComposePoster(job, poster);
+      run = Seconds(t0, TClock::now());
+      benchmark::DoNotOptimize(poster.Bits());
+    };
+    auto measureFloor = [&] {
+      const auto t0 = TClock::now();
+      DecodeAll(decodes);
+      floor = Seconds(t0, TClock::now());
+    };
+    if (ratios.size() % 2 == 0) {
+      measureFloor();
+      measureRun();
+    } else {
+      measureRun();
+      measureFloor();
+    }
+    if (output == ooDirect) {
+      Settle({out, plain});
+      const auto t0 = TClock::now();
+      WriteSequentially(plain, BMPFileSize(W, H), true);
+      writeTotal += Seconds(t0, TClock::now());
+      Settle({plain});
+    }
+    state.SetIterationTime(run);
+    floorTotal += floor;
+    runTotal += run;
+    ratios.push_back(run / floor);
   }
   if (direct) Settle({out});
+  SetFlushOnReplace(true);
+  const double n = double(state.iterations());
   state.counters["decodes"] = double(decodes.size());
-  state.counters["floor_s"] = floorTotal / double(state.iterations());
+  state.counters["floor_s"] = floorTotal / n;
   state.counters["x_floor"] = runTotal / floorTotal;
+  std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+  state.counters["x_median"] = ratios.empty() ? 0 : ratios[ratios.size() / 2];
+  if (output == ooDirect) {
+    state.counters["write_s"] = writeTotal / n;
+    state.counters["x_write"] = runTotal / writeTotal;
+  }
 }
 
 void BM_Compose_12000x9000_Originals(benchmark::State& state) {
-  Originals(state, false);
+  Originals(state, ooPoster);
 }
-BENCHMARK(BM_Compose_12000x9000_Originals)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+BENCHMARK(BM_Compose_12000x9000_Originals)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 void BM_DirectBMP_12000x9000_Originals(benchmark::State& state) {
-  Originals(state, true);
+  Originals(state, ooDirect);
 }
-BENCHMARK(BM_DirectBMP_12000x9000_Originals)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+BENCHMARK(BM_DirectBMP_12000x9000_Originals)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void BM_DirectBMP_12000x9000_Originals_NoFlush(benchmark::State& state) {
+  Originals(state, ooDirectNoFlush);
+}
+BENCHMARK(BM_DirectBMP_12000x9000_Originals_NoFlush)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 
 }  // namespace

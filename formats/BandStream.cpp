@@ -76,6 +76,19 @@ void TBandFileStream::WriteAt(int64_t offset, const void* data, size_t count) {
   if (!WriteFileAt(FHandle, data, count, offset)) RaiseWriteError(errno);
 }
 
+void TBandStream::WritePiecesAt(int64_t offset, const TWritePiece* pieces, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    WriteAt(offset, pieces[i].Data, pieces[i].Size);
+    offset += int64_t(pieces[i].Size);
+  }
+}
+
+void TBandFileStream::WritePiecesAt(int64_t offset, const TWritePiece* pieces, size_t count) {
+  if (FHandle < 0) RaiseWriteError(EBADF);
+  if (offset < 0) RaiseWriteError(EINVAL);
+  if (!WriteFileAt(FHandle, pieces, count, offset)) RaiseWriteError(errno);
+}
+
 size_t TBandFileStream::ReadAt(int64_t offset, void* data, size_t count) {
   if (FHandle < 0 || offset < 0) throw EFileError(Format("Cannot read file \"%s\"", FFileName.c_str()));
   char* p = static_cast<char*>(data);

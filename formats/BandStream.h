@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
+
 class TBandStream {
  public:
   virtual ~TBandStream() = default;
@@ -21,6 +23,9 @@ class TBandStream {
   // Writes count bytes at offset; writing past the end extends the stream.
   // Raises EFileError on failure.
   virtual void WriteAt(int64_t offset, const void* data, size_t count) = 0;
+  // Writes the pieces one after another from offset, as WriteAt would one
+  // by one.
+  virtual void WritePiecesAt(int64_t offset, const TWritePiece* pieces, size_t count);
   // Reads up to count bytes at offset; returns how many there were.
   virtual size_t ReadAt(int64_t offset, void* data, size_t count) = 0;
 };
@@ -42,6 +47,8 @@ class TBandFileStream : public TBandStream {
   int64_t Size() const override;
   void SetSize(int64_t size) override;
   void WriteAt(int64_t offset, const void* data, size_t count) override;
+  // In one system call where the system allows.
+  void WritePiecesAt(int64_t offset, const TWritePiece* pieces, size_t count) override;
   size_t ReadAt(int64_t offset, void* data, size_t count) override;
   // Closes the file now, raising EFileError when the system reports a failure;
   // the destructor closes silently.

@@ -59,6 +59,40 @@ std::vector<uint8_t> ColourRow(TColor colour, int64_t pixels, bool rgb) {
   return row;
 }
 
+// Runs of pixel bytes bound for the file, taken in the file's order: runs
+// that lie next to each other go to the file in one write. Between the end
+// of a whole picture row and the next row lies only a BMP row's padding,
+// which holds the zeros the header routine put there; it is written again as
+// zeros, so that whole rows join up too.
+class TGatheredWrite {
+ public:
+  TGatheredWrite(const TPictureLayout& layout, TBandStream& stream) : FLayout(layout), FStream(stream) {}
+  void Add(int64_t offset, const uint8_t* data, size_t size) {
+    if (!FPieces.empty() && offset != FEnd) {
+      const int64_t padding = FLayout.rowBytes - 3 * FLayout.W;
+      if (padding > 0 && offset - FEnd == padding &&
+          (FEnd - FLayout.dataOffset) % FLayout.rowBytes == 3 * FLayout.W)
+        FPieces.push_back({kPadding, size_t(padding)});
+      else
+        Flush();
+    }
+    if (FPieces.empty()) FStart = offset;
+    FPieces.push_back({data, size});
+    FEnd = offset + int64_t(size);
+  }
+  void Flush() {
+    if (!FPieces.empty()) FStream.WritePiecesAt(FStart, FPieces.data(), FPieces.size());
+    FPieces.clear();
+  }
+
+ private:
+  static constexpr uint8_t kPadding[4] = {};
+  const TPictureLayout& FLayout;
+  TBandStream& FStream;
+  std::vector<TWritePiece> FPieces;
+  int64_t FStart = 0, FEnd = 0;
+};
+
 void WriteBand(const TPictureLayout& L, TBandStream& stream, int X, int Y, const Bitmap24& bitmap,
                bool swapped = false) {
   const int64_t j0 = std::max<int64_t>(0, -int64_t(X));
@@ -68,6 +102,15 @@ void WriteBand(const TPictureLayout& L, TBandStream& stream, int X, int Y, const
   if (j1 <= j0 || i1 <= i0) return;
   const size_t pixels = size_t(j1 - j0);
   const bool swap = L.rgb && !swapped;
+  if (!swap) {
+    TGatheredWrite gather(L, stream);
+    for (int64_t k = i0; k < i1; ++k) {
+      const int64_t i = L.bottomUp ? i1 - 1 - (k - i0) : k;
+      gather.Add(L.PixelOffset(X + j0, Y + i), bitmap.ScanLine(int(i)) + 3 * j0, pixels * 3);
+    }
+    gather.Flush();
+    return;
+  }
   std::vector<uint8_t> row(swap ? pixels * 3 : 0);
   for (int64_t i = i0; i < i1; ++i) {
     const uint8_t* src = bitmap.ScanLine(int(i)) + 3 * j0;

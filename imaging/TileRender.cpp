@@ -5,16 +5,16 @@
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <list>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "imaging/Adjust.h"
@@ -140,27 +140,42 @@ std::shared_ptr<const Bitmap24> ReadTilePicture(const std::string& fileName, int
 // --- The run's decode cache ------------------------------------------------------------
 
 struct TTileDecodeCache::TState {
-  using TKey = std::pair<std::string, int>;  // file name, way of reading
+  // File name (or cut key) and way of reading, with its hash taken before the
+  // lock, so that a look-up under it is one bucket and one comparison.
+  struct TKey {
+    std::string Name;
+    int Kind = 0;
+    size_t Hash = 0;
+    TKey() = default;
+    TKey(std::string name, int kind)
+        : Name(std::move(name)), Kind(kind), Hash(std::hash<std::string>()(Name) * 31 + size_t(kind)) {}
+    bool operator==(const TKey& o) const { return Hash == o.Hash && Kind == o.Kind && Name == o.Name; }
+  };
+  struct THashOf {
+    size_t operator()(const TKey& k) const { return k.Hash; }
+  };
   struct TEntry {
     TFileStamp Stamp;
     std::shared_ptr<const Bitmap24> Picture;
-    bool Busy = false;  // being decoded; waiters sleep on Ready
+    // While the picture is being made: set when it is kept or given up, so
+    // that only the threads waiting for this picture wake.
+    std::shared_future<void> Made;
     size_t Bytes = 0;
-    std::list<TKey>::iterator Use;
+    std::list<const TKey*>::iterator Use;
   };
+  using TEntries = std::unordered_map<TKey, TEntry, THashOf>;
   explicit TState(size_t budget) : Budget(budget) {}
 
-  // Drops an entry that is not being decoded.
-  void Drop(std::map<TKey, TEntry>::iterator it) {
+  // Drops an entry that is not being made.
+  void Drop(TEntries::iterator it) {
     Bytes -= it->second.Bytes;
     Uses.erase(it->second.Use);
     Entries.erase(it);
   }
 
   mutable std::mutex Mutex;
-  std::condition_variable Ready;
-  std::map<TKey, TEntry> Entries;
-  std::list<TKey> Uses;  // most recent first; entries being decoded are not listed
+  TEntries Entries;
+  std::list<const TKey*> Uses;  // most recent first; entries being made are not listed
   const size_t Budget;
   size_t Bytes = 0;
   int Decodes = 0;
@@ -196,7 +211,7 @@ void TTileDecodeCache::Clear() {
   std::lock_guard g(st.Mutex);
   for (auto it = st.Entries.begin(); it != st.Entries.end();) {
     auto next = std::next(it);
-    if (!it->second.Busy) st.Drop(it);
+    if (it->second.Picture) st.Drop(it);
     it = next;
   }
 }
@@ -208,14 +223,19 @@ namespace {
 std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const std::string& keyName, int kind,
                                                  const TFileStamp& stamp,
                                                  const std::function<std::shared_ptr<const Bitmap24>()>& make) {
-  TTileDecodeCache::TState& st = cache.State();
-  const TTileDecodeCache::TState::TKey key(keyName, kind);
+  using TState = TTileDecodeCache::TState;
+  TState& st = cache.State();
+  const TState::TKey key(keyName, kind);
   std::unique_lock lock(st.Mutex);
   for (;;) {
     const auto it = st.Entries.find(key);
     if (it == st.Entries.end()) break;
-    if (it->second.Busy) {
-      st.Ready.wait(lock);
+    if (!it->second.Picture) {
+      // Being made by another thread: wait for it, then look again.
+      const std::shared_future<void> made = it->second.Made;
+      lock.unlock();
+      made.wait();
+      lock.lock();
       continue;
     }
     if (it->second.Stamp == stamp) {
@@ -225,8 +245,9 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
     st.Drop(it);  // the file changed since
     break;
   }
-  TTileDecodeCache::TState::TEntry& claim = st.Entries[key];
-  claim.Busy = true;
+  std::promise<void> making;
+  TState::TEntry& claim = st.Entries[key];
+  claim.Made = making.get_future().share();
   claim.Stamp = stamp;
   lock.unlock();
   std::shared_ptr<const Bitmap24> picture;
@@ -235,9 +256,11 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
   } catch (...) {
     lock.lock();
     st.Entries.erase(key);
-    st.Ready.notify_all();
+    lock.unlock();
+    making.set_value();
     throw;
   }
+  std::vector<std::shared_ptr<const Bitmap24>> pushedOut;  // let go without the lock
   lock.lock();
   if (kind != kCut && kind != kCell) ++st.Decodes;
   const auto it = st.Entries.find(key);
@@ -246,14 +269,18 @@ std::shared_ptr<const Bitmap24> ReadThroughCache(TTileDecodeCache& cache, const 
     st.Entries.erase(it);
   } else {
     it->second.Picture = picture;
-    it->second.Busy = false;
     it->second.Bytes = bytes;
-    st.Uses.push_front(key);
+    st.Uses.push_front(&it->first);
     it->second.Use = st.Uses.begin();
     st.Bytes += bytes;
-    while (st.Bytes > st.Budget) st.Drop(st.Entries.find(st.Uses.back()));
+    while (st.Bytes > st.Budget) {
+      const auto last = st.Entries.find(*st.Uses.back());
+      pushedOut.push_back(std::move(last->second.Picture));
+      st.Drop(last);
+    }
   }
-  st.Ready.notify_all();
+  lock.unlock();
+  making.set_value();
   return picture;
 }
 
@@ -469,14 +496,21 @@ std::shared_ptr<const Bitmap24> RenderOriginalCell(const std::string& fileName, 
     return std::shared_ptr<const Bitmap24>(std::move(picture));
   };
   auto cell = [&] {
-    Bitmap24 tile = kept ? *ReadThroughCache(*cache, CutKey(fileName, left, top, right, bottom, targetWidth,
-                                                            targetHeight, fastJpeg),
-                                             kCut, stamp, plain)
-                         : *plain();
-    MirrorAsCut(X1, Y1, X2, Y2, tile);
+    const std::shared_ptr<const Bitmap24> cut =
+        kept ? ReadThroughCache(
+                   *cache, CutKey(fileName, left, top, right, bottom, targetWidth, targetHeight, fastJpeg),
+                   kCut, stamp, plain)
+             : plain();
+    // The shared cut is copied only to be mirrored.
+    Bitmap24 mirrored;
+    const bool mirror = (X2 < X1 && Y1 != Y2) || (Y2 < Y1 && X1 != X2);
+    if (mirror) {
+      mirrored = *cut;
+      MirrorAsCut(X1, Y1, X2, Y2, mirrored);
+    }
     auto picture = std::make_shared<Bitmap24>();
-    RenderCellImage(tile, targetWidth, targetHeight, sharpen, 0, 0, Bitmap24(), false, std::string(), nullptr, 0, 0,
-                    0, 0, *picture);
+    RenderCellImage(mirror ? mirrored : *cut, targetWidth, targetHeight, sharpen, 0, 0, Bitmap24(), false,
+                    std::string(), nullptr, 0, 0, 0, 0, *picture);
     return std::shared_ptr<const Bitmap24>(std::move(picture));
   };
   if (!kept) return cell();
@@ -509,10 +543,16 @@ void RenderCellImage(const Bitmap24& tilePicture, int targetWidth, int targetHei
                      int colorCorrect, int blendAlpha, const Bitmap24& cellBitmap, bool detailedBlend,
                      const std::string& sourceFileName, const TBitmap32* sourcePicture, int X1, int Y1,
                      int X2, int Y2, Bitmap24& output) {
-  TBitmap32 tile, work;
-  ToWorkBitmap(tilePicture, tile);
-  work.SetSize(targetWidth, targetHeight);
-  work.DrawRect(work.BoundsRect(), tile.BoundsRect(), tile);
+  TBitmap32 work;
+  if (tilePicture.Width() == targetWidth && tilePicture.Height() == targetHeight) {
+    // A stretch to the same size copies the words: they are taken as they are.
+    work.Assign(tilePicture);
+  } else {
+    TBitmap32 tile;
+    ToWorkBitmap(tilePicture, tile);
+    work.SetSize(targetWidth, targetHeight);
+    work.DrawRect(work.BoundsRect(), tile.BoundsRect(), tile);
+  }
   if (sharpen) Sharpen(work);
   if (colorCorrect + blendAlpha > 0) {
     TBitmap32 overlay;

@@ -5,8 +5,12 @@
 #include "imaging/Transfer.h"
 #include "tiledb/LibraryBuildPool.h"
 
-TCellPool::TCellPool(size_t count, int threads, std::function<void(size_t)> work)
-    : FCount(count), FWork(std::move(work)), FDone(new std::atomic<int>[count]), FErrors(count) {
+TCellPool::TCellPool(size_t count, int threads, std::function<void(size_t)> work, std::function<bool()> spare)
+    : FCount(count),
+      FWork(std::move(work)),
+      FSpare(std::move(spare)),
+      FDone(new std::atomic<int>[count]),
+      FErrors(count) {
   for (size_t i = 0; i < count; ++i) FDone[i].store(0, std::memory_order_relaxed);
   FThreads = int(std::min<size_t>(size_t(ResolveThreadCount(threads)), std::max<size_t>(count, 1)));
   if (FThreads <= 1) return;
@@ -24,6 +28,11 @@ void TCellPool::Release(size_t count) {
   count = std::min(count, FCount);
   if (count <= FReleased.load()) return;
   FReleased.store(count);
+  FSignal.fetch_add(1);
+  FSignal.notify_all();
+}
+
+void TCellPool::Wake() {
   FSignal.fetch_add(1);
   FSignal.notify_all();
 }
@@ -66,6 +75,7 @@ void TCellPool::Run() {
         claimed = true;
         break;
       }
+    bool spare = false;
     if (claimed) {
       try {
         FWork(index);
@@ -74,10 +84,17 @@ void TCellPool::Run() {
       }
       FDone[index].store(1, std::memory_order_release);
       FDone[index].notify_all();
+    } else if (FSpare && !FCancelled.load()) {
+      // What spare work raises shows again when the item that needs it runs.
+      try {
+        spare = FSpare();
+      } catch (...) {
+        spare = true;
+      }
     }
     FBusy.fetch_sub(1);
     FBusy.notify_all();
     if (FCancelled.load()) return;
-    if (!claimed) FSignal.wait(signal);
+    if (!claimed && !spare) FSignal.wait(signal);
   }
 }

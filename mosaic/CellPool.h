@@ -18,8 +18,11 @@
 
 class TCellPool {
  public:
-  // threads 0: one per processor. work(i) does item i.
-  TCellPool(size_t count, int threads, std::function<void(size_t)> work);
+  // threads 0: one per processor. work(i) does item i. spare, when given,
+  // is work a worker takes up when no item is free, such as reading ahead
+  // what later items will ask for; it returns false when it found none, and
+  // must not change what any item makes.
+  TCellPool(size_t count, int threads, std::function<void(size_t)> work, std::function<bool()> spare = {});
   // Cancels what has not started and waits for what has.
   ~TCellPool();
   TCellPool(const TCellPool&) = delete;
@@ -33,12 +36,15 @@ class TCellPool {
   void Wait(size_t i);
   // Hands out no further item and waits for those under way.
   void Cancel();
+  // Lets idle workers look for spare work again.
+  void Wake();
 
  private:
   void Run();
 
   const size_t FCount;
   std::function<void(size_t)> FWork;
+  std::function<bool()> FSpare;
   int FThreads = 1;
   std::vector<std::thread> FWorkers;
   std::unique_ptr<std::atomic<int>[]> FDone;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
@@ -14,6 +15,8 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <queue>
 #include <thread>
 #include <vector>
 
@@ -97,7 +100,9 @@ bool TCellRenderer::Prepare(int c, int r, TCellTask& task, bool mayAsk) {
   const std::string& path = task.Path;
   // An empty cell's path is blank (plan records name no picture: "  ").
   const bool blank = path.find_first_not_of(' ') == std::string::npos;
-  if (!blank && FileExists(path)) {
+  // One look at the file tells whether it is there and how large it is.
+  task.FileBytes = blank ? -1 : FileSize(path);
+  if (task.FileBytes >= 0) {
     task.Kind = TCellTask::ckOriginal;
     return true;
   }
@@ -201,6 +206,24 @@ const Bitmap24& TCellRenderer::Render(const TCellTask& task, Bitmap24& cell,
       break;
   }
   return cell;
+}
+
+bool TCellRenderer::MayReadAhead(const TCellTask& task) {
+  return task.Kind == TCellTask::ckOriginal;
+}
+
+void TCellRenderer::ReadAhead(const TCellTask& task) const {
+  if (!MayReadAhead(task)) return;
+  const TOutputSettings& s = FJob.Settings;
+  const TRect& k = task.Crop;
+  const int cw = task.Rect.Right - task.Rect.Left, ch = task.Rect.Bottom - task.Rect.Top;
+  // The steps of Render that keep their results in the run's cache.
+  if (s.ColorCorrection + s.BlendAlpha <= 0) {
+    RenderOriginalCell(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, s.Sharpen, &FCache);
+  } else {
+    Bitmap24 picture;
+    RenderTileFromOriginal(task.Path, k.Left, k.Top, k.Right, k.Bottom, cw, ch, s.FastJpeg, &FCache, picture);
+  }
 }
 
 namespace {
@@ -384,54 +407,75 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     int DX = 0, DY = 0;  // from a cell's place to its place in Picture
     std::vector<TCellTask> Tasks;
   };
-  // Bands read ahead of the one being taken, up to some thousands of cells:
-  // the other threads go on past a cell whose picture is slow to decode (a
-  // large PNG read whole) instead of waiting for it. Into a target no band
-  // picture is held. Into band pictures, a band is handed on while the next
-  // ones render and are read, each with a place for its picture, and a
-  // picture for each of the two band heights (they differ by one pixel at
-  // most), so that none is made anew for every band; as many bands as about
-  // 64 MB of such pictures take, at least one.
+  // Bands are read from the tables ahead of the one being taken, up to some
+  // thousands of cells, and rendered ahead as far as their pictures allow.
+  // Into a target no band picture is held, and every band read is rendered.
+  // Into band pictures, a band is handed on while the next ones render, each
+  // with a place for its picture, and a picture for each of the two band
+  // heights (they differ by one pixel at most), so that none is made anew
+  // for every band; as many bands render as the job's band memory holds of
+  // such pictures, at least one. Beyond them, idle threads read the pictures of the
+  // cells already read and keep them in the run's cache: a cell whose picture
+  // is slow to decode (a large PNG read whole) is then not met late, when the
+  // few bands that may render are done and every other thread waits for it.
   const int lowest = job.Settings.Height / rows;
   const int64_t bandBytes = int64_t(Bitmap24::StrideFor(job.Settings.Width)) * (lowest + 1);
-  const int64_t heldBands = (int64_t(64) << 20) / std::max<int64_t>(2 * bandBytes, 1) - 2;
+  const int64_t heldBands = std::max<int64_t>(job.BandMemory, 0) / std::max<int64_t>(2 * bandBytes, 1) - 2;
+  const int readAhead = int(std::clamp(8192 / cols, 1, rows));
   const int ahead =
-      int(std::clamp<int64_t>(std::min<int64_t>(8192 / cols, target ? rows : heldBands), 1, rows));
-  const size_t slots = size_t(ahead) + 1;
-  std::vector<std::array<Bitmap24, 2>> pictures(target ? 0 : slots + 1);
+      target ? readAhead : int(std::clamp<int64_t>(std::min<int64_t>(readAhead, heldBands), 1, rows));
+  const size_t slots = size_t(readAhead) + 1;
+  std::vector<std::array<Bitmap24, 2>> pictures(target ? 0 : size_t(ahead) + 2);
   std::vector<TBand> bands(slots);
   for (TBand& b : bands) b.Tasks.resize(size_t(cols));
-  TCellPool pool(total, job.Threads, [&](size_t i) {
-    TBand& b = bands[(i / size_t(cols)) % slots];
-    const TCellTask& task = b.Tasks[i % size_t(cols)];
-    Bitmap24 scratch;
-    std::shared_ptr<const Bitmap24> kept;
-    const Bitmap24& cell = renderer.Render(task, scratch, kept);
-    DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell, rgb);
-  });
+  // Cells read but not yet rendered whose pictures idle threads may read
+  // ahead, the largest files first, as they take the longest to decode:
+  // copies, as the band they came from is reused. While the run's cache is
+  // more than half full nothing more is read ahead, lest it push out what
+  // the cells being rendered need.
+  struct TForeseen {
+    size_t Index;
+    TCellTask Task;
+    bool operator<(const TForeseen& o) const { return Task.FileBytes < o.Task.FileBytes; }
+  };
+  std::mutex foreseenLock;
+  std::priority_queue<TForeseen> foreseen;
+  size_t foreseenEnd = 0;  // the cells before it were looked at
+  std::atomic<size_t> released{0};
+  const TTileDecodeCache& cache = renderer.DecodeCache();
+  auto readAheadOne = [&] {
+    std::optional<TForeseen> next;
+    while (!next) {
+      std::lock_guard lock(foreseenLock);
+      if (foreseen.empty() || cache.Bytes() > cache.Budget() / 2) return false;
+      if (foreseen.top().Index >= released.load()) next = foreseen.top();
+      foreseen.pop();
+    }
+    renderer.ReadAhead(next->Task);
+    return true;
+  };
+  TCellPool pool(
+      total, job.Threads,
+      [&](size_t i) {
+        TBand& b = bands[(i / size_t(cols)) % slots];
+        const TCellTask& task = b.Tasks[i % size_t(cols)];
+        Bitmap24 scratch;
+        std::shared_ptr<const Bitmap24> kept;
+        const Bitmap24& cell = renderer.Render(task, scratch, kept);
+        DrawAt(*b.Picture, task.Rect.Left + b.DX, task.Rect.Top + b.DY, cell, rgb);
+      },
+      readAheadOne);
   TBandHandOff handOff(pool.Threads() > 1 && !target, finish);
   // Reads band r's cells on from where it was left; true when the band is
-  // ready to render: complete, or ended by a stop at its last prepared cell.
+  // complete, or ended by a stop at its last prepared cell.
   auto prepare = [&](int r, bool mayAsk) {
     TBand& b = bands[size_t(r) % slots];
     if (b.Row != r) {
       b.Row = r;
       b.Prepared = 0;
       b.StopAt = -1;
-      const TRect first = renderer.CellRect(0, r);
-      b.Top = first.Top;
-      // Every pixel of the band belongs to one of its cells.
-      const int width = OutputCellEdge(job.Settings.Width, cols, cols), height = first.Bottom - first.Top;
-      if (target) {
-        b.Picture = target;
-        b.DX = dx;
-        b.DY = dy;
-      } else {
-        handOff.WaitThrough(r - int(pictures.size()));
-        b.Picture = &pictures[size_t(r) % pictures.size()][height > lowest ? 1 : 0];
-        if (b.Picture->Width() != width || b.Picture->Height() != height) b.Picture->SetSize(width, height);
-        b.DY = -b.Top;
-      }
+      b.Picture = nullptr;
+      b.Top = renderer.CellRect(0, r).Top;
     }
     while (b.Prepared < cols) {
       if (!mayAsk && job.Stopped()) return false;
@@ -446,20 +490,62 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
     }
     return true;
   };
+  // Gives band r its picture and lets the threads render its cells.
   auto release = [&](int r) {
-    pool.Release(size_t(r) * size_t(cols) + size_t(bands[size_t(r) % slots].Prepared));
+    TBand& b = bands[size_t(r) % slots];
+    if (target) {
+      b.Picture = target;
+      b.DX = dx;
+      b.DY = dy;
+    } else {
+      // Every pixel of the band belongs to one of its cells.
+      const int width = OutputCellEdge(job.Settings.Width, cols, cols);
+      const int height = renderer.CellRect(0, r).Bottom - b.Top;
+      handOff.WaitThrough(r - int(pictures.size()));
+      b.Picture = &pictures[size_t(r) % pictures.size()][height > lowest ? 1 : 0];
+      if (b.Picture->Width() != width || b.Picture->Height() != height)
+        b.Picture->SetSize(width, height, Bitmap24::pmReused);
+      b.DY = -b.Top;
+    }
+    const size_t end = size_t(r) * size_t(cols) + size_t(b.Prepared);
+    released.store(end);
+    pool.Release(end);
   };
 
+  // Whether band r can be read without a question: the one before it is
+  // read in full and nothing needs asking.
+  auto readable = [&](int r) { return bands[size_t(r - 1) % slots].Prepared == cols && prepare(r, false); };
   prepare(0, true);
   release(0);
   int ready = 1;  // bands 0..ready-1 are released
+  int read = 1;   // bands 0..read-1 are read in full (or up to a stop)
   int done = 0;
   for (int r = 0; r < rows; ++r) {
     const TBand& band = bands[size_t(r) % slots];
-    while (ready < rows && ready <= r + ahead && bands[size_t(ready - 1) % slots].Prepared == cols &&
-           prepare(ready, false)) {
-      release(ready);
-      ++ready;
+    // Bands released as far as their pictures allow, then a few more read
+    // for the threads that have nothing to render.
+    while (ready < rows && ready <= r + ahead && (ready < read || readable(ready))) release(ready++);
+    read = std::max(read, ready);
+    for (int more = 0; more < 4 && read < rows && read <= r + readAhead && readable(read); ++more) ++read;
+    const size_t readEnd = size_t(read) * size_t(cols);
+    if (pool.Threads() > 1 && readEnd > std::max(foreseenEnd, released.load())) {
+      {
+        std::lock_guard lock(foreseenLock);
+        for (size_t i = std::max(foreseenEnd, released.load()); i < readEnd; ++i) {
+          const TCellTask& task = bands[(i / size_t(cols)) % slots].Tasks[i % size_t(cols)];
+          if (!TCellRenderer::MayReadAhead(task)) continue;
+          // What reading ahead needs of the task, without its pictures.
+          TForeseen f{i, {}};
+          f.Task.Kind = task.Kind;
+          f.Task.Rect = task.Rect;
+          f.Task.Path = task.Path;
+          f.Task.Crop = task.Crop;
+          f.Task.FileBytes = task.FileBytes;
+          foreseen.push(std::move(f));
+        }
+      }
+      foreseenEnd = readEnd;
+      pool.Wake();
     }
     for (int c = 0; c < band.Prepared; ++c) {
       pool.Wait(size_t(r) * size_t(cols) + size_t(c));
@@ -490,7 +576,10 @@ bool RenderBands(TOutputJob& job, TCellRenderer& renderer, const TBandHandOff::T
       return false;
     }
     if (r + 1 < rows && ready == r + 1) {
+      // The next band needs the question: it is read now that every cell
+      // before it is taken.
       prepare(r + 1, true);
+      read = r + 2;
       release(r + 1);
       ready = r + 2;
     }

@@ -80,6 +80,9 @@ struct TOutputJob {
   // Threads that render the cells of the poster and of the direct file
   // (0: one per processor). The files are the same for any count.
   int Threads = 0;
+  // Memory the band pictures of a file written direct may take; it bounds
+  // how many bands render at once. The file is the same for any amount.
+  int64_t BandMemory = int64_t(64) << 20;
 
   bool Stopped() const { return StopRequested && *StopRequested; }
 };
@@ -102,6 +105,7 @@ struct TCellTask {
   Bitmap24 Display;                // the record's samples, when it has none
   Bitmap24 CellBitmap;             // the plan cell's picture
   std::string Path;                // the tile's picture file
+  int64_t FileBytes = -1;          // its size, when it is there
   TRect Crop;                      // the tile's crop rectangle, corner order = flip
   const TBitmap32* SourcePicture = nullptr;  // for detailed blend, when loaded
 };
@@ -132,6 +136,14 @@ class TCellRenderer {
   // The same, giving either cell or a picture the run keeps for cells that
   // look alike (then held by kept, and not to be changed).
   const Bitmap24& Render(const TCellTask& task, Bitmap24& cell, std::shared_ptr<const Bitmap24>& kept) const;
+  // Whether drawing the task reads a tile's picture file, which ReadAhead can
+  // do before.
+  static bool MayReadAhead(const TCellTask& task);
+  // Reads the tile's picture for such a task into the run's cache, with the
+  // cell made of it where the run keeps those, so that drawing the task later
+  // finds them; what Render gives is the same with or without it. Safe on
+  // several threads at once, and beside Render.
+  void ReadAhead(const TCellTask& task) const;
   // Loads the project's source picture now when detailed blend will use it.
   void LoadBlendSource();
   // The cell's rectangle in the output without borders.

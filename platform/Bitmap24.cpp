@@ -21,7 +21,7 @@ void KeepFreedPictureMemory() {
   ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
-void Bitmap24::SetSize(int width, int height) {
+void Bitmap24::SetSize(int width, int height, TMemory memory) {
   if (width < 0 || height < 0) throw EOutOfResources(Format("Invalid picture size %d x %d", width, height));
   if (width == 0 || height == 0) width = height = 0;
   const size_t stride = StrideFor(width);
@@ -30,7 +30,7 @@ void Bitmap24::SetSize(int width, int height) {
   if (bytes > (uint64_t(1) << 40))
     throw EOutOfResources(Format("Not enough memory for a picture of %d x %d pixels", width, height));
   uint8_t* data = nullptr;
-  const bool mapped = bytes >= kMappedBytes;
+  const bool mapped = bytes >= kMappedBytes && memory == pmDefault;
   if (mapped) {
     void* p = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p != MAP_FAILED) {

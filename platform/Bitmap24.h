@@ -39,9 +39,16 @@ class Bitmap24 {
   size_t Stride() const { return FStride; }
   static size_t StrideFor(int width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
 
+  // Where a picture's pixels come from. pmDefault: a large picture (4 MB
+  // and more) is mapped from the system, zeroed by it as its pages are first
+  // written, in huge pages where the system offers them. pmReused: from the
+  // process's heap, whose freed memory the process keeps
+  // (KeepFreedPictureMemory), for pictures made anew run after run and
+  // written in full, whose fresh pages would cost a fault each run.
+  enum TMemory { pmDefault, pmReused };
   // Makes the bitmap width x height. The content after a size change is black.
   // Raises EOutOfResources for negative sizes or a picture that cannot be allocated.
-  void SetSize(int width, int height);
+  void SetSize(int width, int height, TMemory memory = pmDefault);
   void Clear() { SetSize(0, 0); }
 
   uint8_t* ScanLine(int y) { return FData + size_t(y) * FStride; }

@@ -112,6 +112,15 @@ struct TFileWriteHooks {
 void SetFileWriteHooks(const TFileWriteHooks& hooks);
 // Writes through the hook; false with errno set.
 bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset);
+// One piece of a gathered write.
+struct TWritePiece {
+  const void* Data;
+  size_t Size;
+};
+// Writes the pieces one after another from offset, gathered into system
+// calls of up to a megabyte each; a test's hook gets them one by one. False
+// with errno set.
+bool WriteFileAt(int fd, const TWritePiece* pieces, size_t count, int64_t offset);
 // Flushing can be switched off to measure what it costs (benchmarks only).
 void SetFlushOnReplace(bool on);
 

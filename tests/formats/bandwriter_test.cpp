@@ -338,6 +338,27 @@ TEST_P(BandFormat, CellByCellEqualsTheWholePicture) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, BandFormat, ::testing::Values(&kBMP, &kTIFF), NameOf);
 
+TEST(GatheredBands, WholeRowsGoToTheFileInPlaceWithTheirPadding) {
+  TScratchDir dir;
+  // 3 x 1001 = 3003 bytes a row and one of padding; the first band is over
+  // two megabytes, more than one gathered write takes.
+  const int W = 1001, H = 900;
+  const Bitmap24 top = PatternBitmap(W, 700, 3), bottom = PatternBitmap(W, 200, 4);
+  {
+    TBandFileStream file(dir / "g.bmp", TFileMode::fmCreate);
+    ASSERT_TRUE(WriteBMPHeader(file, W, H));
+    WriteBMPBand(file, W, H, 0, 700, bottom);
+    WriteBMPBand(file, W, H, 0, 0, top);
+  }
+  const std::vector<uint8_t> bytes = ReadWholeFile(dir / "g.bmp");
+  ASSERT_EQ(int64_t(bytes.size()), BMPFileSize(W, H));
+  Bitmap24 expected(W, H);
+  DrawAt(expected, 0, 0, top);
+  DrawAt(expected, 0, 700, bottom);
+  EXPECT_EQ(PictureOfBMP(bytes), expected);
+  for (int row = 0; row < H; ++row) ASSERT_EQ(bytes[54 + size_t(row) * 3004 + 3003], 0) << row;
+}
+
 TEST(SaveBitmapAsTIFF, ReplacesOnlyWhenComplete) {
   TScratchDir dir;
   const std::string name = dir / "pic.tif";

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "imaging/Adjust.h"
 #include "imaging/PixelTestUtil.h"
 #include "platform/Bmp.h"
+#include "platform/Errors.h"
 #include "platform/Jpeg.h"
 #include "platform/Rounding.h"
 
@@ -240,6 +244,29 @@ TEST_F(TileRender, DecodeCacheKeepsPicturesWithinItsBudget) {
   EXPECT_EQ(small.Bytes(), 0u);
   cache.Clear();
   EXPECT_EQ(cache.Bytes(), 0u);
+}
+
+TEST_F(TileRender, ThreadsAskingForOnePictureShareItsDecodeAndItsFailure) {
+  const std::string name = Dir + "s.bmp";
+  WriteBMPFile(Uniform(400, 300, 33), name);
+  std::vector<uint8_t> jpeg = JpegEncode(Gradient(96, 64), 90);
+  jpeg.resize(jpeg.size() / 2);  // cut inside its data: reading it raises
+  std::ofstream(Dir + "cut.jpg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(jpeg.data()), long(jpeg.size()));
+  TTileDecodeCache cache;
+  std::vector<Bitmap24> cuts(8);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      // Cells of other sizes: cuts of their own from the one picture.
+      RenderTileFromOriginal(name, 0, 0, 400, 300, 40 + t, 30, true, &cache, cuts[size_t(t)]);
+      Bitmap24 bad;
+      EXPECT_THROW(RenderTileFromOriginal(Dir + "cut.jpg", 0, 0, 96, 64, 12, 8, true, &cache, bad), EVitrane);
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(cache.Decodes(), 1);
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(cuts[size_t(t)].Pixel(39, 9), RGB(33, 33, 33));
 }
 
 TEST_F(TileRender, WholeCellFromAnOriginalEqualsTheStepsInEveryOrientation) {

@@ -218,6 +218,15 @@ TEST(Transfer, SameBitmapAsSourceAndDestination) {
 
 namespace {
 
+// A picture of pseudo-random words, the same for the same seed.
+void Noise(TBitmap32& b, int w, int h, uint32_t seed) {
+  b.SetSize(w, h);
+  for (int i = 0; i < w * h; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    b.Bits()[i] = seed;
+  }
+}
+
 // The resampler's result straight from the mapping tables, one pixel at a
 // time: each channel is clamp(sum of wy * wx * channel) >> 16.
 TColor32 ReferencePixel(const TBitmap32& src, const TMappingTable& mx, const TMappingTable& my, int x,
@@ -237,12 +246,7 @@ TColor32 ReferencePixel(const TBitmap32& src, const TMappingTable& mx, const TMa
 TEST(Transfer, LargeReductionMatchesThePlainSumsExactly) {
   // Large enough that the rows are shared among threads and summed two at a time.
   TBitmap32 src, dst;
-  src.SetSize(1203, 801);
-  uint32_t seed = 12345;
-  for (int i = 0; i < 1203 * 801; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    src.Bits()[i] = seed;
-  }
+  Noise(src, 1203, 801, 12345);
   src.SetStretchFilter(sfMitchell);
   dst.SetSize(53, 41);
   const TRect from(2, 1, 1201, 799);
@@ -254,16 +258,41 @@ TEST(Transfer, LargeReductionMatchesThePlainSumsExactly) {
       ASSERT_EQ(dst.Pixel(x, y), ReferencePixel(src, mx, my, x, y)) << x << "," << y;
 }
 
+TEST(Transfer, CellSizedReductionsMatchThePlainSumsExactly) {
+  // A tile's region into a cell on a thread of the output's: the row path,
+  // every filter that reduces through the sums, lists of odd and even length
+  // and edge columns repeated where the lists reach past the region.
+  TSerialStretchScope serial;
+  TBitmap32 src;
+  Noise(src, 241, 183, 4242);
+  const struct {
+    TRect from;
+    int w, h;
+  } cases[] = {{TRect(0, 0, 241, 183), 120, 120},
+               {TRect(3, 5, 153, 155), 120, 120},
+               {TRect(0, 0, 241, 183), 7, 5},
+               {TRect(1, 0, 240, 183), 239, 97}};
+  for (TStretchFilter f : {sfLinear, sfCosine, sfSpline, sfLanczos, sfMitchell}) {
+    src.SetStretchFilter(f);
+    for (const auto& c : cases) {
+      TBitmap32 dst;
+      dst.SetSize(c.w, c.h);
+      dst.DrawRect(dst.BoundsRect(), c.from, src);
+      const TMappingTable mx = BuildMappingTable(0, c.w, 0, c.w, c.from.Left, c.from.Right, f);
+      const TMappingTable my = BuildMappingTable(0, c.h, 0, c.h, c.from.Top, c.from.Bottom, f);
+      for (int y = 0; y < c.h; y += 3)
+        for (int x = 0; x < c.w; ++x)
+          ASSERT_EQ(dst.Pixel(x, y), ReferencePixel(src, mx, my, x, y))
+              << f << ": " << c.w << "x" << c.h << " at " << x << "," << y;
+    }
+  }
+}
+
 TEST(Transfer, EnlargementMatchesThePlainSumsExactly) {
   // Fewer source rows than destination rows: the columns go first. The
   // destination rectangle reaches out of the bitmap on two sides.
   TBitmap32 src;
-  src.SetSize(37, 23);
-  uint32_t seed = 777;
-  for (int i = 0; i < 37 * 23; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    src.Bits()[i] = seed;
-  }
+  Noise(src, 37, 23, 777);
   for (TStretchFilter f : {sfMitchell, sfLanczos}) {
     src.SetStretchFilter(f);
     TBitmap32 dst;

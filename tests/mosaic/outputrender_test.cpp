@@ -459,13 +459,17 @@ class OutputThreads : public ::testing::Test {
 
 TEST_F(OutputThreads, AnyThreadCountWritesTheSameBytes) {
   // With a blend every cell is drawn anew; without, whole cells are kept.
+  // With no band memory one band renders at a time and idle threads read
+  // the cells of the bands after it ahead.
   for (int blend : {90, 0}) {
   Job.Settings.BlendAlpha = blend;
   std::vector<uint8_t> bmp1, tif1;
   Bitmap24 poster1;
-  for (int threads : {1, 3, 8}) {
-    SCOPED_TRACE(testing::Message() << threads << " threads, blend " << blend);
+  for (auto [threads, bandMemory] : {std::pair{1, 64 << 20}, {3, 64 << 20}, {8, 64 << 20}, {8, 0}, {3, 0}}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads, blend " << blend << ", band memory "
+                                    << bandMemory);
     Job.Threads = threads;
+    Job.BandMemory = bandMemory;
     Job.UseOriginalFiles = true;
     Asked = 0;
     Bitmap24 poster;
@@ -490,9 +494,10 @@ TEST_F(OutputThreads, AnyThreadCountWritesTheSameBytes) {
 }
 
 TEST_F(OutputThreads, StopAndCancelEndTheFileAtTheirCellOnAnyThreadCount) {
-  for (int threads : {1, 8}) {
-    SCOPED_TRACE(threads);
+  for (auto [threads, bandMemory] : {std::pair{1, 64 << 20}, {8, 64 << 20}, {8, 0}}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads, band memory " << bandMemory);
     Job.Threads = threads;
+    Job.BandMemory = bandMemory;
     // Stop during the progress of cell 10, in the second band.
     Stop = false;
     Job.Progress = [this](int done, int) {

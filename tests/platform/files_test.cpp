@@ -1,9 +1,14 @@
 #include "platform/Files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Hooks.h"
@@ -99,6 +104,51 @@ TEST(Files, AFileReaderReadsPiecesAndOnlyRegularFiles) {
   EXPECT_EQ(message(dir.Path()), "Cannot open file \"" + dir.Path() + "\". Is a directory");
   // A device never ends; it is not read at all.
   EXPECT_EQ(message("/dev/zero"), "Cannot open file \"/dev/zero\". Not a file");
+}
+
+namespace {
+// A test's write hook: counts its calls and fails the second.
+int g_calls = 0;
+bool SecondWriteFails(int fd, const void* data, size_t size, int64_t offset) {
+  if (++g_calls == 2) {
+    errno = ENOSPC;
+    return false;
+  }
+  return ::pwrite(fd, data, size, off_t(offset)) == ssize_t(size);
+}
+}  // namespace
+
+TEST(Files, GatheredPiecesLandOneAfterAnother) {
+  TestDir dir("files-gather");
+  const std::string f = dir.File("g.bin");
+  // More pieces than one system call takes and more bytes than one writes,
+  // some empty; the file around them stays as it was.
+  std::vector<uint8_t> source(1 << 20), expected;
+  for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t(i * 7 + i / 251);
+  std::vector<TWritePiece> pieces;
+  for (size_t k = 0, at = 0; k < 4000; ++k, at = (at + 3 * pieces.back().Size) % (source.size() - 1500)) {
+    pieces.push_back({source.data() + at, k % 5 == 0 ? 0 : (k * 389) % 1500});
+    expected.insert(expected.end(), source.begin() + long(at),
+                    source.begin() + long(at + pieces.back().Size));
+  }
+  const std::vector<uint8_t> around(expected.size() + 10, 'x');
+  WriteBytes(f, around);
+  const int fd = ::open(f.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(WriteFileAt(fd, pieces.data(), pieces.size(), 5));
+  std::vector<uint8_t> want = around;
+  std::copy(expected.begin(), expected.end(), want.begin() + 5);
+  EXPECT_TRUE(ReadWholeFile(f) == want);
+  // A test's hook takes the pieces one by one; the first failure ends the write.
+  SetFileWriteHooks({SecondWriteFails, nullptr});
+  const TWritePiece three[] = {{"abc", 3}, {"", 0}, {"de", 2}, {"f", 1}};
+  errno = 0;
+  EXPECT_FALSE(WriteFileAt(fd, three, 4, 1));
+  SetFileWriteHooks({});
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(g_calls, 2);
+  EXPECT_EQ(ReadText(f).substr(0, 5), "xabcx");
+  ::close(fd);
 }
 
 TEST(Files, NameParts) {
