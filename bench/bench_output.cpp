@@ -166,7 +166,7 @@ std::string ScratchFolder(const TProject& p) {
 
 // Writes size bytes to a new file sequentially, 8 MB at a time, and flushes
 // it to the disk once at the end, as every save flushes its file. With early
-// writeback the disk is set to work every 32 MB, as the direct writers do,
+// writeback the disk is set to work every 8 MB, as the direct writers do,
 // so that the flush waits only for the last pieces: what the disk takes for
 // the bytes at the least.
 void WriteSequentially(const std::string& fileName, int64_t size, bool earlyWriteback = false) {
@@ -179,7 +179,7 @@ void WriteSequentially(const std::string& fileName, int64_t size, bool earlyWrit
     if (n <= 0) throw std::runtime_error("cannot write " + fileName);
     left -= n;
     pending += n;
-    if (earlyWriteback && pending >= (int64_t(32) << 20)) {
+    if (earlyWriteback && pending >= (int64_t(8) << 20)) {
       ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
       pending = 0;
     }

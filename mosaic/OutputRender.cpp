@@ -673,7 +673,9 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
 
 namespace {
 // Starts the system writing the finished part of a file to the disk, a
-// piece at a time, without waiting for it.
+// piece at a time, without waiting for it. Pieces of 8 MB: the flush at the
+// end then waits for little more than the last of them (with 32 MB it
+// measured 10 to 20 ms longer on a 324 MB picture).
 class TEarlyWriteback {
  public:
   explicit TEarlyWriteback(int handle) : FHandle(handle) {}
@@ -685,7 +687,7 @@ class TEarlyWriteback {
   }
 
  private:
-  static constexpr int64_t kPiece = int64_t(32) << 20;
+  static constexpr int64_t kPiece = int64_t(8) << 20;
   int FHandle;
   int64_t FPending = 0;
 };
