@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "controls/KWMenus.h"
@@ -82,7 +83,7 @@ class TForm1 : public QMainWindow {
   bool FWizardOnStart = true;
   bool FStretchTiles = false;
   bool FStopRequested = false;
-  // How often a build shows its progress and processes events, in ms (about
+  // How often a build or a save shows its progress and processes events, in ms (about
   // 60 frames a second); 0 after every cell.
   uint32_t FBuildFrameMs = 16;
   int32_t FWizardRenderMode = 0;
@@ -175,6 +176,12 @@ class TForm1 : public QMainWindow {
   struct TCellArea OutputArea() const;
   // A writer's run over the open tables with the output setup's settings.
   struct TOutputJob MakeOutputJob(bool UseOriginalFiles);
+  // Runs a writer with a progress bar along the foot of host (the output
+  // setup's status bar, or the wizard). The bar, the status bar and pending
+  // events are seen to about once a frame (FBuildFrameMs) and at the last
+  // cell: repainting after each of thousands of cells a second would cost
+  // the save more than its pictures.
+  bool RunWithProgress(struct TOutputJob& job, QWidget* host, const std::function<bool()>& run);
   // The side outputs of the output setup: a text list of the cells' tile
   // files, one picture per cell, and an HTML gallery.
   void SaveText(const std::string& fileName);

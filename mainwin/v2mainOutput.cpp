@@ -222,20 +222,21 @@ TOutputJob TForm1::MakeOutputJob(bool UseOriginalFiles) {
   return job;
 }
 
-namespace {
-// Runs a writer with a progress bar on the output setup's status bar; the
-// window is repainted and its events pumped after every cell.
-template <typename Run>
-auto WithProgress(TOutputJob& job, TSetTileForm* form, QStatusBar* mainStatus, Run run) {
-  TRunProgress progress(form->StatusBar1, job.Area.Cols() * job.Area.Rows());
-  job.Progress = [&](int done, int) {
+bool TForm1::RunWithProgress(TOutputJob& job, QWidget* host, const std::function<bool()>& run) {
+  TRunProgress progress(host, job.Area.Cols() * job.Area.Rows());
+  uint32_t last = GetTickMs() - FBuildFrameMs;
+  job.Progress = [&](int done, int total) {
+    const uint32_t now = GetTickMs();
+    if (done < total && now - last < FBuildFrameMs) return;
+    last = now;
     progress.SetPosition(done);
-    mainStatus->repaint();
+    StatusBar1->repaint();
     ProcessMessages();
   };
   return run();
 }
 
+namespace {
 // The side outputs have neither borders nor grid.
 void DropFrame(TOutputSettings& s) {
   s.BorderLeft = s.BorderTop = s.BorderRight = s.BorderBottom = 0;
@@ -247,7 +248,7 @@ void TForm1::SaveText(const std::string& fileName) {
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(false);
-  WithProgress(job, form, StatusBar1, [&] { return WriteTextList(job, fileName); });
+  RunWithProgress(job, form->StatusBar1, [&] { return WriteTextList(job, fileName); });
   form->SetStatusText("Saved to " + fileName);
 }
 
@@ -258,7 +259,7 @@ void TForm1::SaveSequence(const std::string& fileName) {
   DropFrame(job.Settings);
   CheckPosterSize("", job.Settings);  // no file format: the size alone
   std::string last;
-  if (!WithProgress(job, form, StatusBar1, [&] { return WriteSequence(job, fileName, last); })) {
+  if (!RunWithProgress(job, form->StatusBar1, [&] { return WriteSequence(job, fileName, last); })) {
     form->SetStatusText("Procedure cancelled by user");
     return;
   }
@@ -273,7 +274,7 @@ void TForm1::SaveHTML(const std::string& fileName) {
   TOutputJob job = MakeOutputJob(false);
   DropFrame(job.Settings);
   CheckPosterSize("", job.Settings);  // no file format: the size alone
-  WithProgress(job, form, StatusBar1, [&] { return WriteHTMLGallery(job, fileName); });
+  RunWithProgress(job, form->StatusBar1, [&] { return WriteHTMLGallery(job, fileName); });
   form->SetStatusText("Saved to " + fileName);
 }
 
@@ -284,7 +285,7 @@ void TForm1::SavePoster(const std::string& fileName, bool UseOriginalFiles) {
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
   CheckPosterSize(fileName, job.Settings);
   Bitmap24 poster;
-  if (!WithProgress(job, form, StatusBar1, [&] { return ComposePoster(job, poster); })) {
+  if (!RunWithProgress(job, form->StatusBar1, [&] { return ComposePoster(job, poster); })) {
     form->SetStatusText("Procedure cancelled by user");
     return;
   }
@@ -299,7 +300,7 @@ void TForm1::SaveTiff(const std::string& fileName, bool UseOriginalFiles, int ki
   TSetTileForm* form = SetTileForm;
   if (!form) return;
   TOutputJob job = MakeOutputJob(UseOriginalFiles);
-  if (!WithProgress(job, form, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
+  if (!RunWithProgress(job, form->StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
     form->SetStatusText("Procedure cancelled by user");
     return;
   }

@@ -124,25 +124,6 @@ TOutputJob TForm1::MakeWizardJob(bool SaveSelected, bool UseOriginalFiles, int w
   return job;
 }
 
-namespace {
-// Runs a writer with a progress bar along the foot of the wizard (of the
-// main window's side panel when no wizard is shown).
-template <typename Run>
-bool WithWizardProgress(TOutputJob& job, QWidget* fallback, QStatusBar* mainStatus, Run run) {
-  QWidget* host = Wizard ? static_cast<QWidget*>(Wizard) : fallback;
-  auto bar = std::make_unique<QProgressBar>(host);
-  bar->setRange(0, std::max(job.Area.Cols() * job.Area.Rows(), 1));
-  bar->setTextVisible(false);
-  bar->setGeometry(0, host->height() - 16, host->width(), 16);
-  bar->show();
-  job.Progress = [&](int done, int) {
-    bar->setValue(done);
-    mainStatus->repaint();
-    ProcessMessages();
-  };
-  return run();
-}
-}  // namespace
 
 void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles,
                               int width, int height, int dpi, int blend, int correction, int jpegQuality,
@@ -155,7 +136,7 @@ void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bo
   job.Settings.JpegQuality = jpegQuality;
   CheckPosterSize(fileName, job.Settings);
   Bitmap24 poster;
-  if (!WithWizardProgress(job, Panel1, StatusBar1, [&] { return ComposePoster(job, poster); })) {
+  if (!RunWithProgress(job, Wizard ? static_cast<QWidget*>(Wizard) : Panel1, [&] { return ComposePoster(job, poster); })) {
     SetStatusText(1, "Procedure cancelled by user");
     return;
   }
@@ -173,7 +154,7 @@ void TForm1::SaveTiffWizard(const std::string& fileName, bool SaveSelected, bool
   TFinally running([this] { FSaveRunning = false; });
   TOutputJob job =
       MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
-  if (!WithWizardProgress(job, Panel1, StatusBar1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
+  if (!RunWithProgress(job, Wizard ? static_cast<QWidget*>(Wizard) : Panel1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
     SetStatusText(1, "Procedure cancelled by user");
     return;
   }

@@ -1,6 +1,7 @@
 // "Save mosaic..." from the main window: the preview, the output setup and
 // the writers it runs, through the dialogs' hooks.
 #include <QApplication>
+#include <QProgressBar>
 #include <QTimer>
 
 #include "dialogs/SetTileForm.h"
@@ -107,6 +108,31 @@ TEST_F(OutputWindow, SaveMosaicWritesEveryFormatOfThePicture) {
   EXPECT_EQ(f.VTMosaic1.ShowThumbs, thumbs);
   EXPECT_EQ(Ini("Output", "MosaicWidth"), "160");
   EXPECT_EQ(Ini("Output", "BorderLeft"), "4");
+}
+
+TEST_F(OutputWindow, ASaveShowsItsProgressOnceAFrameAndAtItsLastCell) {
+  TForm1& f = OpenFilledProject();
+  SetFileDialogHook([&](const TOpenDialog&, bool) -> std::optional<TFileChoice> {
+    return TFileChoice{{Dir / "paced.bmp"}, 3};
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    s.CheckBox4->setChecked(true);
+    std::vector<int> shown;
+    SetPumpHook([&] {
+      if (auto* bar = s.StatusBar1->findChild<QProgressBar*>()) shown.push_back(bar->value());
+    });
+    f.FBuildFrameMs = 0;
+    s.Button2Click();
+    EXPECT_EQ(shown.size(), 12u);
+    EXPECT_EQ(shown.back(), 12);
+    // A frame longer than the save: the first cell and the last are shown.
+    shown.clear();
+    f.FBuildFrameMs = 1u << 30;
+    s.Button2Click();
+    EXPECT_EQ(shown, (std::vector<int>{1, 12}));
+    SetPumpHook(nullptr);
+    EXPECT_EQ(s.StatusText(), "Saved to " + Dir / "paced.bmp");
+  });
 }
 
 TEST_F(OutputWindow, StopDuringTheRunWritesNoPoster) {
