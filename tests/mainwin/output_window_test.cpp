@@ -130,7 +130,7 @@ TEST_F(OutputWindow, ASaveShowsItsProgressOnceAFrameAndAtItsLastCell) {
     f.FBuildFrameMs = 1u << 30;
     s.Button2Click();
     EXPECT_EQ(shown, (std::vector<int>{1, 12}));
-    SetPumpHook(nullptr);
+    InstallQtHooks();
     EXPECT_EQ(s.StatusText(), "Saved to " + Dir / "paced.bmp");
   });
 }
