@@ -90,19 +90,9 @@ void TBandFileStream::WritePiecesAt(int64_t offset, const TWritePiece* pieces, s
 }
 
 size_t TBandFileStream::ReadAt(int64_t offset, void* data, size_t count) {
-  if (FHandle < 0 || offset < 0) throw EFileError(Format("Cannot read file \"%s\"", FFileName.c_str()));
-  char* p = static_cast<char*>(data);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(FHandle, p + done, count - done, off_t(offset) + off_t(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw EFileError(Format("Cannot read file \"%s\"", FFileName.c_str()));
-    }
-    if (n == 0) break;
-    done += size_t(n);
-  }
-  return done;
+  const int64_t done = FHandle < 0 || offset < 0 ? -1 : ReadFileAt(FHandle, data, count, offset);
+  if (done < 0) throw EFileError(Format("Cannot read file \"%s\"", FFileName.c_str()));
+  return size_t(done);
 }
 
 void TBandMemoryStream::SetSize(int64_t size) {

@@ -71,16 +71,10 @@ TFileReader::~TFileReader() {
 size_t TFileReader::ReadAt(uint64_t offset, void* buf, size_t count) const {
   if (offset >= FSize) return 0;
   count = size_t(std::min<uint64_t>(count, FSize - offset));
-  auto* p = static_cast<uint8_t*>(buf);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(FHandle, p + done, count - done, off_t(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
-    if (n == 0) break;  // the file shrank
-    done += size_t(n);
-  }
-  return done;
+  // Fewer bytes than asked where the file has shrunk since it was opened.
+  const int64_t done = ReadFileAt(FHandle, buf, count, int64_t(offset));
+  if (done < 0) throw EFileError(Format("Cannot read file \"%s\"", FName.c_str()));
+  return size_t(done);
 }
 
 std::vector<uint8_t> TFileReader::ReadRange(uint64_t offset, uint64_t count) const {
@@ -167,6 +161,19 @@ void SetFileWriteHooks(const TFileWriteHooks& hooks) {
 
 bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset) {
   return size == 0 || g_hooks.Write(fd, data, size, offset);
+}
+
+int64_t ReadFileAt(int fd, void* data, size_t count, int64_t offset) {
+  auto* p = static_cast<uint8_t*>(data);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd, p + done, count - done, off_t(offset + int64_t(done)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  return int64_t(done);
 }
 
 bool WriteFileAt(int fd, const TWritePiece* pieces, size_t count, int64_t offset) {

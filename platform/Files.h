@@ -112,6 +112,10 @@ struct TFileWriteHooks {
 void SetFileWriteHooks(const TFileWriteHooks& hooks);
 // Writes through the hook; false with errno set.
 bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset);
+// Reads up to count bytes at offset, going on after interrupted and partial
+// reads; returns how many were read (fewer only where the file ends), or -1
+// with errno set.
+int64_t ReadFileAt(int fd, void* data, size_t count, int64_t offset);
 // One piece of a gathered write.
 struct TWritePiece {
   const void* Data;

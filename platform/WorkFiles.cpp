@@ -310,13 +310,7 @@ int RemoveDeadSaves(const std::string& folder) {
     if (fd < 0) return;
     if (LockInUse(fd)) {
       std::string text(size_t(std::min<int64_t>(st.st_size, int64_t(kSaveListLimit))), '\0');
-      size_t got = 0;
-      while (got < text.size()) {
-        const ssize_t n = ::pread(fd, text.data() + got, text.size() - got, off_t(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += size_t(n);
-      }
+      const size_t got = size_t(std::max<int64_t>(ReadFileAt(fd, text.data(), text.size(), 0), 0));
       // Only whole names, each ended by its NUL, and only the temporaries of
       // saves: the list of a dead run can never make the cleanup remove a
       // user's file.

@@ -13,6 +13,15 @@
 #include "platform/Files.h"
 #include "platform/WorkFiles.h"
 
+namespace {
+
+// A table's work file could not be written: the system's reason with it.
+[[noreturn]] void RaiseStreamWriteError(int e) {
+  throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
+}
+
+}  // namespace
+
 void TStream::CopyFrom(const TStream& src, int64_t srcPos, int64_t count) {
   if (count <= 0) return;
   // Bytes in memory are written from where they are; from a file to the end
@@ -206,8 +215,7 @@ void TFileStream::SetSize(int64_t size) {
   FSize = -1;
   if (FFd < 0 || size < 0) throw EFileError("Stream write error");
   if (::ftruncate(FFd, off_t(size)) != 0) {
-    const int e = errno;
-    throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
+    RaiseStreamWriteError(errno);
   }
   FSize = size;
 }
@@ -215,15 +223,9 @@ void TFileStream::SetSize(int64_t size) {
 void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
   auto* p = static_cast<uint8_t*>(buf);
   if (FFd < 0 && !FPrefix.empty()) {
-    if (pos < 0 || pos > FSrcSize || int64_t(n) > FSrcSize - pos) throw EFileError("Stream read error");
-    for (int64_t at = FSrcOffset + pos; n > 0;) {
-      const ssize_t r = ::pread(FSrcFd, p, n, off_t(at));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) throw EFileError("Stream read error");
-      p += r;
-      at += r;
-      n -= size_t(r);
-    }
+    if (pos < 0 || pos > FSrcSize || int64_t(n) > FSrcSize - pos ||
+        ReadFileAt(FSrcFd, p, n, FSrcOffset + pos) != int64_t(n))
+      throw EFileError("Stream read error");
     return;
   }
   if (FFd < 0 || pos < 0) throw EFileError("Stream read error");
@@ -235,14 +237,7 @@ void TFileStream::ReadAt(int64_t pos, void* buf, size_t n) const {
     std::memcpy(p + (from - pos), FTail.data() + (from - FSize), k);
     n -= k;
   }
-  while (n > 0) {
-    const ssize_t r = ::pread(FFd, p, n, off_t(pos));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) throw EFileError("Stream read error");
-    p += r;
-    pos += r;
-    n -= size_t(r);
-  }
+  if (ReadFileAt(FFd, p, n, pos) != int64_t(n)) throw EFileError("Stream read error");
 }
 
 void TFileStream::WriteAt(int64_t pos, const void* buf, size_t n) {
@@ -286,7 +281,7 @@ void TFileStream::WriteOut(int64_t pos, const uint8_t* p, size_t n) {
     FSize = -1;  // a part may have been written
     if (!FOwnsHandle)
       throw EFileError(Format("Unable to write to %s (%s)", FFileName.c_str(), std::strerror(e)), e);
-    throw EFileError(Format("Stream write error (%s)", std::strerror(e)), e);
+    RaiseStreamWriteError(e);
   }
   if (FSize >= 0 && pos + int64_t(n) > FSize) FSize = pos + int64_t(n);
 }
@@ -330,14 +325,10 @@ void CopyFileRange(int srcFd, int64_t srcPos, int dstFd, int64_t dstPos, int64_t
   while (count > 0) {
     if (buf.empty()) buf.resize(size_t(std::min<int64_t>(count, int64_t(1) << 20)));
     const size_t n = size_t(std::min<int64_t>(count, int64_t(buf.size())));
-    const ssize_t r = ::pread(srcFd, buf.data(), n, off_t(srcPos));
-    if (r < 0 && errno == EINTR) continue;
+    const int64_t r = ReadFileAt(srcFd, buf.data(), n, srcPos);
     if (r <= 0) throw EFileError("Stream read error");
-    for (size_t done = 0; done < size_t(r);) {
-      const ssize_t w = ::pwrite(dstFd, buf.data() + done, size_t(r) - done, off_t(dstPos + int64_t(done)));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) throw EFileError("Stream write error");
-      done += size_t(w);
+    if (!WriteFileAt(dstFd, buf.data(), size_t(r), dstPos)) {
+      RaiseStreamWriteError(errno);
     }
     srcPos += r;
     dstPos += r;
