@@ -73,7 +73,7 @@ void Load(TPictureInput& in, Bitmap24& out) {
   const uint8_t idLength = in.U8();
   const uint8_t mapType = in.U8();
   const uint8_t imageType = in.U8();
-  in.U16LE();  // first colour map entry: the map is indexed from entry 0
+  const uint16_t mapFirst = in.U16LE();  // the pixel value of the map's first entry
   const uint16_t mapLength = in.U16LE();
   const uint8_t mapEntryBits = in.U8();
   in.Skip(4);  // origin
@@ -95,19 +95,22 @@ void Load(TPictureInput& in, Bitmap24& out) {
   in.Skip(idLength);  // the image ID text is not shown anywhere
   const bool grey = imageType == 3 || imageType == 11;
   TPalette palette = GreyPalette();
+  bool mapped = false;  // 8-bit pixels that index the file's map
   if (mapType == 1) {
     // A greyscale picture's map is passed over, so its pixels are read from
     // where they really start.
     const uint8_t* map = in.Read(uint64_t(mapLength) * mapEntryBytes);
     if (!grey) {
       palette.fill(0);
-      for (int k = 0; k < mapLength && k < 256; ++k) {
+      for (int k = 0; k < mapLength && mapFirst + k < 256; ++k) {
         const uint8_t* e = map + size_t(k) * mapEntryBytes;
+        uint8_t* into = &palette[3 * (mapFirst + k)];
         if (mapEntryBytes == 2)
-          Put555(uint16_t(e[0] | (e[1] << 8)), &palette[3 * k]);
+          Put555(uint16_t(e[0] | (e[1] << 8)), into);
         else
-          std::memcpy(&palette[3 * k], e, 3);
+          std::memcpy(into, e, 3);
       }
+      mapped = bytesPerPixel == 1;
     }
   }
 
@@ -130,6 +133,12 @@ void Load(TPictureInput& in, Bitmap24& out) {
     TargaRLEDecode(packets, unpacked.data(), used, unpacked.size(), pixelBits);
     rows = unpacked.data();
   }
+
+  // A value the map does not define has no colour the file means.
+  if (rows && mapped && std::any_of(rows, rows + rowSize * height, [&](uint8_t v) {
+        return v < mapFirst || v - mapFirst >= mapLength;
+      }))
+    throw EPictureError(kInvalid);
 
   out.SetSize(width, height);
   if (!rows) return;

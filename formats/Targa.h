@@ -11,9 +11,11 @@
 
 // Decodes a Targa file held in memory. 15- and 16-bit pixels are 5-5-5 with
 // each channel shifted up by 3; a 32-bit pixel shows its colour bytes and its
-// alpha byte is not used, as drawing such a bitmap shows it. Image types
-// other than the six above give a black picture of the stated size. Raises
-// EInvalidGraphic for a header it cannot read, EPictureError "Targa: invalid
-// image" for pixel data that ends early.
+// alpha byte is not used, as drawing such a bitmap shows it. An 8-bit pixel
+// of a file with a colour map takes map entry (value - first entry index).
+// Image types other than the six above give a black picture of the stated
+// size. Raises EInvalidGraphic for a header it cannot read, EPictureError
+// "Targa: invalid image" for pixel data that ends early or a colour-mapped
+// pixel outside the map.
 void ReadTarga(const uint8_t* data, size_t size, Bitmap24& out);
 void ReadTargaFile(const std::string& fileName, Bitmap24& out);

@@ -177,18 +177,12 @@ class TTiffReader {
   std::array<uint8_t, 768> FPalette{};  // B, G, R
 };
 
-// Bisection on the tag: directories are in ascending tag order.
+// Bisection on the tag over the entries sorted at load; of entries that
+// repeat a tag the first in the file is found.
 const TTiffEntry* TTiffReader::Find(uint16_t tag) const {
-  size_t lo = 0, hi = FEntries.size();
-  while (lo < hi) {
-    const size_t mid = (lo + hi) / 2;
-    if (FEntries[mid].Tag == tag) return &FEntries[mid];
-    if (FEntries[mid].Tag < tag)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return nullptr;
+  const auto it = std::lower_bound(FEntries.begin(), FEntries.end(), tag,
+                                   [](const TTiffEntry& e, uint16_t t) { return e.Tag < t; });
+  return it != FEntries.end() && it->Tag == tag ? &*it : nullptr;
 }
 
 uint32_t TTiffReader::GetValue(uint16_t tag, uint32_t absent) {
@@ -309,6 +303,11 @@ void TTiffReader::Load(Bitmap24& out) {
     const uint8_t* p = raw.data() + 12 * i;
     FEntries[i] = {Get16(p), Get16(p + 2), Get32(p + 4), {p[8], p[9], p[10], p[11]}};
   }
+  // TIFF 6.0 wants ascending tags, but writers in use break the order
+  // and common readers take such files; a stable sort keeps a repeated
+  // tag's first entry ahead of its later ones.
+  std::stable_sort(FEntries.begin(), FEntries.end(),
+                   [](const TTiffEntry& a, const TTiffEntry& b) { return a.Tag < b.Tag; });
 
   const uint32_t width = GetValue(tagImageWidth, 0), height = GetValue(tagImageLength, 0);
   const uint32_t bits = GetValue(tagBitsPerSample, 1);

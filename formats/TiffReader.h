@@ -3,9 +3,10 @@
 // number of 8 or 16-bit samples), of bilevel, greyscale, palette, RGB, RGBA,
 // CMYK, YCbCr (subsampled by 1, 2 or 4 either way) and CIE L*a*b* images,
 // interleaved or in separate planes, either byte order, either bit fill
-// order. Rows fill the bitmap from the top in file order. Alpha and other
-// extra samples are dropped, as drawing a 32-bit bitmap shows its colour bytes
-// as they stand.
+// order, its directory's entries in any order (of a repeated tag the first
+// entry counts). Rows fill the bitmap from the top in file order. Alpha and
+// other extra samples are dropped, as drawing a 32-bit bitmap shows its
+// colour bytes as they stand.
 //
 // Refuses, with EInvalidGraphic: a version other than 42 or a zero side
 // ("Invalid TIFF file."), a compression other than none, LZW or PackBits

