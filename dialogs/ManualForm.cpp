@@ -500,15 +500,20 @@ void TManualForma::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
 bool TManualForma::StoreCandidate(int32_t n) {
   if (!TablesOpen()) return false;
   FHost.Library->MoveTo(DrawGrid1->Row());
-  return FHost.Mosaic->SetRecordFrom(n, *FHost.Library, true);
+  if (!FHost.Mosaic->SetRecordFrom(n, *FHost.Library, true)) return false;
+  DescribeCell();  // the window shows the tile the cell now holds
+  return true;
 }
 
 bool TManualForma::StoreCustom(int32_t n) {
   if (!FHost.Mosaic || !FHost.Mosaic->TableIsOpen() || FCustomTile.Empty()) return false;
   const Bitmap24& pic = CropImage1->Picture();
   const TRect crop = CropImage1->CropRectF();
-  return FHost.Mosaic->SetRecordBitmap(n, FCustomTile, CustomTileLink, pic.Width(), pic.Height(), crop.Left,
-                                       crop.Top, crop.Right, crop.Bottom, CropImage1->PictureFileName());
+  if (!FHost.Mosaic->SetRecordBitmap(n, FCustomTile, CustomTileLink, pic.Width(), pic.Height(), crop.Left,
+                                     crop.Top, crop.Right, crop.Bottom, CropImage1->PictureFileName()))
+    return false;
+  DescribeCell();
+  return true;
 }
 
 bool TManualForma::StoreChoice(int32_t n) {

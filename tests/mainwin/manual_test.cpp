@@ -430,6 +430,7 @@ TEST_F(ManualTest, ClosingAndShowingTheWindowLetGoOfItsCell) {
   Click(m.BitBtn3);
   f.VTLib1.MoveTo(1);
   EXPECT_EQ(Link(f.CellToRow(1, 2)), f.VTLib1.CurRecNo);
+  EXPECT_TRUE(m.StatusPanel0->text().contains(QString::fromStdString("Pic: " + f.VTLib1.CurPath)));
 }
 
 TEST_F(ManualTest, F1InTheTilePopupOpensItsHelpPage) {
