@@ -142,8 +142,8 @@ TManualForma::TManualForma(TManualHost host, QWidget* parent) : QDialog(parent),
 
   if (FHost.Grid) FOverlay = new TCellOverlay(FHost.Grid);
   FTilePopup = new TKWPopupMenu(this);
+  FTilePopup->HelpContext = 11;
   auto* item = new TKWMenuItem(this);
-  item->HelpContext = 11;
   FTilePopup->Items()->Add(item);
   connect(item, &TKWCustomMenuItem::OnClick, this, [this, item] {
     if (!FPopupTable || !FPopupTable->TableIsOpen()) return;
@@ -163,7 +163,14 @@ TManualForma::TManualForma(TManualHost host, QWidget* parent) : QDialog(parent),
   Splitter1->setSizes({std::max(width() - FPanel3Width, 1), FPanel3Width});
   KWSpinEdit1->SetValue(IniReadInteger(SettingsFileName, "LayOut", "ManualRows", 10));
   PageChanged(PageControl1->currentIndex());
-  SetFolder(QDir::currentPath().toStdString());
+  SetFolder(StartFolder());
+}
+
+std::string TManualForma::StartFolder() const {
+  // Custom tiles are pictures: the tree starts where the picture dialogs do.
+  const std::string remembered = FHost.LastPath ? FHost.LastPath("Source") : LastPathFolder("Source");
+  if (!remembered.empty() && DirectoryExists(remembered)) return remembered;
+  return DefaultDialogFolder(HomeFolder());
 }
 
 TManualForma::~TManualForma() {
@@ -393,7 +400,7 @@ void TManualForma::reject() {
 }
 
 void TManualForma::FormShow() {
-  FCellCol = FCellRow = -1;
+  ClearCell();
   const TVTData* lib = FHost.Library;
   if (!lib || !lib->TableIsOpen()) {
     DrawGrid1->SetRowCount(1);
@@ -442,25 +449,43 @@ void TManualForma::BitBtn2Click() {
   if (!TablesOpen()) return;
   FCellCol = FHost.Grid->Col();
   FCellRow = FHost.Grid->Row();
+  DescribeCell();
   FindCandidates();
 }
 
+void TManualForma::ClearCell() {
+  FCellCol = FCellRow = -1;
+  DescribeCell();
+  DrawGrid1->viewport()->update();
+  if (FOverlay) FOverlay->hide();
+  if (FHost.CellCleared) FHost.CellCleared();
+}
+
+void TManualForma::DescribeCell() {
+  TVTData* mosaic = FHost.Mosaic;
+  if (FCellCol < 0 || FCellRow < 0 || !mosaic || !mosaic->TableIsOpen()) {
+    StatusPanel0->clear();
+    Image1->SetPicture(Bitmap24());
+    return;
+  }
+  mosaic->MoveTo(FHost.CellToRow(FCellRow, FCellCol));
+  StatusPanel0->setText(QString::fromStdString("Cell: " + std::to_string(FCellCol + 1) + ":" +
+                                               std::to_string(FCellRow + 1) + "  Pic: " + mosaic->CurPath +
+                                               " (" + std::to_string(mosaic->CurPicWidth) + "/" +
+                                               std::to_string(mosaic->CurPicHeight) + ")"));
+  Image1->SetPicture(mosaic->DisplayBitmap);
+}
+
 void TManualForma::FillForCell(int col, int row) {
-  TVTData& mosaic = *FHost.Mosaic;
-  mosaic.MoveTo(FHost.CellToRow(row, col));
-  StatusPanel0->setText(QString::fromStdString("Cell: " + std::to_string(col + 1) + ":" +
-                                               std::to_string(row + 1) + "  Pic: " + mosaic.CurPath + " (" +
-                                               std::to_string(mosaic.CurPicWidth) + "/" +
-                                               std::to_string(mosaic.CurPicHeight) + ")"));
-  Image1->SetPicture(mosaic.DisplayBitmap);
+  FCellCol = col;
+  FCellRow = row;
+  DescribeCell();
   FFilling = true;
   if (DrawGrid1->RowCount() > 1) {
     DrawGrid1->SetRow(1);
     DrawGrid1->SetCol(1);
   }
   FFilling = false;
-  FCellCol = col;
-  FCellRow = row;
   FindCandidates();
 }
 
@@ -475,15 +500,20 @@ void TManualForma::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
 bool TManualForma::StoreCandidate(int32_t n) {
   if (!TablesOpen()) return false;
   FHost.Library->MoveTo(DrawGrid1->Row());
-  return FHost.Mosaic->SetRecordFrom(n, *FHost.Library, true);
+  if (!FHost.Mosaic->SetRecordFrom(n, *FHost.Library, true)) return false;
+  DescribeCell();  // the window shows the tile the cell now holds
+  return true;
 }
 
 bool TManualForma::StoreCustom(int32_t n) {
   if (!FHost.Mosaic || !FHost.Mosaic->TableIsOpen() || FCustomTile.Empty()) return false;
   const Bitmap24& pic = CropImage1->Picture();
   const TRect crop = CropImage1->CropRectF();
-  return FHost.Mosaic->SetRecordBitmap(n, FCustomTile, CustomTileLink, pic.Width(), pic.Height(), crop.Left,
-                                       crop.Top, crop.Right, crop.Bottom, CropImage1->PictureFileName());
+  if (!FHost.Mosaic->SetRecordBitmap(n, FCustomTile, CustomTileLink, pic.Width(), pic.Height(), crop.Left,
+                                     crop.Top, crop.Right, crop.Bottom, CropImage1->PictureFileName()))
+    return false;
+  DescribeCell();
+  return true;
 }
 
 bool TManualForma::StoreChoice(int32_t n) {
@@ -508,7 +538,7 @@ void TManualForma::BitBtn3Click() {
 }
 
 void TManualForma::BitBtn4Click() {
-  FCellCol = FCellRow = -1;
+  ClearCell();
   if (FHost.Library && FHost.Library->TableIsOpen()) FHost.Library->ClearIndex();
   hide();
 }
@@ -518,7 +548,8 @@ void TManualForma::DrawGrid1MouseDown(Qt::MouseButton button, int x, int y, bool
   if (button != Qt::RightButton) return;
   int col = -1, row = -1;
   DrawGrid1->MouseToCell(x, y, col, row);
-  if (row > 0 && FHost.Library->TableIsOpen()) {
+  // Without a cell the list shows no candidates to offer.
+  if (row > 0 && FCellCol >= 0 && FCellRow >= 0 && FHost.Library->TableIsOpen()) {
     FHost.Library->MoveTo(row);
     PopupOn(DrawGrid1, *FHost.Library, FHost.Library->CurRecNo);
   } else {
@@ -605,7 +636,9 @@ void TManualForma::DrawTileRow(TDrawGrid* grid, TVTData& table, int col, int row
 }
 
 void TManualForma::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
-  if (FHost.Library) DrawTileRow(DrawGrid1, *FHost.Library, col, row, rect, state);
+  // Rows stand for a cell's candidates: without a cell they would show the
+  // library in its stored order, or the order of a cell no longer edited.
+  if (FHost.Library && FCellCol >= 0 && FCellRow >= 0) DrawTileRow(DrawGrid1, *FHost.Library, col, row, rect, state);
 }
 
 void TManualForma::DrawGrid2DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
@@ -877,6 +910,11 @@ void TManualForma::BitBtn5Click() {
     ProcessMessages();
     if (FHost.StopRequested()) break;
   }
+  // The library page then offers the candidates of the cell it would change.
+  if (FCellCol >= 0)
+    FillForCell(FCellCol, FCellRow);
+  else
+    ClearCell();
 }
 
 void TManualForma::DrawGrid2MouseDown(Qt::MouseButton button, int x, int y) {

@@ -68,6 +68,8 @@ struct TManualHost {
   std::function<void()> SetForStartMosaic, SetForEndMosaic, SetButtonsOnOff;
   // The folder a file dialog starts in, from a [LastPath] key.
   std::function<std::string(const std::string& key)> LastPath;
+  // The window let go of its cell: Enter on the main grid stores nothing now.
+  std::function<void()> CellCleared;
   std::string ProductCaption;  // the caption of the window's messages
 };
 
@@ -189,6 +191,13 @@ class TManualForma : public QDialog {
   void FindCandidates();
   // The crop resampled to the library's tile picture; false without one.
   bool MakeCustomTile();
+  // No cell is edited: the window describes none and lists no candidates.
+  void ClearCell();
+  // The edited cell's description and stored tile, or none.
+  void DescribeCell();
+  // Where the folder tree starts: the remembered picture folder, else the
+  // user's Pictures or home folder.
+  std::string StartFolder() const;
   // The folder tree: the drive, the folders down to the current one, and
   // the current one's subfolders.
   void FillFolderTree();

@@ -21,6 +21,10 @@ TManualForma& TForm1::ManualForm() {
     host.SetButtonsOnOff = [this] { SetButtonsOnOff(); };
     host.LastPath = [this](const std::string& key) { return LastPath(key); };
     host.ProductCaption = ProductCaption;
+    host.CellCleared = [this] {
+      if (StatusText(1) == "Press <Enter> to replace, <Del> to erase cell")
+        SetStatusText(1, "Press <Del> key to erase cell");
+    };
     ManualForma = new TManualForma(std::move(host), this);
   }
   return *ManualForma;
@@ -72,6 +76,9 @@ bool TForm1::ManualCellPopup(int x, int y) {
 void TForm1::Replacemanually() {
   if (!LibraryOpen() || !ProjectOpen() || !ManualVisible()) return;
   const int col = DrawGrid1->Col(), row = DrawGrid1->Row();
-  if (ManualForma->StoreChoice(CellToRow(row, col))) RedrawCell(col, row);
+  // Only into the cell the window describes: it may have none yet, or one
+  // the grid has since left while the window was on its forced page.
+  const bool shown = ManualForma->CellCol() == col && ManualForma->CellRow() == row;
+  if (shown && ManualForma->StoreChoice(CellToRow(row, col))) RedrawCell(col, row);
   SetButtonsOnOff();
 }

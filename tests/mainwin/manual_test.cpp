@@ -10,7 +10,9 @@
 #include "BuildFixture.h"
 #include "dialogs/ManualForm.h"
 #include "platform/Files.h"
+#include "platform/qt/Desktop.h"
 #include "platform/qt/FormUtils.h"
+#include "qt/InputEvents.h"
 #include "tiledb/Match.h"
 
 using namespace mwtest;
@@ -59,6 +61,10 @@ class ManualTest : public BuildFixture {
   int32_t Link(int32_t n) {
     Form->VTMosaic1.MoveTo(n);
     return Form->VTMosaic1.CurLink;
+  }
+  static void ClickCell(TDrawGrid* grid, int col, int row, Qt::MouseButton button = Qt::LeftButton) {
+    const TRect r = grid->CellRect(col, row);
+    ClickAt(grid->viewport(), QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2), button);
   }
 };
 
@@ -216,6 +222,9 @@ TEST_F(ManualTest, ReplaceAllPlacesEachForcedTileOnceOnAFreeCell) {
   }
   // The first four forced tiles, one cell each.
   EXPECT_EQ(placed, first);
+  // The library page describes the last cell placed, which its "Replace" changes.
+  EXPECT_TRUE(
+      m.StatusPanel0->text().startsWith(QString("Cell: %1:%2 ").arg(m.CellCol() + 1).arg(m.CellRow() + 1)));
 
   // With every cell taken nothing moves and nothing is previewed.
   std::vector<std::string> before;
@@ -378,4 +387,74 @@ TEST_F(ManualTest, ThePagesShowWhatTheyHold) {
   const TRect cell = Form->DrawGrid1->CellRect(m.CellCol(), m.CellRow());
   EXPECT_TRUE(
       near(main.pixel((cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2), RGB(220, 220, 40)));
+}
+
+// Select cell A, close the window (each way), select cell B, Ctrl+M: the
+// window describes and lists no cell, and neither its "Replace" nor Enter on
+// the main grid stores a tile until a cell is chosen.
+TEST_F(ManualTest, ClosingAndShowingTheWindowLetGoOfItsCell) {
+  TManualForma& m = Shown();
+  TForm1& f = *Form;
+  const auto tab = [&](int page) {
+    ClickAt(m.PageControl1->tabBar(), m.PageControl1->tabBar()->tabRect(page).center());
+  };
+  const auto on = [&](int page, QPushButton* button) {
+    return [&, page, button] {
+      tab(page);
+      Click(button);
+    };
+  };
+  // Each page's "Close", Esc and the close box.
+  const std::function<void()> closes[] = {on(0, m.BitBtn4), on(1, m.BitBtn1), on(2, m.BitBtn6),
+                                          [&] { PressKey(&m, Qt::Key_Escape); }, [&] { m.close(); }};
+  for (const auto& close : closes) {
+    tab(0);
+    ClickCell(f.DrawGrid1, 0, 0);
+    EXPECT_EQ(m.StatusPanel0->text().left(10), "Cell: 1:1 ");
+    close();
+    EXPECT_EQ(f.StatusText(1), "Press <Del> key to erase cell");
+    ClickCell(f.DrawGrid1, 2, 1);
+    f.activateWindow();  // as the click does on a desktop
+    PressKey(&f, Qt::Key_M, Qt::ControlModifier);
+    tab(0);
+    EXPECT_EQ(m.StatusPanel0->text(), "");
+    EXPECT_TRUE(m.Image1->Picture().Empty());
+    const TRect r = m.DrawGrid1->CellRect(1, 2);  // a row not highlighted shows nothing
+    EXPECT_EQ(m.DrawGrid1->viewport()->grab().toImage().pixel(r.Left + 6, r.Top + 6),
+              m.DrawGrid1->palette().color(QPalette::Base).rgb());
+    Click(m.BitBtn3);
+    PressKey(&f, Qt::Key_Return);
+    EXPECT_EQ(Links(f), std::vector<int32_t>(12, 0));
+  }
+  ClickCell(f.DrawGrid1, 2, 1);
+  Click(m.BitBtn3);
+  f.VTLib1.MoveTo(1);
+  EXPECT_EQ(Link(f.CellToRow(1, 2)), f.VTLib1.CurRecNo);
+  EXPECT_TRUE(m.StatusPanel0->text().contains(QString::fromStdString("Pic: " + f.VTLib1.CurPath)));
+}
+
+TEST_F(ManualTest, F1InTheTilePopupOpensItsHelpPage) {
+  TManualForma& m = Shown();
+  ClickCell(Form->DrawGrid1, 0, 0);
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string& page) { return opened.push_back(ExtractFileName(page)), true; });
+  std::function<void()> inPopup = [&] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) return void(QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection));
+    PressKey(popup, Qt::Key_F1);  // no item highlighted
+    PressKey(popup, Qt::Key_Escape);
+  };
+  QMetaObject::invokeMethod(qApp, inPopup, Qt::QueuedConnection);
+  ClickCell(m.DrawGrid1, 1, 1, Qt::RightButton);
+  SetShellOpenHook(nullptr);
+  EXPECT_EQ(opened, std::vector<std::string>{"context11.html"});
+}
+
+TEST_F(ManualTest, TheFolderTreeStartsInTheRememberedPictureFolder) {
+  std::filesystem::create_directories(Dir / "pics");
+  for (const auto& [remembered, folder] : {std::pair<std::string, std::string>{Dir / "pics/", Dir / "pics/"},
+                                           {Dir / "gone/", DefaultDialogFolder(HomeFolder())}}) {
+    IniWriteString(SettingsFileName, "LastPath", "Source", remembered);
+    EXPECT_EQ(NewForm().ManualForm().Folder(), folder);
+  }
 }
