@@ -357,13 +357,28 @@ void TForm1::CreateMenus() {
   ConnectWizardCommands();
   ConnectManualCommands();
 
-  // Tool buttons forward to their menu commands.
-  const std::pair<QToolButton*, QAction*> forwards[] = {
-      {SpeedButton11, RunVitraneWizard1}, {SpeedButton1, Newlibrary1}, {SpeedButton2, Openlibrary1},
-      {SpeedButton3, Opensource1},        {SpeedButton4, Openvtp1},    {SpeedButton5, SaveVTP1},
-      {SpeedButton6, Savemosaic1},        {SpeedButton8, Manual1},     {SpeedButton10, Exit1}};
-  for (const auto& [button, action] : forwards)
-    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+  // Tool buttons forward to their menu commands ("Render mosaic" and "Stop"
+  // have handlers of their own) and are enabled exactly when those are.
+  for (const auto& [button, action] : ToolCommands()) {
+    if (button != SpeedButton7 && button != SpeedButton9)
+      connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::enabledChanged, this, &TForm1::SyncToolButtons);
+  }
+  for (QAction* a : {Mosaicall1, Randommosaic1, Smartmosaic1})
+    connect(a, &QAction::enabledChanged, this, &TForm1::SyncToolButtons);
+}
+
+std::vector<std::pair<QToolButton*, QAction*>> TForm1::ToolCommands() const {
+  QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
+  QAction* const render = builds[std::min<int>(DefaultRenderMode, roSmart)];
+  return {{SpeedButton11, RunVitraneWizard1}, {SpeedButton1, Newlibrary1}, {SpeedButton2, Openlibrary1},
+          {SpeedButton3, Opensource1},        {SpeedButton4, Openvtp1},    {SpeedButton5, SaveVTP1},
+          {SpeedButton6, Savemosaic1},        {SpeedButton7, render},      {SpeedButton8, Manual1},
+          {SpeedButton9, Stopmosaicprocess1}, {SpeedButton10, Exit1}};
+}
+
+void TForm1::SyncToolButtons() {
+  for (const auto& [button, action] : ToolCommands()) button->setEnabled(action->isEnabled());
 }
 
 void TForm1::FormCreate() {
@@ -413,6 +428,7 @@ void TForm1::SetDefaultRenderMode(uint8_t mode) {
   DefaultRenderMode = mode;
   QAction* const builds[] = {Mosaicall1, Randommosaic1, Smartmosaic1};
   for (int i = 0; i < 3; ++i) builds[i]->setShortcut(i == mode ? QKeySequence("Ctrl+R") : QKeySequence());
+  SyncToolButtons();
 }
 
 void TForm1::StartUpSetup() {
@@ -450,16 +466,19 @@ void TForm1::FormDestroy() {
   SaveFormBounds(ini, "LayOut", "MainForm", this);
 }
 
+namespace {
+void EnableMenu(QMenu* menu, bool enabled) {
+  menu->menuAction()->setEnabled(enabled);
+  for (QAction* a : menu->actions()) a->setEnabled(enabled);
+}
+}  // namespace
+
 void TForm1::SetButtonsOnOff() {
   const bool lib = LibraryOpen(), project = ProjectOpen(), modified = ProjectModified();
   const bool idle = !LongOperationRunning;
-  SpeedButton5->setEnabled(modified);
-  SpeedButton6->setEnabled(false);
-  SpeedButton7->setEnabled(false);
-  SpeedButton9->setEnabled(LongOperationRunning);
-  SpeedButton1->setEnabled(false);
-  for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton10}) b->setEnabled(idle);
-
+  // Items without a rule of their own are on, except during a long operation.
+  EnableMenu(File1, true);
+  EnableMenu(Edit1, true);
   SaveVTP1->setEnabled(modified);
   Revertproject1->setEnabled(modified);
   SaveVTPas1->setEnabled(VTMosaic1.TableIsOpen());
@@ -473,6 +492,12 @@ void TForm1::SetButtonsOnOff() {
   SetSourceButtons(lib, project, idle);
   SetWizardButtons(idle);
   SetManualButtons(lib, project, idle);
+  if (!idle) {
+    EnableMenu(File1, false);
+    EnableMenu(Edit1, false);
+  }
+  // Last: a topic above may have set a button of its own.
+  SyncToolButtons();
 }
 
 bool TForm1::QuerySaveProject() {

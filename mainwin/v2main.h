@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "controls/KWMenus.h"
 #include "controls/KWSpin.h"
@@ -107,12 +109,19 @@ class TForm1 : public QMainWindow {
   bool LibraryOpen() const { return VTLib1.TableIsOpen(); }
   bool ProjectOpen() const { return VTPlan1.TableIsOpen(); }
   bool ProjectModified() const { return VTMosaic1.Modified != 0; }
+  // Each tool button with the menu command it runs ("Render mosaic": the
+  // default mode's build item).
+  std::vector<std::pair<QToolButton*, QAction*>> ToolCommands() const;
+  // Gives every tool button its command's enabled state.
+  void SyncToolButtons();
 
   // ---- Grid view -----------------------------------------------------------------
   int32_t CellToRow(int row, int col) const;
   void RowToCell(int32_t n, int& col, int& row) const;
   void DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
   void TrackBar1Change(int position);
+  // The zoom holder to a column width, applied also where the holder is at it.
+  void ZoomTo(int width);
   void AutoShowDetailed(int mode);
   // The mosaic view's decoded thumbnails; with UseCellPictures off every
   // painted cell is read (and decoded) from its record again.

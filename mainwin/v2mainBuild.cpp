@@ -41,11 +41,6 @@ class TBuildEvents : public QObject {
   QObject* Panel;
 };
 
-void EnableMenu(QMenu* menu, bool enabled) {
-  menu->menuAction()->setEnabled(enabled);
-  for (QAction* a : menu->actions()) a->setEnabled(enabled);
-}
-
 std::string FileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -73,18 +68,11 @@ bool FlipKindPresent(const TVTData& lib, int kind) {
 
 void TForm1::SetBuildButtons(bool lib, bool project, bool idle) {
   for (QAction* a : {Mosaicall1, Randommosaic1, Smartmosaic1}) a->setEnabled(idle && lib && project);
-  SpeedButton7->setEnabled(idle && project);
   Stopmosaicprocess1->setEnabled(!idle);
   const TGridRect s = DrawGrid1->Selection();
   const bool multi = s.Right - s.Left > 0 || s.Bottom - s.Top > 0;
   Eraseselection1->setEnabled(multi);
   Specialerasing1->menuAction()->setEnabled(multi);
-  if (!idle) {
-    // Opening the "Mosaic" menu re-derives the command state; the "File"
-    // and "Edit" commands must stay out of reach while a run goes on.
-    EnableMenu(File1, false);
-    EnableMenu(Edit1, false);
-  }
 }
 
 void TForm1::ConnectBuildCommands() {
@@ -110,33 +98,17 @@ void TForm1::ConnectBuildCommands() {
 
 // ---- the long-operation bracket ------------------------------------------------
 
+// The commands follow LongOperationRunning through SetButtonsOnOff.
 void TForm1::SetForStartMosaic() {
   LongOperationRunning = true;
   FStopRequested = false;
   FCaptionBeforeRun = windowTitle().toStdString();
-  SpeedButton9->setEnabled(true);
-  Stopmosaicprocess1->setEnabled(true);
-  for (QAction* a : {Mosaicall1, Randommosaic1, Smartmosaic1, Manual1, RunVitraneWizard1})
-    a->setEnabled(false);
-  EnableMenu(File1, false);
-  EnableMenu(Edit1, false);
-  for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
-                         SpeedButton7, SpeedButton8, SpeedButton10, SpeedButton11})
-    b->setEnabled(false);
+  SetButtonsOnOff();
 }
 
 void TForm1::SetForEndMosaic() {
   LongOperationRunning = false;
   FStopRequested = false;
-  SpeedButton9->setEnabled(false);
-  Stopmosaicprocess1->setEnabled(false);
-  for (QAction* a : {Mosaicall1, Randommosaic1, Smartmosaic1, Manual1, RunVitraneWizard1})
-    a->setEnabled(true);
-  EnableMenu(File1, true);
-  EnableMenu(Edit1, true);
-  for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton4, SpeedButton10, SpeedButton11})
-    b->setEnabled(true);
-  // Narrows everything enabled above to what the open tables allow.
   SetButtonsOnOff();
   if (Application) Application->Title = ProductCaption;
   // The desktop shows the window's caption where the application title was.
@@ -294,7 +266,11 @@ void TForm1::RenderMosaic(TRenderOrder order) {
     int64_t Number = 0;
     uint32_t LastFrame;
     TWindowObserver(TForm1& f, int64_t count) : F(f), Count(count), LastFrame(GetTickMs()) {}
-    void CellKept(int64_t) override { ++Steps; }
+    // Counted, so that a run ending on fixed cells shows all it visited.
+    void CellKept(int64_t number) override {
+      ++Steps;
+      Number = number;
+    }
     bool CellPlaced(int col, int row, bool changed, int64_t number) override {
       if (changed) {
         Changed.emplace_back(col, row);

@@ -7,9 +7,8 @@
 
 void TForm1::SetLibraryButtons(bool lib, bool project, bool idle) {
   (void)project;
-  // The menu item stays on; the tool button follows the long-operation bracket.
+  // Off only with the whole "File" menu during a long operation.
   Newlibrary1->setEnabled(true);
-  SpeedButton1->setEnabled(idle);
   Libraryinspector1->setEnabled(idle && lib);
   Preferences1->setEnabled(idle);
 }

@@ -2,6 +2,7 @@
 // caption and status texts that describe the open project and library.
 #include <QLayout>
 #include <QPainter>
+#include <QSignalBlocker>
 
 #include "imaging/Adjust.h"
 #include "mainwin/v2main.h"
@@ -92,25 +93,42 @@ void TForm1::AutoShowDetailed(int mode) {
 }
 
 namespace {
-// The grid's area without the lines between its cells.
-TRect GridArea(const TDrawGrid* grid, int columns, int rows) {
-  const QRect g = grid->geometry();
-  return TRect(g.left(), g.top(), g.left() + g.width() - grid->GridLineWidth() * columns,
-               g.top() + g.height() - grid->GridLineWidth() * rows);
+// What the grid shows without scroll bars, less the lines after each of its
+// columns and rows.
+QSize GridArea(const TDrawGrid* grid, int columns, int rows) {
+  const QSize view = grid->contentsRect().size();
+  return {view.width() - grid->GridLineWidth() * columns, view.height() - grid->GridLineWidth() * rows};
+}
+
+// The tile-ratio side for a cell side of n pixels (at least 1).
+int RatioSide(int64_t n, int32_t from, int32_t to) {
+  return std::max<int>(1, int(RoundDiv(n * to, from)));
 }
 }  // namespace
 
+// Whole pixels: the widest column whose grid fits across, its row the tile
+// ratio's height; where those rows would not fit down, the tallest row that
+// does and its width. Cells of 1 pixel that still do not fit are scrolled.
 void TForm1::FitToWindow() {
   const int32_t cols = VTPlan1.Columns, rows = VTPlan1.Rows;
-  if (cols <= 0 || rows <= 0) return;
+  if (cols <= 0 || rows <= 0 || VTPlan1.XScale <= 0 || VTPlan1.YScale <= 0) return;
   // A project opened at start-up comes before the first showing: the grid
   // must have its place in the window before it can be filled.
   LayOutHidden();
-  const TRect content(0, 0, cols * VTPlan1.XScale, rows * VTPlan1.YScale);
-  const TRect fitted = FitRect(content, GridArea(DrawGrid1, cols, rows));
-  DrawGrid1->SetDefaultColWidth(std::max<int>(1, int(RoundDiv(fitted.Width(), cols))));
-  DrawGrid1->SetDefaultRowHeight(std::max<int>(1, int(RoundDiv(fitted.Height(), rows))));
-  TrackBar1->setValue(DrawGrid1->DefaultColWidth());
+  const QSize area = GridArea(DrawGrid1, cols, rows);
+  const int across = std::max(1, area.width() / cols);
+  int colWidth = across;
+  int rowHeight = RatioSide(colWidth, VTPlan1.XScale, VTPlan1.YScale);
+  if (int64_t(rowHeight) * rows > area.height()) {
+    rowHeight = std::max(1, area.height() / rows);
+    colWidth = std::min(across, RatioSide(rowHeight, VTPlan1.YScale, VTPlan1.XScale));
+  }
+  DrawGrid1->SetDefaultColWidth(colWidth);
+  DrawGrid1->SetDefaultRowHeight(rowHeight);
+  // The zoom holder keeps 5 .. 100; a fit outside that keeps its own cells,
+  // and the next zoom step starts from the holder's bound.
+  const QSignalBlocker hold(TrackBar1);
+  TrackBar1->setValue(colWidth);
 }
 
 void TForm1::LayOutHidden() {
@@ -126,8 +144,8 @@ void TForm1::FitSelection() {
   const TGridRect sel = DrawGrid1->Selection();
   const int w = sel.Right - sel.Left, h = sel.Bottom - sel.Top;
   if ((w <= 0 && h <= 0) || VTPlan1.XScale <= 0 || VTPlan1.YScale <= 0) return;
-  const TRect area = GridArea(DrawGrid1, VTPlan1.Columns, VTPlan1.Rows);
-  const int aw = area.Width(), ah = area.Height();
+  const QSize area = GridArea(DrawGrid1, VTPlan1.Columns, VTPlan1.Rows);
+  const int aw = area.width(), ah = area.height();
   int colWidth = int(RoundDiv(aw, w + 1));
   int rowHeight = int(RoundDiv(int64_t(colWidth) * VTPlan1.YScale, VTPlan1.XScale));
   if (int64_t(rowHeight) * (h + 1) > ah) {
@@ -196,9 +214,16 @@ void TForm1::ZoomOut1Click() {
   TrackBar1->setValue(int(RoundHalfEven(TrackBar1->value() * 0.8)));
 }
 
+// After a fit outside the holder's range the holder stands at its bound while
+// the cells do not: a size asked for is applied even if the holder stays.
+void TForm1::ZoomTo(int width) {
+  TrackBar1->setValue(width);
+  TrackBar1Change(TrackBar1->value());
+}
+
 void TForm1::N1001Click() {
   if (!ProjectOpen()) return;
-  TrackBar1->setValue(VTLib1.DisplayBitmap.Width());
+  ZoomTo(VTLib1.DisplayBitmap.Width());
   VTMosaic1.ShowThumbs = true;
   DrawGrid1->viewport()->update();
 }
@@ -206,7 +231,7 @@ void TForm1::N1001Click() {
 void TForm1::Fastview1Click() {
   if (!ProjectOpen()) return;
   VTPlan1.MoveTo(CellToRow(DrawGrid1->Row(), DrawGrid1->Col()));
-  TrackBar1->setValue(VTPlan1.DisplayBitmap.Width());
+  ZoomTo(VTPlan1.DisplayBitmap.Width());
   VTMosaic1.ShowThumbs = false;
   DrawGrid1->viewport()->update();
 }

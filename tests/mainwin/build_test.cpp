@@ -1,12 +1,14 @@
 // The mosaic build driver: the checks before a run, the work area, fixed
 // cells, stop, a run that runs out of tiles, and the texts it shows.
 #include <QApplication>
+#include <QMenuBar>
 #include <QProgressBar>
 
 #include "BuildFixture.h"
 #include "mosaic/BuildCore.h"
 #include "platform/qt/Application.h"
 #include "platform/qt/QtHooks.h"
+#include "qt/InputEvents.h"
 #include "tiledb/Match.h"
 
 using namespace mwtest;
@@ -123,10 +125,13 @@ TEST_F(BuildTest, SelectionAndInvertedSelection) {
 TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
   TForm1& f = Open();
   const Bitmap24 tile = Solid(8, 6, RGB(1, 2, 3));
-  ASSERT_TRUE(f.VTMosaic1.SetRecordBitmap(5, tile, CustomTileLink, 8, 6, 0, 0, 8, 6, "custom.bmp"));
+  ASSERT_TRUE(f.VTMosaic1.SetRecordBitmap(12, tile, CustomTileLink, 8, 6, 0, 0, 8, 6, "custom.bmp"));
   f.Mosaicall1Click();
-  f.VTMosaic1.MoveTo(5);
+  f.VTMosaic1.MoveTo(12);
   EXPECT_EQ(f.VTMosaic1.CurLink, CustomTileLink);
+  // The run ends on that cell: it counts among the cells visited.
+  EXPECT_EQ(f.StatusText(0), "100%");
+  EXPECT_TRUE(f.StatusText(1).ends_with(" 12 - 12 = 0")) << f.StatusText(1);
   // Fix auto keeps every tile standing: a new run changes nothing.
   f.ChkFixAuto->setChecked(true);
   const std::vector<int32_t> before = Links(f);
@@ -138,7 +143,7 @@ TEST_F(BuildTest, FixedCellsKeepTheirTiles) {
   f.ChkFixAuto->setChecked(false);
   f.ChkFixManual->setChecked(false);
   f.Mosaicall1Click();
-  f.VTMosaic1.MoveTo(5);
+  f.VTMosaic1.MoveTo(12);
   EXPECT_GT(f.VTMosaic1.CurLink, 0);
   EXPECT_LT(f.VTMosaic1.CurLink, CustomTileLink);
 }
@@ -293,4 +298,28 @@ TEST_F(BuildTest, OpenImageAndSelectAllFollowTheRunAndTheMenusHaveMnemonics) {
   g.Mosaicall1Click();
   EXPECT_TRUE(g.SpeedButton3->isEnabled());
   EXPECT_TRUE(g.Selectall1->isEnabled());
+}
+
+TEST_F(BuildTest, ToolButtonsKeepTheirCommandsStateWhenTheMosaicMenuOpensDuringARun) {
+  TForm1& f = Open();
+  f.FBuildFrameMs = 0;
+  bool opened = false;
+  SetPumpHook([&] {
+    if (!LongOperationRunning || std::exchange(opened, true)) return;
+    ClickAt(f.menuBar(), f.menuBar()->actionGeometry(f.Run1->menuAction()).center());
+    EXPECT_TRUE(f.Run1->isVisible());
+    QToolButton* const buttons[] = {f.SpeedButton11, f.SpeedButton1, f.SpeedButton2, f.SpeedButton3,
+                                    f.SpeedButton4,  f.SpeedButton5, f.SpeedButton6, f.SpeedButton7,
+                                    f.SpeedButton8,  f.SpeedButton9, f.SpeedButton10};
+    QAction* const commands[] = {f.RunVitraneWizard1, f.Newlibrary1,        f.Openlibrary1, f.Opensource1,
+                                 f.Openvtp1,          f.SaveVTP1,           f.Savemosaic1,  f.Smartmosaic1,
+                                 f.Manual1,           f.Stopmosaicprocess1, f.Exit1};
+    for (size_t i = 0; i < std::size(buttons); ++i)
+      EXPECT_EQ(buttons[i]->isEnabled(), commands[i]->isEnabled()) << buttons[i]->toolTip().toStdString();
+    PressKey(f.Run1, Qt::Key_Escape);
+    Click(f.SpeedButton9);
+  });
+  f.Mosaicall1Click();
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(f.SpeedButton5->isEnabled());  // the run made the project modified
 }

@@ -1,7 +1,11 @@
 // The mosaic grid view: sizes, zoom, fitting, the three views and the status texts.
+#include <QScrollBar>
+#include <array>
+
 #include "MainWinFixture.h"
 #include "platform/Rounding.h"
 #include "platform/Utils.h"
+#include "qt/InputEvents.h"
 
 using namespace mwtest;
 
@@ -16,6 +20,15 @@ class GridViewTest : public MainWinTest {
     QApplication::processEvents();
     f.OpenVTP(MakeProject(Dir, lib, "p.vtp"));
     return f;
+  }
+  // A project of 4 x 3 source pixels a cell, for large grids.
+  std::string SmallCellProject(int cols, int rows) {
+    TVTData lib;
+    lib.SetBaseName(Dir / "lib.vt2");
+    const std::string file = Dir / (std::to_string(cols) + ".vtp");
+    lib.CreatePlan(file, Solid(cols * 4, rows * 3, RGB(30, 30, 200)), {"", TRect(0, 0, cols * 4, rows * 3)},
+                   rows, cols);
+    return file;
   }
   // The colour of a cell as the grid paints it, the same at every pixel
   // inside the selection frame's reach.
@@ -39,15 +52,6 @@ TEST_F(GridViewTest, ProjectSizesAndFitsTheGrid) {
   EXPECT_EQ(f.DrawGrid1->ColCount(), 4);
   EXPECT_EQ(f.DrawGrid1->RowCount(), 3);
   EXPECT_EQ(f.DrawGrid1->FixedCols(), 0);
-  // The whole project fits the grid at the tiles' 4:3 ratio.
-  const QRect g = f.DrawGrid1->geometry();
-  const TRect fit =
-      FitRect(TRect(0, 0, 16, 9), TRect(g.left(), g.top(), g.left() + g.width(), g.top() + g.height()));
-  // The zoom holder stops at 100, and its change handler takes the cells back to that.
-  const int width = int(std::min<int64_t>(100, RoundDiv(fit.Width(), 4)));
-  EXPECT_EQ(f.DrawGrid1->DefaultColWidth(), width);
-  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), width < 100 ? RoundDiv(fit.Height(), 3) : 75);
-  EXPECT_EQ(f.TrackBar1->value(), width);
   // Record mapping, row-major and 1-based.
   EXPECT_EQ(f.CellToRow(2, 3), 12);
   int col = 0, row = 0;
@@ -103,7 +107,7 @@ TEST_F(GridViewTest, FitSelectionKeepsTheTileRatio) {
   EXPECT_EQ(f.DrawGrid1->DefaultColWidth(), before);
   f.DrawGrid1->SetSelection({1, 0, 3, 1});
   f.FitSelection();
-  const QRect g = f.DrawGrid1->geometry();
+  const QRect g = f.DrawGrid1->contentsRect();
   int cw = int(RoundDiv(g.width(), 3)), rh = int(RoundDiv(cw * 3, 4));
   if (rh * 2 > g.height()) {
     rh = int(RoundDiv(g.height(), 2));
@@ -164,6 +168,32 @@ TEST_F(GridViewTest, LibraryTextNamesTheFlippedBlocks) {
   EXPECT_EQ(f.LibraryStatusText().rfind("Lib: 6 rec. (RGB)", 0), 0u);
   f.VTLib1.FlipKinds = {1, 1, 2, 0};
   EXPECT_EQ(f.LibraryStatusText().rfind("Lib: 6 (HR) rec. (RGB)", 0), 0u);
+}
+
+// Ctrl+0 in a grid that shows 590 x 400 pixels without scroll bars, tiles 4:3.
+TEST_F(GridViewTest, FitToWindowShowsEveryCellWholeInWholePixels) {
+  TForm1& f = OpenProject();
+  f.resize(f.size() - f.DrawGrid1->contentsRect().size() + QSize(590, 400));
+  QApplication::processEvents();
+  // Columns, rows; cell width, height; zoom holder (5 .. 100, the cells as fitted).
+  for (const auto& [c, r, w, h, zoom] :
+       {std::array{400, 300, 1, 1, 5}, {40, 30, 14, 10, 14}, {4, 3, 147, 110, 100}, {10, 40, 13, 10, 13}}) {
+    f.OpenVTP(SmallCellProject(c, r));
+    f.TrackBar1->setValue(50);
+    PressKey(&f, Qt::Key_0, Qt::ControlModifier);
+    QApplication::processEvents();
+    const TDrawGrid& g = *f.DrawGrid1;
+    EXPECT_EQ((std::array{g.DefaultColWidth(), g.DefaultRowHeight(), f.TrackBar1->value(),
+                          g.VisibleColCount(), g.VisibleRowCount()}),
+              (std::array{w, h, zoom, c, r}));
+    EXPECT_FALSE(g.horizontalScrollBar()->isVisible() || g.verticalScrollBar()->isVisible()) << c;
+  }
+  f.resize(f.minimumSize());  // too narrow for 400 columns of a pixel: they scroll
+  QApplication::processEvents();
+  f.OpenVTP(Dir / "400.vtp");
+  QApplication::processEvents();
+  EXPECT_EQ(f.DrawGrid1->DefaultColWidth(), 1);
+  EXPECT_TRUE(f.DrawGrid1->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(GridViewTest, ProjectOpenedBeforeTheWindowShowsIsFitted) {
