@@ -134,9 +134,9 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   main->addLayout(left, 1);
   main->addWidget(side);
 
-  SaveDialog1.DefaultExt = "jpg";
+  // The chosen type gives the picture its extension, and replacing is asked
+  // about under that name.
   SaveDialog1.Filter = "jpg|*.jpg|tiff|*.tif|bmp|*.bmp";
-  SaveDialog1.Options = ofOverwritePrompt;
   SaveDialog2.DefaultExt = "vt2";
   SaveDialog2.Filter = "Vitrane library|*.vt2|All files|*.*";
   SaveDialog2.Options = ofOverwritePrompt;
@@ -319,7 +319,9 @@ void TLibrayMosaic::BitBtn2Click() {
   SaveDialog1.InitialDir = ExtractFilePath(FLib.BaseName());
   SaveDialog1.FileName = "";
   if (!SaveDialog1.Execute(this)) return;
-  const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveDialog1.FilterIndex);
+  // A typed extension of one of the offered types chooses that type.
+  const std::string fileName = ThumbnailSheetFileName(SaveDialog1.FileName, SaveFilterIndex(SaveDialog1));
+  if (FileExists(fileName) && !ConfirmReplace(fileName)) return;
   const TLibraryTileOrder order = RadioButton2->isChecked()   ? ltoPathName
                                   : RadioButton3->isChecked() ? ltoFileName
                                   : RadioButton4->isChecked() ? ltoColour

@@ -51,6 +51,13 @@ TRect MosaicRect(int x, int y, int w, int h) {
                int(std::min<int64_t>(int64_t(y) * h, INT32_MAX)));
 }
 
+TRect MosaicFrameAt(const TRect& at, const TRect& mosaic, int pictureWidth, int pictureHeight) {
+  const TRect size = FitRectTo(mosaic, TRect(0, 0, pictureWidth, pictureHeight));
+  const int w = std::clamp(size.Width(), 0, pictureWidth), h = std::clamp(size.Height(), 0, pictureHeight);
+  const int left = std::clamp(at.Left, 0, pictureWidth - w), top = std::clamp(at.Top, 0, pictureHeight - h);
+  return TRect(left, top, left + w, top + h);
+}
+
 std::string SourcePictureFilter() {
   static const char* const order[] = {"bw",  "cel", "cut",  "dib", "gif", "icb", "pcc",  "pcd",  "pdd",
                                       "pcx", "pic", "pbm",  "pgm", "ppm", "psd", "rgb",  "rgba", "rla",
@@ -79,25 +86,20 @@ std::string SourcePictureFilter() {
   return "All (" + all + ")|" + all + entries;
 }
 
+std::string SourcePictureName(const std::string& fileName, int filterIndex) {
+  return ChangeFileExt(fileName, filterIndex == 2 ? ".tif" : filterIndex == 3 ? ".bmp" : ".jpg");
+}
+
 std::string SaveSourcePicture(const Bitmap24& picture, const std::string& fileName, int filterIndex,
                               int jpegQuality) {
-  switch (filterIndex) {
-    case 2: {
-      const std::string name = ChangeFileExt(fileName, ".tif");
-      SaveBitmapAsTIFF(name, picture, 250, 2);
-      return name;
-    }
-    case 3: {
-      const std::string name = ChangeFileExt(fileName, ".bmp");
-      WriteBMPFile(picture, name);
-      return name;
-    }
-    default: {
-      const std::string name = ChangeFileExt(fileName, ".jpg");
-      JpegEncodeFile(picture, jpegQuality, name);
-      return name;
-    }
-  }
+  const std::string name = SourcePictureName(fileName, filterIndex);
+  if (filterIndex == 2)
+    SaveBitmapAsTIFF(name, picture, 250, 2);
+  else if (filterIndex == 3)
+    WriteBMPFile(picture, name);
+  else
+    JpegEncodeFile(picture, jpegQuality, name);
+  return name;
 }
 
 // ---- window ----
@@ -196,8 +198,8 @@ void TSrcSetup::CreateControls() {
   SaveDialog1.DefaultExt = "vtp";
   SaveDialog1.Filter = "vtp|*.vtp";
   SaveDialog1.Options = ofOverwritePrompt;
+  // Replacing is asked about once the type, and so the name written, is known.
   SaveSourceDialog1.Filter = "jpg|*.jpg|tiff|*.tif|bmp|*.bmp";
-  SaveSourceDialog1.Options = ofOverwritePrompt;
 }
 
 void TSrcSetup::CreateMenus() {
@@ -293,6 +295,21 @@ void TSrcSetup::FitImg() {
   CropImage1->ScaleH = m.Bottom;
 }
 
+void TSrcSetup::SizeFrameToTiles() {
+  const TRect m = MosaicRect(SpinEdit1->Value(), SpinEdit2->Value(), FLibrary.XScale, FLibrary.YScale);
+  CropImage1->ScaleW = m.Right;
+  CropImage1->ScaleH = m.Bottom;
+  if (!HasPicture()) {
+    // Nothing to cut yet: the frame is only a size on the panel.
+    CropImage1->SetCropWidth(m.Right);
+    CropImage1->SetCropHeight(m.Bottom);
+    return;
+  }
+  const Bitmap24& pic = CropImage1->Picture();
+  if (layout()) layout()->activate();
+  CropImage1->SetCropRect(MosaicFrameAt(CropImage1->CropRectPx(), m, pic.Width(), pic.Height()));
+}
+
 void TSrcSetup::SpinEdit1RealChange() {
   if (HasPicture()) FitImg();
 }
@@ -346,13 +363,16 @@ void TSrcSetup::Saveimageas1Click() {
   SaveSourceDialog1.InitialDir = LastPath("Source");
   if (!SaveSourceDialog1.Execute(this)) return;
   IniWriteString(SettingsFileName, "LastPath", "Source", ExtractFilePath(SaveSourceDialog1.FileName));
+  // A typed extension of one of the offered types chooses that type.
+  const int index = SaveFilterIndex(SaveSourceDialog1);
+  const std::string name = SourcePictureName(SaveSourceDialog1.FileName, index);
+  if (FileExists(name) && !ConfirmReplace(name)) return;
   int quality = 0;
-  if (SaveSourceDialog1.FilterIndex != 2 && SaveSourceDialog1.FilterIndex != 3) {
+  if (index != 2 && index != 3) {
     quality = JpegQualityDialog ? JpegQualityDialog(this) : 85;
     if (quality < 0) return;
   }
-  const std::string name = SaveSourcePicture(CropImage1->Picture(), SaveSourceDialog1.FileName,
-                                             SaveSourceDialog1.FilterIndex, quality);
+  SaveSourcePicture(CropImage1->Picture(), name, index, quality);
   CropImage1->SetPictureFileName(name);
   SetStatusText(name);
 }

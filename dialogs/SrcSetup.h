@@ -32,13 +32,21 @@ std::string ProposedProjectName(const std::string& picture, const std::string& l
 TPoint StretchTileAspect(const TRect& crop, int x, int y);
 // The mosaic's own rectangle: X tiles of aspect width W by Y of height H.
 TRect MosaicRect(int x, int y, int w, int h);
+// The frame of a mosaic rectangle placed at the top-left of `at`, all in
+// picture pixels: the mosaic's own size, or the largest of its proportion
+// that the picture holds when it is bigger, moved as little as keeps it
+// inside the picture.
+TRect MosaicFrameAt(const TRect& at, const TRect& mosaic, int pictureWidth, int pictureHeight);
 // The open-picture filter: "All" with every readable pattern, then one entry
 // per readable type, in the setup's order of extensions and then the other
 // registered ones (every extension of the picture-format list).
 std::string SourcePictureFilter();
+// The name a source picture of the save dialog's entry is written under:
+// the entry's extension (1 ".jpg", 2 ".tif", 3 ".bmp") in place of its own.
+std::string SourcePictureName(const std::string& fileName, int filterIndex);
 // Writes the picture as the source-picture save dialog's entry (1 JPEG at
-// the quality, 2 TIFF at 250 dpi, 3 BMP) under the name with its extension
-// changed to match; returns the name written.
+// the quality, 2 TIFF at 250 dpi, 3 BMP) under SourcePictureName; returns
+// the name written.
 std::string SaveSourcePicture(const Bitmap24& picture, const std::string& fileName, int filterIndex,
                               int jpegQuality);
 
@@ -77,6 +85,10 @@ class TSrcSetup : public QDialog {
   void OpenImage(const std::string& fileName);
   void OriginalFitImg();
   void FitImg();
+  // Without a project: the frame X tiles of the library's aspect width by Y
+  // of its height, in picture pixels where the frame stands, so that what
+  // is shown is what Apply cuts.
+  void SizeFrameToTiles();
   void SetStatusText(const std::string& text);
   std::string StatusText() const;
   bool HasPicture() const;

@@ -60,10 +60,7 @@ void TForm1::Sourceimage1Click() {
     setup.SpinEdit2->SetValue(VTPlan1.Rows);
     view.SetCropRect(VTPlan1.SourceRect);
   } else if (!ProjectOpen()) {
-    view.ScaleW = setup.SpinEdit1->Value() * VTLib1.XScale;
-    view.SetCropWidth(view.ScaleW);
-    view.ScaleH = setup.SpinEdit2->Value() * VTLib1.YScale;
-    view.SetCropHeight(view.ScaleH);
+    setup.SizeFrameToTiles();
   }
   setup.exec();
   ShowStatus();

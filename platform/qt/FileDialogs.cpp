@@ -91,6 +91,11 @@ int FilterIndexOfName(const std::string& filter, const std::string& name, int ch
   return 0;
 }
 
+int SaveFilterIndex(const TOpenDialog& dialog) {
+  const int typed = FilterIndexOfName(dialog.Filter, dialog.FileName, dialog.FilterIndex);
+  return typed ? typed : dialog.FilterIndex;
+}
+
 bool ConfirmReplace(const std::string& fileName) {
   return ::MessageBox(fileName + " already exists.\nDo you want to replace it?", Caption(),
                       MB_YESNO | MB_ICONWARNING) == IDYES;

@@ -58,6 +58,9 @@ std::string ApplyDefaultExt(const std::string& name, const std::string& defaultE
 // when its patterns hold it, else the first entry that does; 0 for none (or
 // for an entry of every file, "*.*").
 int FilterIndexOfName(const std::string& filter, const std::string& name, int chosen);
+// The entry a save dialog's answer goes to: the one of the name's own
+// extension when that is an offered type, else the one chosen.
+int SaveFilterIndex(const TOpenDialog& dialog);
 // The question before a file is replaced, as the save dialogs ask it: true
 // when the user answers Yes.
 bool ConfirmReplace(const std::string& fileName);

@@ -9,6 +9,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
+#include "qt/InputEvents.h"
 
 using namespace mwtest;
 
@@ -112,6 +113,34 @@ TEST_F(MainWinTest, SourceImageShowsTheProjectsCropAndCounts) {
   EXPECT_EQ(crop, TRect(10, 20, 50, 50));
   EXPECT_EQ(cols, 4);
   EXPECT_FALSE(stretchShown);  // stretching tiles is not allowed by default
+}
+
+// After "Close project" the frame of 4 x 3 tiles of 4:3 stands where the
+// project's crop began, 16 x 9 picture pixels, and Apply cuts just that.
+TEST_F(MainWinTest, WithoutAProjectApplyCutsTheFrameShown) {
+  const std::string pic = Dir / "p.bmp";
+  WriteBMPFile(Solid(400, 300, RGB(1, 2, 3)), pic);
+  TVTData l;
+  l.SetBaseName(MakeLibrary(Dir, "lib"));
+  l.CreatePlan(Dir / "pr.vtp", Solid(160, 120, RGB(1, 2, 3)), {pic, TRect(40, 30, 200, 150)}, 3, 4);
+  TForm1& f = NewForm();
+  f.OpenVTP(Dir / "pr.vtp");
+  InModal([] { Click(SrcSetup->BitBtn3); });
+  f.Sourceimage1->trigger();
+  f.Closeproject1->trigger();
+  SetFileDialogHook([&](const TOpenDialog&, bool) {
+    return std::optional<TFileChoice>({{Dir / "n.vtp"}, 1});
+  });
+  TRect shown;
+  InModal([&] {
+    const TEnCropImage& v = *SrcSetup->CropImage1;
+    PanelToPicture(v.FrameBounds(), 400, 300, v.PictureBounds(), shown);
+    Click(SrcSetup->BitBtn2);
+  });
+  f.Sourceimage1->trigger();
+  ASSERT_EQ(f.VTPlan1.BaseName(), Dir / "n.vtp");
+  EXPECT_EQ(f.VTPlan1.SourceRect, TRect(40, 30, 56, 39));
+  EXPECT_EQ(shown, f.VTPlan1.SourceRect);
 }
 
 TEST_F(MainWinTest, UnreadablePictureIsAWrongFormat) {
