@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <tuple>
 
 #include "dialogs/SrcSetup.h"
@@ -134,6 +135,7 @@ void TWizard::FormCreate() {
   FTabVisible.fill(true);
   FDefaultButtons = {BitBtn2, BitBtn3,  BitBtn4,  BitBtn5,  BitBtn6,  BitBtn7,  BitBtn8,
                      BitBtn9, BitBtn19, BitBtn10, BitBtn21, BitBtn34, BitBtn35, BitBtn31};
+  for (TKWSpinEdit* spin : findChildren<TKWSpinEdit*>()) spin->installEventFilter(this);
   GoTo(0);
 }
 
@@ -501,13 +503,24 @@ bool TWizard::RefuseWhileBusy() {
 
 void TWizard::GoTo(int page) {
   PageControl1->setCurrentIndex(page);
-  // Arriving on a page whose first control is a spin edit would leave Enter
-  // to the spin (which takes it for itself): an enabled "Next >" takes the
-  // focus instead.
+  // An enabled "Next >" takes the focus on arrival, so that Enter at once
+  // goes on, whatever control comes first on the page.
   QPushButton* next = FDefaultButtons[size_t(page)];
   next->setDefault(true);
   if (next->isEnabled()) next->setFocus();
   if (page == 11) s3Show();
+}
+
+bool TWizard::eventFilter(QObject* watched, QEvent* event) {
+  auto* spin = qobject_cast<TKWSpinEdit*>(watched);
+  if (!spin || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+  // The spin edit keeps Enter for itself (it commits and beeps); here the
+  // commit runs its recalculation first, then the dialog's Enter follows.
+  spin->Value();
+  keyPressEvent(key);
+  return true;
 }
 
 void TWizard::BitBtn2Click() {

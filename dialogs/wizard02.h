@@ -195,6 +195,11 @@ class TWizard : public QDialog {
   // Esc and the close box: "Cancel", but never under a running scan or save.
   void reject() override;
 
+ protected:
+  // Enter in a number box commits what was typed and then presses the
+  // page's default button, as Enter anywhere else on the page does.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void FormCreate();
   void CreatePages();

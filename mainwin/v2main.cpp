@@ -515,11 +515,17 @@ bool TForm1::QuerySaveProject() {
 }
 
 void TForm1::AskStopSave() {
-  if (FSaveRunning && AskStopRunning("Vitrane")) FStopRequested = true;
+  // The question comes from a close request: stopping the save is the way
+  // to closing, which follows once the save has ended (RunSave).
+  if (FSaveRunning && AskStopRunning("Vitrane")) {
+    FStopRequested = true;
+    FCloseAfterSave = true;
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  // A save goes on until it ends or is stopped; the window stays meanwhile.
+  // A running save is not left behind half written: the window stays until
+  // it has ended.
   if (FSaveRunning) {
     event->ignore();
     AskStopSave();

@@ -198,6 +198,12 @@ class TForm1 : public QMainWindow {
   void SaveHTML(const std::string& fileName);
   // Runs the writer for the output setup's filter index.
   void RunOutputWriter(int filterIndex, const std::string& fileName);
+  // Every save of the output setup and of the wizard runs inside this:
+  // meanwhile the close box only offers to stop it; afterwards no status
+  // panel keeps "Saving...", a failed save leaves its own status text
+  // (setStatus) empty, its message saying why, and a close the user asked
+  // for during it goes ahead.
+  void RunSave(const std::function<void(const std::string&)>& setStatus, const std::function<void()>& save);
   // (end of mosaic output)
 
   // ---- New library and library commands ----
@@ -387,6 +393,12 @@ class TForm1 : public QMainWindow {
   // A writer of the output setup or of the wizard runs: the close box only
   // offers to stop it.
   bool FSaveRunning = false;
+  // "Yes" to stopping the save from the close box: the window closes once
+  // the save has ended.
+  bool FCloseAfterSave = false;
+  // The close asked for during a save, through the usual question; the
+  // windows shown modally over this one go with it.
+  void CloseAfterSave();
   // (end of mosaic output state)
 
   // New library and library commands state

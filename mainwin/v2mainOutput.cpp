@@ -2,9 +2,11 @@
 // the writers the output setup runs. The loops themselves are window-free
 // (mosaic/OutputRender); these handlers read the settings, show progress and
 // pump events.
+#include <QApplication>
 #include <QProgressBar>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "dialogs/DlgTileNotFound.h"
 #include "dialogs/SetTileForm.h"
@@ -152,34 +154,60 @@ void TForm1::RunOutputWriter(int filterIndex, const std::string& fileName) {
   if (!form) return;
   const bool direct = form->CheckBox4->isChecked();
   const bool useOriginals = !form->CheckBox3->isChecked();
-  // A writer that fails leaves no "Saving..." behind; its message says why.
-  FSaveRunning = true;
-  TFinally running([this] { FSaveRunning = false; });
-  TFinally clear([&] {
-    if (std::uncaught_exceptions() == 0) return;
-    SetTileForm->SetStatusText("");
-    if (StatusText(0) == "Saving...") SetStatusText(0, "");
-  });
-  switch (filterIndex) {
-    case 1:
-    case 3:
-      if (direct)
-        SaveTiff(fileName, useOriginals, filterIndex == 3 ? 1 : 2);
-      else
+  const auto setStatus = [](const std::string& text) {
+    if (SetTileForm) SetTileForm->SetStatusText(text);
+  };
+  RunSave(setStatus, [&] {
+    switch (filterIndex) {
+      case 1:
+      case 3:
+        if (direct)
+          SaveTiff(fileName, useOriginals, filterIndex == 3 ? 1 : 2);
+        else
+          SavePoster(fileName, useOriginals);
+        break;
+      case 2:
         SavePoster(fileName, useOriginals);
-      break;
-    case 2:
-      SavePoster(fileName, useOriginals);
-      break;
-    case 4:
-      SaveText(fileName);
-      break;
-    case 5:
-      SaveSequence(fileName);
-      break;
-    case 6:
-      SaveHTML(fileName);
-      break;
+        break;
+      case 4:
+        SaveText(fileName);
+        break;
+      case 5:
+        SaveSequence(fileName);
+        break;
+      case 6:
+        SaveHTML(fileName);
+        break;
+    }
+  });
+}
+
+void TForm1::RunSave(const std::function<void(const std::string&)>& setStatus,
+                     const std::function<void()>& save) {
+  FSaveRunning = true;
+  FCloseAfterSave = false;
+  // Panel 0 shows the grid's cell or selection; "Saving..." stands in it
+  // only while the file is written.
+  const std::string panel0 = StatusText(0);
+  bool failed = true;
+  TFinally end([&] {
+    FSaveRunning = false;
+    if (StatusText(0) == "Saving...") SetStatusText(0, panel0);
+    if (failed) setStatus("");
+    // After a failure its message is shown and the window stays.
+    if (std::exchange(FCloseAfterSave, false) && !failed)
+      QMetaObject::invokeMethod(this, [this] { CloseAfterSave(); }, Qt::QueuedConnection);
+  });
+  save();
+  failed = false;
+}
+
+void TForm1::CloseAfterSave() {
+  // The modified-project question comes first; its Cancel keeps every window.
+  if (!close()) return;
+  while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+    modal->reject();
+    if (QApplication::activeModalWidget() == modal) break;
   }
 }
 

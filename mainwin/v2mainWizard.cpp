@@ -9,9 +9,15 @@
 #include "mainwin/v2main.h"
 #include "mosaic/OutputRender.h"
 #include "platform/Files.h"
-#include "platform/Finally.h"
 #include "platform/Hooks.h"
 #include "platform/Rounding.h"
+
+namespace {
+// The wizard's writers put their progress bar on the wizard.
+QWidget* ProgressHost(QWidget* withoutWizard) {
+  return Wizard ? static_cast<QWidget*>(Wizard) : withoutWizard;
+}
+}  // namespace
 
 void TForm1::SetWizardButtons(bool idle) {
   RunVitraneWizard1->setEnabled(idle);
@@ -113,7 +119,6 @@ TOutputJob TForm1::MakeWizardJob(bool SaveSelected, bool UseOriginalFiles, int w
   s.Sharpen = sharpen;
   s.FastJpeg = fastJpeg;
   s.DetailedBlend = false;
-  s.JpegDensity = false;
   job.AskTileNotFound = [](const std::string& path) {
     return TileNotFoundDlg ? TileNotFoundDlg->Ask(path, false) : int(tnfAuto);
   };
@@ -129,34 +134,34 @@ void TForm1::SavePosterWizard(const std::string& fileName, bool SaveSelected, bo
                               int width, int height, int dpi, int blend, int correction, int jpegQuality,
                               bool sharpen, bool fastJpeg) {
   FStopRequested = false;
-  FSaveRunning = true;
-  TFinally running([this] { FSaveRunning = false; });
-  TOutputJob job =
-      MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
-  job.Settings.JpegQuality = jpegQuality;
-  CheckPosterSize(fileName, job.Settings);
-  Bitmap24 poster;
-  if (!RunWithProgress(job, Wizard ? static_cast<QWidget*>(Wizard) : Panel1, [&] { return ComposePoster(job, poster); })) {
-    SetStatusText(1, "Procedure cancelled by user");
-    return;
-  }
-  SetStatusText(1, "Saving...");
-  ProcessMessages();
-  SavePosterFile(fileName, poster, job.Settings);
-  SetStatusText(1, "Saved to file " + fileName);
+  RunSave([this](const std::string& text) { SetStatusText(1, text); }, [&] {
+    TOutputJob job = MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction,
+                                   sharpen, fastJpeg);
+    job.Settings.JpegQuality = jpegQuality;
+    CheckPosterSize(fileName, job.Settings);
+    Bitmap24 poster;
+    if (!RunWithProgress(job, ProgressHost(Panel1), [&] { return ComposePoster(job, poster); })) {
+      SetStatusText(1, "Procedure cancelled by user");
+      return;
+    }
+    SetStatusText(1, "Saving...");
+    ProcessMessages();
+    SavePosterFile(fileName, poster, job.Settings);
+    SetStatusText(1, "Saved to file " + fileName);
+  });
 }
 
 void TForm1::SaveTiffWizard(const std::string& fileName, bool SaveSelected, bool UseOriginalFiles, int width,
                             int height, int dpi, int blend, int correction, int kind, bool sharpen,
                             bool fastJpeg) {
   FStopRequested = false;
-  FSaveRunning = true;
-  TFinally running([this] { FSaveRunning = false; });
-  TOutputJob job =
-      MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction, sharpen, fastJpeg);
-  if (!RunWithProgress(job, Wizard ? static_cast<QWidget*>(Wizard) : Panel1, [&] { return WriteMosaicDirect(job, fileName, kind); })) {
-    SetStatusText(1, "Procedure cancelled by user");
-    return;
-  }
-  SetStatusText(1, "Saved to " + fileName);
+  RunSave([this](const std::string& text) { SetStatusText(1, text); }, [&] {
+    TOutputJob job = MakeWizardJob(SaveSelected, UseOriginalFiles, width, height, dpi, blend, correction,
+                                   sharpen, fastJpeg);
+    if (!RunWithProgress(job, ProgressHost(Panel1), [&] { return WriteMosaicDirect(job, fileName, kind); })) {
+      SetStatusText(1, "Procedure cancelled by user");
+      return;
+    }
+    SetStatusText(1, "Saved to " + fileName);
+  });
 }

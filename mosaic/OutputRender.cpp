@@ -662,7 +662,7 @@ void SavePosterFile(const std::string& fileName, const Bitmap24& poster, const T
     // The density is patched in before the file is written, so the user's
     // old file is replaced only by the finished one.
     std::vector<uint8_t> jpeg = JpegEncode(poster, std::clamp(s.JpegQuality, 1, 100));
-    if (s.JpegDensity) SetJPEGDensity(jpeg, s.DPI, s.DPI);
+    SetJPEGDensity(jpeg, s.DPI, s.DPI);
     WriteFileReplacing(fileName, jpeg);
   } else if (ext == ".TIF") {
     SaveBitmapAsTIFF(fileName, poster, s.DPI, 2);
@@ -734,11 +734,11 @@ bool WriteMosaicDirect(TOutputJob& job, const std::string& fileName, int kind) {
                    {s.BorderRight, "Right border... Please wait.", TRect(L + W, 0, FW, FH)},
                    {T, "Top border... Please wait.", TRect(0, 0, FW, T)},
                    {s.BorderBottom, "Bottom border... Please wait.", TRect(0, T + H, FW, FH)}};
+    // Each border's text is shown in turn (the window passes pending events
+    // with it), also for a border of no width, which then writes nothing.
     for (const auto& b : borders) {
-      if (b.Width <= 0 || job.Stopped()) continue;
       Report(job, b.Text);
-      if (job.Progress) job.Progress(0, job.Area.Cols() * job.Area.Rows());
-      rect(b.Rect, s.BorderColor);
+      if (b.Width > 0 && !job.Stopped()) rect(b.Rect, s.BorderColor);
     }
     // A band is written while the next one renders, and what is written goes
     // on to the disk while the rest renders, so that the flush at the end

@@ -37,8 +37,6 @@ struct TOutputSettings {
   bool FastJpeg = true;
   bool DetailedBlend = false;
   int JpegQuality = 80;
-  // The wizard's JPEG keeps the encoder's own density.
-  bool JpegDensity = true;
 
   int FullWidth() const { return BorderLeft + Width + BorderRight; }
   int FullHeight() const { return BorderTop + Height + BorderBottom; }
@@ -73,7 +71,8 @@ struct TOutputJob {
   bool* StopRequested = nullptr;
   // Asks about a missing tile file; returns one of the answers above.
   std::function<int(const std::string& path)> AskTileNotFound;
-  // Progress text (panel 0 of the output setup's status bar).
+  // Progress text (panel 0 of the output setup's status bar); the window
+  // shows it and processes pending events.
   std::function<void(const std::string& text)> Status;
   // After each cell: cells done of the total; the window pumps its events here.
   std::function<void(int done, int total)> Progress;

@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/qt/Desktop.h"
 #include "platform/qt/QtHooks.h"
+#include "qt/InputEvents.h"
 
 namespace {
 
@@ -118,11 +119,16 @@ TEST_F(OutputWindow, ASaveShowsItsProgressOnceAFrameAndAtItsLastCell) {
   WithSetup(f, [&](TSetTileForm& s) {
     s.CheckBox4->setChecked(true);
     std::vector<int> shown;
+    std::vector<std::string> before;  // texts passing events before the first cell
     SetPumpHook([&] {
-      if (auto* bar = s.StatusBar1->findChild<QProgressBar*>()) shown.push_back(bar->value());
+      auto* bar = s.StatusBar1->findChild<QProgressBar*>();
+      bar && bar->value() >= 1 ? shown.push_back(bar->value()) : before.push_back(s.StatusText());
     });
     f.FBuildFrameMs = 0;
     s.Button2Click();
+    // No border is wider than 0: each one's text is shown all the same.
+    EXPECT_EQ(before, (std::vector<std::string>{"Left border... Please wait.", "Right border... Please wait.",
+                                                "Top border... Please wait.", "Bottom border... Please wait."}));
     EXPECT_EQ(shown.size(), 12u);
     EXPECT_EQ(shown.back(), 12);
     // A frame longer than the save: the first cell and the last are shown.
@@ -297,8 +303,10 @@ TEST_F(OutputSaveAs, ATypedExtensionChoosesTheTypeAndReplacingAsksFirst) {
     QTimer::singleShot(0, [] {
       if (auto* d = qobject_cast<Tjpegoptions*>(QApplication::activeModalWidget())) d->reject();
     });
+    const std::string cell = f.StatusText(0);
     SaveAs(s, "x.tif", 2);  // the type left at JPEG
     EXPECT_EQ(s.StatusText(), "Saved to file " + Dir / "x.tif");
+    EXPECT_EQ(f.StatusText(0), cell);  // "Saving..." only while the file is written
     EXPECT_EQ(magic("x.tif"), "II");
     SaveAs(s, "y.BMP", 2);
     EXPECT_EQ(magic("y.BMP"), "BM");
@@ -349,15 +357,37 @@ TEST_F(OutputSaveAs, TheCloseBoxesDuringASaveOnlyOfferToStopIt) {
     EXPECT_EQ(Boxes[2].Caption, "Vitrane");
     EXPECT_TRUE(s.isVisible());
     EXPECT_TRUE(f.isVisible());
-    // Yes stops the save; both windows stay.
+    // Yes at the output setup's own close box stops the save; both windows stay.
     Answer = IDYES;
-    for (QWidget* w : {static_cast<QWidget*>(&s), static_cast<QWidget*>(&f)}) {
-      SaveAs(s, "b.bmp", 3, [w] { w->close(); });
-      EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
-      EXPECT_FALSE(FileExists(Dir / "b.bmp"));
-      EXPECT_TRUE(s.isVisible());
-      EXPECT_TRUE(f.isVisible());
-    }
+    SaveAs(s, "b.bmp", 3, [&s] { s.close(); });
+    EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
+    EXPECT_FALSE(FileExists(Dir / "b.bmp"));
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_TRUE(f.isVisible());
+  });
+}
+
+// Yes, clicked in the real question box, to stopping a save at the main
+// window's close box: the save stops, then the window closes through its
+// modified-project question (answered No), the output setup with it.
+TEST_F(OutputSaveAs, YesToStoppingASaveAtTheMainWindowsCloseBoxThenCloses) {
+  TForm1& f = OpenFilledProject();
+  SetMessageBoxHook([&](const MessageBoxRequest& r) {
+    Boxes.push_back(r);
+    QTimer::singleShot(0, [yes = Boxes.size() == 1] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        Click(box->button(yes ? QMessageBox::Yes : QMessageBox::No));
+    });
+    return ShowQtMessageBox(r);
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    SaveAs(s, "a.bmp", 3, [&f] { f.close(); });
+    EXPECT_EQ(s.StatusText(), "Procedure cancelled by user");
+    QApplication::processEvents();
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[1].Text, "Project was modified. Save before close?");
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(s.isVisible());
   });
 }
 

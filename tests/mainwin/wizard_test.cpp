@@ -262,9 +262,10 @@ TEST_F(WizardRun, TheWizardCutsTheProjectTheSourceSetupCuts) {
     Choose(picture);
     Click(w.Button4);
     Click(w.BitBtn9);
-    Type(w.KWSpinXCell, 40);
-    Type(w.KWSpinYCell, 30);
-    Click(w.BitBtn19);
+    // Enter in "Y Rows" fits the frame to the cells, then goes on.
+    TypeInto(w.KWSpinXCell, "40");
+    TypeAndEnter(w.KWSpinYCell, "30");
+    EXPECT_EQ(w.ActivePage(), 9);
     Choose(byWizard);
     Click(w.Button5);
     Click(w.BitBtn10);
@@ -370,7 +371,7 @@ TEST_F(WizardRun, AStoppedDirectSaveKeepsTheOldFileAndTheCloseBoxOffersToStop) {
       EXPECT_EQ(ReadWholeFile(Dir / name), old);
     }
     EXPECT_TRUE(Boxes.empty());
-    // The main window's close box during the save: Yes stops it, the windows stay.
+    // The main window's close box: Yes stops the save, then both windows close.
     Answer = IDYES;
     save("m.bmp", 3, [&f] { f.close(); });
     ASSERT_EQ(Boxes.size(), 1u);
@@ -378,8 +379,30 @@ TEST_F(WizardRun, AStoppedDirectSaveKeepsTheOldFileAndTheCloseBoxOffersToStop) {
     EXPECT_EQ(f.StatusText(1), "Procedure cancelled by user");
     EXPECT_FALSE(FileExists(Dir / "m.bmp"));
     EXPECT_TRUE(f.isVisible());
-    EXPECT_TRUE(w.isVisible());
+    QApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(w.isVisible());
   });
+}
+
+// The save task by keyboard: Enter in the tile width goes on with the size
+// taken, and the JPEG carries the page's dots per inch.
+TEST_F(WizardRun, EnterInTheSizeBoxesGoesOnAndTheJpegHasTheirDpi) {
+  TForm1& f = NewForm();
+  f.OpenVTP(MakeProject(Dir, MakeLibrary(Dir, "lib"), "p.vtp"));  // 4 x 3 cells of 4:3
+  WithWizard(f, [&](TWizard& w) {
+    Click(w.RadioButton3);
+    PressKey(&w, Qt::Key_Return);
+    TypeInto(w.SpinEdit4, "300");
+    TypeAndEnter(w.SpinEdit5, "10");
+    EXPECT_EQ(w.Label71->text(), "40 x 21 pixels");
+    ChooseJpeg(w, Dir / "dpi");
+    PressKey(&w, Qt::Key_Return);
+    Click(w.BitBtn31);
+  });
+  const std::vector<uint8_t> b = ReadWholeFile(Dir / "dpi.jpg");
+  ASSERT_GT(b.size(), 18u);
+  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 13, b.begin() + 18), (std::vector<uint8_t>{1, 1, 0x2C, 1, 0x2C}));
 }
 
 }  // namespace
