@@ -40,8 +40,8 @@ const char* const Panel1Texts[] = {
     "View difference between source and mosaic",
     "Set a distance between same tiles",
     "Set number of repetition of same tile",
-    "Press <Enter> to replace, <Del> to erase cell",
-    "Press <Del> key to erase cell",
+    ReplaceCellHint,
+    EraseCellHint,
     "Adding flipped tiles, please wait...",
     "Procedure cancelled by user",
 };

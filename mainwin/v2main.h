@@ -33,6 +33,10 @@ extern uint8_t DefaultRenderMode;
 extern bool LongOperationRunning;
 extern bool WizardShownOnce;
 extern const std::string ProductCaption;
+// Status panel 1 over a selected cell, with and without a choice of the
+// manual-tiles window to store into it.
+inline constexpr const char* ReplaceCellHint = "Press <Enter> to replace, <Del> to erase cell";
+inline constexpr const char* EraseCellHint = "Press <Del> key to erase cell";
 class TSrcSetup;
 class TManualForma;
 

@@ -351,8 +351,7 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   else
     SetStatusText(2, "Pic: " + VTMosaic1.CurPath + " (" + std::to_string(VTMosaic1.CurPicWidth) + "/" +
                          std::to_string(VTMosaic1.CurPicHeight) + ") " + Orientation(VTMosaic1.CurCropRect));
-  SetStatusText(1, ManualSelectCell(col, row) ? "Press <Enter> to replace, <Del> to erase cell"
-                                              : "Press <Del> key to erase cell");
+  SetStatusText(1, ManualSelectCell(col, row) ? ReplaceCellHint : EraseCellHint);
 }
 
 void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift) {

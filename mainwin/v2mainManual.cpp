@@ -22,8 +22,7 @@ TManualForma& TForm1::ManualForm() {
     host.LastPath = [this](const std::string& key) { return LastPath(key); };
     host.ProductCaption = ProductCaption;
     host.CellCleared = [this] {
-      if (StatusText(1) == "Press <Enter> to replace, <Del> to erase cell")
-        SetStatusText(1, "Press <Del> key to erase cell");
+      if (StatusText(1) == ReplaceCellHint) SetStatusText(1, EraseCellHint);
     };
     ManualForma = new TManualForma(std::move(host), this);
   }
@@ -36,7 +35,6 @@ bool TForm1::ManualVisible() const {
 
 void TForm1::SetManualButtons(bool lib, bool project, bool idle) {
   Manual1->setEnabled(idle && lib && project);
-  SpeedButton8->setEnabled(idle && project);
 }
 
 void TForm1::ConnectManualCommands() {

@@ -47,7 +47,6 @@ void TForm1::SetOutputButtons(bool lib, bool project, bool idle) {
   (void)lib;
   const bool save = project && idle && VTMosaic1.TableIsOpen();
   Savemosaic1->setEnabled(save);
-  SpeedButton6->setEnabled(save);
   Savestatistic1->setEnabled(save);
 }
 
@@ -363,8 +362,7 @@ void TForm1::Savemosaicas1Click() {
   if (!SaveDialog1.Execute(this)) return;
   const int cols = DrawGrid1->ColCount(), rows = DrawGrid1->RowCount();
   // A typed extension of one of the offered types chooses that type.
-  const int typed = FilterIndexOfName(SaveDialog1.Filter, SaveDialog1.FileName, SaveDialog1.FilterIndex);
-  const int index = typed ? typed : SaveDialog1.FilterIndex;
+  const int index = SaveFilterIndex(SaveDialog1);
   const std::string fileName =
       index == 4 ? SaveDialog1.FileName : ThumbnailSheetFileName(SaveDialog1.FileName, index);
   if (FileExists(fileName) && !ConfirmReplace(fileName)) return;

@@ -7,9 +7,9 @@
 
 void TForm1::SetSourceButtons(bool lib, bool project, bool idle) {
   (void)project;
+  (void)idle;  // the whole "File" menu is off during a long operation
   Opensource1->setEnabled(lib);
   Sourceimage1->setEnabled(true);
-  SpeedButton3->setEnabled(idle && lib);
 }
 
 void TForm1::ConnectSourceCommands() {

@@ -21,7 +21,6 @@ QWidget* ProgressHost(QWidget* withoutWizard) {
 
 void TForm1::SetWizardButtons(bool idle) {
   RunVitraneWizard1->setEnabled(idle);
-  SpeedButton11->setEnabled(idle);
 }
 
 void TForm1::ConnectWizardCommands() {
