@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -115,12 +116,37 @@ bool PlainSync(int fd) {
   return ::fsync(fd) == 0;
 }
 
-TFileWriteHooks g_hooks{PlainWrite, PlainSync};
+int PlainLock(int fd, int operation) {
+  return ::flock(fd, operation);
+}
+
+TFileWriteHooks g_hooks{PlainWrite, PlainSync, PlainLock};
 std::atomic<bool> g_flush{true};
 
 // Through a link the file it points at is replaced, not the link: the link
-// is the user's own.
+// is the user's own. In a folder that anyone may write to but only owners
+// remove from (sticky, as /tmp) a link is followed only when it is the
+// user's or the folder owner's, the rule the system itself keeps there:
+// another user's link there could send the save onto any file the user may
+// write. Each link of a chain is held to it.
 std::string ReplaceTarget(const std::string& fileName) {
+  std::string at = fileName;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat link {};
+    struct stat folder {};
+    if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) break;
+    const std::string dir = ExtractFilePath(at);
+    if (::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+        (folder.st_mode & S_IWOTH) && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
+      throw EFileError(
+          Format("Not saved: \"%s\" is a link owned by another user in a shared folder, and such "
+                 "a link is never followed. Save under another name or in another folder.",
+                 at.c_str()));
+    std::error_code ec;
+    const fs::path to = fs::read_symlink(fs::u8path(at), ec);
+    if (ec) break;
+    at = to.is_absolute() ? to.string() : dir + to.string();
+  }
   std::error_code ec;
   if (fs::is_symlink(fs::u8path(fileName), ec)) {
     const fs::path resolved = fs::weakly_canonical(fs::u8path(fileName), ec);
@@ -157,6 +183,14 @@ constexpr size_t kNameMax = 255;
 void SetFileWriteHooks(const TFileWriteHooks& hooks) {
   g_hooks.Write = hooks.Write ? hooks.Write : PlainWrite;
   g_hooks.Sync = hooks.Sync ? hooks.Sync : PlainSync;
+  g_hooks.Lock = hooks.Lock ? hooks.Lock : PlainLock;
+}
+
+int LockFile(int fd, int operation) {
+  int rc;
+  do rc = g_hooks.Lock(fd, operation);
+  while (rc != 0 && errno == EINTR);
+  return rc == 0 ? 0 : errno;
 }
 
 bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset) {
@@ -258,25 +292,10 @@ TReplacement::TReplacement(const std::string& fileName, const char* suffix)
   // the target's is.
   const size_t extra = std::strlen(kTempTag) + kTempLetters + ending.size();
   if (leaf.size() + extra > kNameMax) leaf.resize(kNameMax - extra);
-  for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
-    FTempName = folder + leaf + kTempTag + UniqueLetters(kTempLetters) + ending;
-    // Exclusive: a name that exists, a planted link above all, is never
-    // opened; another name is tried.
-    const int fd = ::open(FTempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      RaiseCreateError(fileName, errno);
-    }
-    // The lock tells a later start's cleanup that a live save owns the file;
-    // one that took it first removes it, so make another.
-    struct stat st {};
-    if (!LockInUse(fd) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
-      ::close(fd);
-      continue;
-    }
-    FHandle = fd;
-  }
-  if (FHandle < 0) RaiseCreateError(fileName, EEXIST);
+  // The lock tells a later start's cleanup that a live save owns the file.
+  FHandle = CreateLockedFile([&] { return folder + leaf + kTempTag + UniqueLetters(kTempLetters) + ending; },
+                             0666, FTempName);
+  if (FHandle < 0) RaiseCreateError(fileName, errno);
   FTicket = RemoveOnTermination(FTempName);
   NoteSaveBegun(FTempName);
 }

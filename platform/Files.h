@@ -47,16 +47,19 @@ class TFileReader {
 //
 // The temporary is made anew with an exclusive create that never follows a
 // link, under a name no other save uses (target + ".vt-" + six letters or
-// digits + ".tmp" or ".part"), and is locked while the save runs: a link
-// planted beside the target is never written through, and two saves of one
-// file never touch each other's temporary. It is listed for removal should a
+// digits + ".tmp" or ".part"), and is locked while the save runs (where the
+// system gives locks at all): a link planted beside the target is never
+// written through, and two saves of one file never touch each other's
+// temporary. Another user's link at the target itself, in a sticky shared
+// folder such as /tmp, is refused before anything is written. It is listed for removal should a
 // signal end the program, and in this run's list of saves in progress
 // (KeepSaveList), from which a later start removes what a killed save left.
 class TReplacement {
  public:
   // Makes the temporary for fileName; suffix is ".tmp", or ".part" for the
   // pictures written straight to disk. Raises EFileError
-  // "Cannot create file "<fileName>". <reason>".
+  // "Cannot create file "<fileName>". <reason>", or "Not saved: ..." for
+  // another user's link in a shared folder.
   explicit TReplacement(const std::string& fileName, const char* suffix = ".tmp");
   // Removes the temporary unless Commit has replaced the target with it.
   ~TReplacement();
@@ -102,14 +105,18 @@ std::string FailureReason(const std::exception& e);
 void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data);
 
 // The write and flush calls of every writer (the replace routine, the tables'
-// file streams, the band writers' files), replaceable by tests to play a full
-// disk or a failing flush. Write writes all of size bytes at offset; each
-// returns false with errno set.
+// file streams, the band writers' files) and the lock call of the files the
+// program makes, replaceable by tests to play a full disk, a failing flush or
+// a system without locks. Write writes all of size bytes at offset; Write and
+// Sync return false with errno set; Lock answers as flock does.
 struct TFileWriteHooks {
   bool (*Write)(int fd, const void* data, size_t size, int64_t offset) = nullptr;
   bool (*Sync)(int fd) = nullptr;
+  int (*Lock)(int fd, int operation) = nullptr;
 };
 void SetFileWriteHooks(const TFileWriteHooks& hooks);
+// flock through the hook, going on after interruptions: 0, or the errno.
+int LockFile(int fd, int operation);
 // Writes through the hook; false with errno set.
 bool WriteFileAt(int fd, const void* data, size_t size, int64_t offset);
 // Reads up to count bytes at offset, going on after interrupted and partial

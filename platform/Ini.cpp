@@ -11,12 +11,15 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Hooks.h"
 #include "platform/Utils.h"
+#include "platform/WorkFiles.h"
 
 std::string SettingsFileName;
 
@@ -289,14 +292,17 @@ bool Lookup(const std::string& fileName, const std::string& section, const std::
 // start from the other's last version and no key is lost. The lock file stays
 // (removing it would let a third copy lock a new file while the old is held).
 // When it cannot be made (a read-only folder) the write goes on unlocked,
-// and fails there in its own words.
+// and fails there in its own words; so it does where the system gives no
+// locks. Any other failure of the lock fails the write with its reason.
 class TSettingsLock {
  public:
   explicit TSettingsLock(const std::string& fileName)
       : FFd(::open((fileName + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
-    if (FFd >= 0)
-      while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {
-      }
+    const int e = FFd < 0 ? 0 : LockFile(FFd, LOCK_EX);
+    if (e != 0 && !NoLocksHere(e)) {
+      ::close(FFd);
+      throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), std::strerror(e)), e);
+    }
   }
   ~TSettingsLock() {
     if (FFd >= 0) ::close(FFd);  // closing releases the lock
@@ -361,10 +367,13 @@ void Store(const std::string& fileName, const std::string& section, const std::s
   g_copy.FileName.clear();
   try {
     WriteFileReplacing(fileName, std::vector<uint8_t>(text.begin(), text.end()));
-  } catch (const EVitrane&) {
-    throw EFileError(Format("Unable to write to %s", fileName.c_str()));
+  } catch (const EVitrane& e) {
+    throw EFileError(Format("Unable to write to %s (%s)", fileName.c_str(), FailureReason(e).c_str()));
   }
 }
+
+std::mutex g_saidLock;
+std::set<std::string> g_said;
 
 }  // namespace
 
@@ -395,10 +404,26 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
   Store(FFileName, section, key, value ? "1" : "0");
 }
 
+void SayWriteFailure(const std::string& path, const std::exception& e) {
+  {
+    std::lock_guard guard(g_saidLock);
+    if (!g_said.insert(path).second) return;
+  }
+  std::string text = e.what();
+  if (FileSize(path) > kMaxSettingsBytes)
+    text = Format(
+        "The settings file %s is larger than 4 MB, so it is neither read nor written: this run starts "
+        "from the default settings and keeps none of its changes.\rDelete the file (a new one is made) "
+        "or shorten it to less than 4 MB.",
+        path.c_str());
+  MessageDlg(text, mtError, mbOK);
+}
+
 void IniWriteBool(const std::string& path, const std::string& section, const std::string& key, bool value) {
   try {
     TIniFile(path).WriteBool(section, key, value);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    SayWriteFailure(path, e);
   }
 }
 
@@ -423,7 +448,8 @@ void IniWriteInteger(const std::string& path, const std::string& section, const 
                      int32_t value) {
   try {
     TIniFile(path).WriteInteger(section, key, value);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    SayWriteFailure(path, e);
   }
 }
 
@@ -440,7 +466,8 @@ void IniWriteString(const std::string& path, const std::string& section, const s
                     const std::string& value) {
   try {
     TIniFile(path).WriteString(section, key, value);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    SayWriteFailure(path, e);
   }
 }
 

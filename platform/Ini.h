@@ -4,9 +4,11 @@
 // Sections and keys compare without regard to case; CRLF and LF files are
 // read; lines the call does not touch are kept as they were. Each write is a
 // read-modify-write under a lock on vt002.ini.lock beside the file, so two
-// copies of the program never lose each other's keys.
+// copies of the program never lose each other's keys (where the system gives
+// no locks, the write goes on without one).
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <string>
 
 // A settings file larger than this is not read (it reads as empty) and not
@@ -33,8 +35,8 @@ std::string DefaultDialogFolder(const std::string& home);
 // default folder of the user's home.
 std::string LastPathFolder(const std::string& key);
 
-// The value routines swallow every failure: readers return the default,
-// writers do nothing.
+// The value routines raise nothing: readers return the default, and a
+// writer that fails says so through SayWriteFailure.
 void IniWriteBool(const std::string& path, const std::string& section, const std::string& key, bool value);
 bool IniReadBool(const std::string& path, const std::string& section, const std::string& key, bool def);
 int32_t IniReadInteger(const std::string& path, const std::string& section, const std::string& key,
@@ -46,8 +48,14 @@ void IniReadString(const std::string& path, const std::string& section, const st
 void IniWriteString(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& value);
 
+// Shows a failed write of settings file path in a message box, once a run:
+// at exit every window writes its bounds, and one box says it for all. A
+// file over kMaxSettingsBytes is named with what to do about it; any other
+// failure is shown in its own words, with the system's reason.
+void SayWriteFailure(const std::string& path, const std::exception& e);
+
 // The class library's INI file object, which raises on failure:
-// WriteString raises EFileError "Unable to write to %s".
+// WriteString raises EFileError "Unable to write to %s (<reason>)".
 class TIniFile {
  public:
   explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}

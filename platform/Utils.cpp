@@ -346,7 +346,7 @@ void SaveBoundsValue(const std::string& path, const std::string& section, const 
     TIniFile ini(path);
     ini.WriteString(section, key, FormatBoundsText(bounds));
   } catch (const EVitrane& e) {
-    MessageDlg(e.what(), mtError, mbOK);
+    SayWriteFailure(path, e);
   }
 }
 

@@ -77,8 +77,8 @@ bool FitBoundsToScreens(TRect& bounds, const std::vector<TRect>& screens, int32_
 
 // The Qt-free halves of saving and restoring a window's bounds in the
 // settings file. SaveBoundsValue writes the text with TIniFile; when the file
-// cannot be written it shows "Unable to write to %s" through the message-box
-// hook rather than raising, because it runs while windows are destroyed.
+// cannot be written it says so with SayWriteFailure rather than raising,
+// because it runs while windows are destroyed.
 // LoadBoundsValue reads the text (default empty) and applies it as
 // ApplyBoundsText does; true when bounds changed.
 void SaveBoundsValue(const std::string& path, const std::string& section, const std::string& key,

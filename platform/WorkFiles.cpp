@@ -138,35 +138,49 @@ std::string TempFolder() {
   return IncludeTrailingPathDelimiter(dir);
 }
 
-// Creates folder + prefix + pid + "-" + six characters, locked; the handle,
-// or -1 with errno set.
-int CreateLockedFile(const std::string& folder, const std::string& prefix, std::string& name) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + prefix + std::to_string(::getpid()) + "-" + UniqueLetters(6);
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return -1;
-    }
-    // A cleanup that took the lock first removes the file: make another.
-    struct stat st {};
-    if (!LockInUse(fd) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
-      ::close(fd);
-      continue;
-    }
-    return fd;
-  }
-  errno = EEXIST;
-  return -1;
+// Creates folder + prefix + pid + "-" + six characters, locked.
+int CreateRunFile(const std::string& folder, const std::string& prefix, std::string& name) {
+  return CreateLockedFile(
+      [&] { return folder + prefix + std::to_string(::getpid()) + "-" + UniqueLetters(6); }, 0600, name);
 }
 
 }  // namespace
 
 bool LockInUse(int handle) {
-  int rc;
-  do rc = ::flock(handle, LOCK_EX | LOCK_NB);
-  while (rc != 0 && errno == EINTR);
-  return rc == 0;
+  return LockFile(handle, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool NoLocksHere(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL;
+}
+
+int CreateLockedFile(const std::function<std::string()>& nextName, unsigned mode, std::string& name) {
+  int reason = EEXIST;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = nextName();
+    // Exclusive: a name that exists, a planted link above all, is never
+    // opened; another name is tried.
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode));
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return -1;
+    }
+    const int locked = LockFile(fd, LOCK_EX | LOCK_NB);
+    struct stat st {};
+    const bool gone = ::fstat(fd, &st) == 0 && st.st_nlink == 0;
+    if (!gone && (locked == 0 || NoLocksHere(locked))) return fd;
+    // Held or already removed by a cleanup that came first: another name.
+    // Any other answer is a real failure. Either way the file goes.
+    if (!gone) ::unlink(name.c_str());
+    ::close(fd);
+    if (locked != 0 && locked != EWOULDBLOCK) {
+      errno = locked;
+      return -1;
+    }
+    reason = locked != 0 ? locked : EEXIST;
+  }
+  errno = reason;
+  return -1;
 }
 
 bool RemoveIfAbandoned(const std::string& path) {
@@ -215,7 +229,7 @@ std::string UniqueLetters(int n) {
 TWorkFile CreateWorkFile(const std::string& prefix) {
   const std::string dir = TempFolder();
   TWorkFile f;
-  f.Handle = CreateLockedFile(dir, prefix, f.Name);
+  f.Handle = CreateRunFile(dir, prefix, f.Name);
   if (f.Handle < 0) {
     const int e = errno;
     throw EFileError(Format("Cannot create a temporary file in %s (%s)", dir.c_str(), std::strerror(e)), e);
@@ -333,7 +347,7 @@ int KeepSaveList(const std::string& folder) {
   std::lock_guard<std::mutex> lock(g_listMutex);
   if (g_list.Handle >= 0) return removed;
   TWorkFile f;
-  f.Handle = CreateLockedFile(IncludeTrailingPathDelimiter(folder), kSaveListPrefix, f.Name);
+  f.Handle = CreateRunFile(IncludeTrailingPathDelimiter(folder), kSaveListPrefix, f.Name);
   // A settings folder that cannot be written keeps no list: saves still work.
   if (f.Handle < 0) return removed;
   f.Ticket = RemoveOnTermination(f.Name);

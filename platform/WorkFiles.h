@@ -6,6 +6,7 @@
 // of the effective user, in the exact name form this program writes, that no
 // live program holds locked, never through a link.
 #pragma once
+#include <functional>
 #include <string>
 
 // ---- Ending by a signal --------------------------------------------------------
@@ -23,8 +24,17 @@ void InstallTerminationCleanup();
 // ---- Files that a dead run left --------------------------------------------------
 
 // Takes, without waiting, the lock that marks a file as in use by a live run;
-// false when some other open of the file holds it.
+// false when some other open of the file holds it, or when it cannot be had.
 bool LockInUse(int handle);
+// True for the answers of a system that gives no locks at all (a network
+// home whose lock service is down): a file there is used without one.
+bool NoLocksHere(int error);
+// Creates a file under the first of the names nextName gives that is free,
+// exclusively and never through a link, with the given access rights, and
+// takes its in-use lock (none where NoLocksHere). A file made and then not
+// used is removed before the next name is tried. The handle, with name set;
+// or -1 with errno set.
+int CreateLockedFile(const std::function<std::string()>& nextName, unsigned mode, std::string& name);
 // Removes path when it is a plain file of the effective user (never a link)
 // that no live run holds locked. True when it was removed.
 bool RemoveIfAbandoned(const std::string& path);

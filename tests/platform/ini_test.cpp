@@ -142,7 +142,7 @@ TEST_F(Ini, FailuresAreSwallowedByValueRoutinesButNotByTIniFile) {
     ini.WriteString("S", "K", "v");
     FAIL();
   } catch (const EFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + bad);
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + bad + " (No such file or directory)");
   }
   // A folder in place of the file reads as empty.
   EXPECT_EQ(IniReadInteger(Dir.Path(), "S", "K", 4), 4);

@@ -336,7 +336,7 @@ TEST(BoundsText, SettingsRoundTripAndUnwritableFile) {
   const std::string bad = dir.File("no/such/folder/vt002.ini");
   EXPECT_NO_THROW(SaveBoundsValue(bad, "LayOut", "MainForm", TRect(1, 2, 3, 4)));
   ASSERT_EQ(HeadlessMessages().size(), 1u);
-  EXPECT_EQ(HeadlessMessages()[0].Text, "Unable to write to " + bad);
+  EXPECT_EQ(HeadlessMessages()[0].Text, "Unable to write to " + bad + " (No such file or directory)");
 }
 
 }  // namespace
