@@ -528,7 +528,10 @@ bool TManualForma::StoreChoice(int32_t n) {
 }
 
 void TManualForma::RedrawMainCell(int col, int row) {
-  FHost.Grid->InvalidateCell(col, row);
+  if (FHost.CellStored)
+    FHost.CellStored(col, row);
+  else
+    FHost.Grid->InvalidateCell(col, row);
 }
 
 void TManualForma::BitBtn3Click() {

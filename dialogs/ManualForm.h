@@ -70,6 +70,8 @@ struct TManualHost {
   std::function<std::string(const std::string& key)> LastPath;
   // The window let go of its cell: Enter on the main grid stores nothing now.
   std::function<void()> CellCleared;
+  // A tile was stored into the main grid's cell: it is redrawn and described.
+  std::function<void(int col, int row)> CellStored;
   std::string ProductCaption;  // the caption of the window's messages
 };
 

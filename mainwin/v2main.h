@@ -379,6 +379,11 @@ class TForm1 : public QMainWindow {
   void FreeProgressBar();
   // Redraws one cell from the tables at once.
   void RedrawCell(int col, int row);
+  // A single cell stored or erased by hand: redrawn, and described again in
+  // the status bar when it is the current cell.
+  void CellEdited(int col, int row);
+  // Status panels 0 and 2 for a cell: its place and the picture it holds.
+  void DescribeCell(int col, int row);
   // The decoded thumbnail the mosaic view shows for record n; nullptr when the
   // view shows something else or the record has none that decodes.
   const QImage* CellThumbnail(int32_t n);

@@ -341,9 +341,12 @@ void TForm1::RedrawCell(int col, int row) {
   DrawGrid1->InvalidateCell(col, row);
 }
 
-void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
-  (void)canSelect;
-  if (!LibraryOpen() || !ProjectOpen()) return;
+void TForm1::CellEdited(int col, int row) {
+  RedrawCell(col, row);
+  if (col == DrawGrid1->Col() && row == DrawGrid1->Row()) DescribeCell(col, row);
+}
+
+void TForm1::DescribeCell(int col, int row) {
   SetStatusText(0, std::to_string(col + 1) + ":" + std::to_string(row + 1));
   VTMosaic1.MoveTo(CellToRow(row, col));
   if (Trim(VTMosaic1.CurPath).empty())
@@ -351,6 +354,12 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   else
     SetStatusText(2, "Pic: " + VTMosaic1.CurPath + " (" + std::to_string(VTMosaic1.CurPicWidth) + "/" +
                          std::to_string(VTMosaic1.CurPicHeight) + ") " + Orientation(VTMosaic1.CurCropRect));
+}
+
+void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
+  (void)canSelect;
+  if (!LibraryOpen() || !ProjectOpen()) return;
+  DescribeCell(col, row);
   SetStatusText(1, ManualSelectCell(col, row) ? ReplaceCellHint : EraseCellHint);
 }
 
@@ -376,7 +385,7 @@ void TForm1::Erasecell1Click() {
   if (!LibraryOpen() || !ProjectOpen() || LongOperationRunning) return;
   const int32_t n = CellToRow(DrawGrid1->Row(), DrawGrid1->Col());
   VTPlan1.MoveTo(n);
-  if (VTMosaic1.CopyRecordFrom(n, VTPlan1)) RedrawCell(DrawGrid1->Col(), DrawGrid1->Row());
+  if (VTMosaic1.CopyRecordFrom(n, VTPlan1)) CellEdited(DrawGrid1->Col(), DrawGrid1->Row());
   SetButtonsOnOff();
 }
 
@@ -595,7 +604,7 @@ void TForm1::OnDeletePopUpClick(int tag) {
   if (VTMosaic1.CopyRecordFrom(tag, VTPlan1)) {
     int col = 0, row = 0;
     RowToCell(tag, col, row);
-    RedrawCell(col, row);
+    CellEdited(col, row);
   }
   SetButtonsOnOff();
 }
@@ -616,6 +625,6 @@ void TForm1::OnCandidatePopUpClick(int tag) {
   if (!ProjectOpen() || !LibraryOpen() || LongOperationRunning) return;
   const int32_t n = CellToRow(DrawGrid1->Row(), DrawGrid1->Col());
   VTLib1.MoveTo(tag);
-  if (VTMosaic1.SetRecordFrom(n, VTLib1, true)) RedrawCell(DrawGrid1->Col(), DrawGrid1->Row());
+  if (VTMosaic1.SetRecordFrom(n, VTLib1, true)) CellEdited(DrawGrid1->Col(), DrawGrid1->Row());
   SetButtonsOnOff();
 }

@@ -21,6 +21,7 @@ TManualForma& TForm1::ManualForm() {
     host.SetButtonsOnOff = [this] { SetButtonsOnOff(); };
     host.LastPath = [this](const std::string& key) { return LastPath(key); };
     host.ProductCaption = ProductCaption;
+    host.CellStored = [this](int col, int row) { CellEdited(col, row); };
     host.CellCleared = [this] {
       if (StatusText(1) == ReplaceCellHint) SetStatusText(1, EraseCellHint);
     };
@@ -77,6 +78,6 @@ void TForm1::Replacemanually() {
   // Only into the cell the window describes: it may have none yet, or one
   // the grid has since left while the window was on its forced page.
   const bool shown = ManualForma->CellCol() == col && ManualForma->CellRow() == row;
-  if (shown && ManualForma->StoreChoice(CellToRow(row, col))) RedrawCell(col, row);
+  if (shown && ManualForma->StoreChoice(CellToRow(row, col))) CellEdited(col, row);
   SetButtonsOnOff();
 }

@@ -198,6 +198,9 @@ void TForm1::RunSave(const std::function<void(const std::string&)>& setStatus,
       QMetaObject::invokeMethod(this, [this] { CloseAfterSave(); }, Qt::QueuedConnection);
   });
   save();
+  // The last stretch of a save (grid lines, the final flush) passes no
+  // events: a close request made meanwhile is still one made during it.
+  for (int pass = 0; pass < 2; ++pass) QCoreApplication::processEvents();
   failed = false;
 }
 

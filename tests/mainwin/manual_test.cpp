@@ -431,6 +431,10 @@ TEST_F(ManualTest, ClosingAndShowingTheWindowLetGoOfItsCell) {
   f.VTLib1.MoveTo(1);
   EXPECT_EQ(Link(f.CellToRow(1, 2)), f.VTLib1.CurRecNo);
   EXPECT_TRUE(m.StatusPanel0->text().contains(QString::fromStdString("Pic: " + f.VTLib1.CurPath)));
+  // The main window describes the cell as it now stands, after Del too.
+  EXPECT_EQ(f.StatusText(2).rfind("Pic: " + f.VTLib1.CurPath, 0), 0u) << f.StatusText(2);
+  PressKey(f.DrawGrid1, Qt::Key_Delete);
+  EXPECT_EQ(f.StatusText(2), "Pic: No pic for this cell.");
 }
 
 TEST_F(ManualTest, F1InTheTilePopupOpensItsHelpPage) {

@@ -391,4 +391,22 @@ TEST_F(OutputSaveAs, YesToStoppingASaveAtTheMainWindowsCloseBoxThenCloses) {
   });
 }
 
+// A close request that waits until the save has passed its last events is
+// still answered as one made during the save.
+TEST_F(OutputSaveAs, ACloseRequestMadeInTheSavesLastStretchIsStillAQuestionToStop) {
+  TForm1& f = OpenFilledProject();
+  Answer = IDYES;
+  SetPumpHook([&] {
+    QCoreApplication::processEvents();
+    auto* bar = SetTileForm->StatusBar1->findChild<QProgressBar*>();
+    if (bar && bar->value() == bar->maximum() && Boxes.empty())
+      QMetaObject::invokeMethod(&f, [&f] { f.close(); }, Qt::QueuedConnection);
+  });
+  WithSetup(f, [&](TSetTileForm& s) {
+    SaveAs(s, "a.bmp", 3);
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_EQ(Boxes[0].Text, "Stop the running procedure?");
+  });
+}
+
 }  // namespace
