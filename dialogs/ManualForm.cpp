@@ -641,7 +641,8 @@ void TManualForma::DrawTileRow(TDrawGrid* grid, TVTData& table, int col, int row
 void TManualForma::DrawGrid1DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
   // Rows stand for a cell's candidates: without a cell they would show the
   // library in its stored order, or the order of a cell no longer edited.
-  if (FHost.Library && FCellCol >= 0 && FCellRow >= 0) DrawTileRow(DrawGrid1, *FHost.Library, col, row, rect, state);
+  if (FHost.Library && FCellCol >= 0 && FCellRow >= 0)
+    DrawTileRow(DrawGrid1, *FHost.Library, col, row, rect, state);
 }
 
 void TManualForma::DrawGrid2DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
