@@ -389,17 +389,20 @@ void TV2NewBaseForm::tempffind1Click() {
   lib->FStopBuild = false;
   cmndStop->setEnabled(true);
   BitBtn1->setEnabled(false);
-  const int32_t before = lib->RecordCount;
   const bool fastJpeg = lib->FFastJpeg;
   // Appended tiles are counted on from the originals kept.
   const int32_t kept = std::clamp(lib->OriginalCount, 0, lib->RecordCount);
+  // The flipped blocks go before the append and are made again after it,
+  // in their old order, for the old pictures and the new.
+  const std::array<uint8_t, 4> flips = lib->FlipKinds;
   lib->FBuildCount = kept;
+  int32_t added = 0;
   FScanning = true;
   {
-    TFinally idle([this, lib, fastJpeg, kept] {
+    TFinally idle([this, lib, fastJpeg] {
       FScanning = false;
-      ShowAddedCount(lib->FBuildCount - kept);
       lib->OnCreateBaseProgress = nullptr;
+      lib->OnProgress = nullptr;
       lib->FFastJpeg = fastJpeg;
       Image1->hide();
       BitBtn1->setEnabled(true);
@@ -423,12 +426,24 @@ void TV2NewBaseForm::tempffind1Click() {
     StartImage();
     lib->OnCreateBaseProgress = [this](TVTData& t) { ShowIndexedPicture(t); };
     lib->FFastJpeg = FHost.AllowFastJpg;
-    lib->UpdateBase(root);
+    {
+      TFinally count([this, lib, kept, &added] {
+        added = lib->FBuildCount - kept;
+        ShowAddedCount(added);
+      });
+      lib->UpdateBase(root);
+    }
+    lib->SetBaseName(lib->BaseName());
+    // A stopped scan keeps what it found, flips included; Stop now ends the
+    // flipping, as in the inspector.
+    lib->FStopBuild = false;
+    lib->OnProgress = [](TVTData&) { ProcessMessages(); };
+    for (int k = 1; k <= 3; ++k)
+      if (flips[k] && !lib->FStopBuild) lib->AddFlipped(flips[k]);
+    if (lib->RecordCount != lib->OriginalCount) lib->Save();
   }
-  const std::string libName = lib->BaseName();
-  lib->SetBaseName(libName);
   FLastAppendRoot = root;
-  const int answer = MessageBox(std::to_string(lib->RecordCount - before) + " tiles was added from " + CR +
+  const int answer = MessageBox(std::to_string(added) + " tiles was added from " + CR +
                                     root + "." + CR + "Do you want to add more tiles?" + CR +
                                     "(To add more tiles please press 'Yes' and select new root directory.)",
                                 Product, MB_YESNO | MB_ICONQUESTION);

@@ -307,7 +307,14 @@ void TSrcSetup::SizeFrameToTiles() {
   }
   const Bitmap24& pic = CropImage1->Picture();
   if (layout()) layout()->activate();
-  CropImage1->SetCropRect(MosaicFrameAt(CropImage1->CropRectPx(), m, pic.Width(), pic.Height()));
+  // X by Y tiles of screen pixels, whatever the picture's size, set as the
+  // picture pixels under them so that Apply cuts the frame shown.
+  const TRect image = CropImage1->PictureBounds();
+  TRect size = m;
+  if (image.Width() > 0 && image.Height() > 0)
+    size = TRect(0, 0, int(std::min<int64_t>(RoundDiv(int64_t(m.Right) * pic.Width(), image.Width()), INT32_MAX)),
+                 int(std::min<int64_t>(RoundDiv(int64_t(m.Bottom) * pic.Height(), image.Height()), INT32_MAX)));
+  CropImage1->SetCropRect(MosaicFrameAt(CropImage1->CropRectPx(), size, pic.Width(), pic.Height()));
 }
 
 void TSrcSetup::SpinEdit1RealChange() {

@@ -367,6 +367,8 @@ void TWizard::BitBtn31Click() {
                "Vitrane Wizard", MB_OK | MB_ICONWARNING);
     return;
   }
+  // Asked here, when the file is written, so that Enter on the page asks too.
+  if (FileExists(file) && !ConfirmReplace(file)) return;
   const int w = SpinEdit5->Value();
   const int h = WizardTileHeight(w, plan->XScale, plan->YScale);
   int c = plan->Columns, r = plan->Rows;

@@ -85,6 +85,8 @@ void Load(TPictureInput& in, Bitmap24& out) {
   const bool rightFirst = (descriptor & 0x10) != 0;
 
   if (mapType > 1) throw EInvalidGraphic("Targa: invalid colour map type");
+  // A colour-mapped picture without its map has no colours to show.
+  if ((imageType == 1 || imageType == 9) && mapType != 1) throw EPictureError(kInvalid);
   const int bytesPerPixel = BytesFor(pixelBits);
   if (bytesPerPixel == 0) throw EInvalidGraphic("Targa: pixel size not supported");
   const int mapEntryBytes = mapType == 1 ? BytesFor(mapEntryBits) : 0;

@@ -128,10 +128,18 @@ std::atomic<bool> g_flush{true};
 // remove from (sticky, as /tmp) a link is followed only when it is the
 // user's or the folder owner's, the rule the system itself keeps there:
 // another user's link there could send the save onto any file the user may
-// write. Each link of a chain is held to it.
+// write. Each link of a chain is held to it. The save goes to the name the
+// checked walk ended on and never resolves the name again: a link raced in
+// there afterwards is replaced by the rename (or the sticky folder refuses
+// the rename), never written through.
 std::string ReplaceTarget(const std::string& fileName) {
   std::string at = fileName;
-  for (int hop = 0; hop < 40; ++hop) {
+  for (int hop = 0;; ++hop) {
+    // A loop of links: the name itself is replaced, as a file of its own.
+    if (hop == 40) {
+      at = fileName;
+      break;
+    }
     struct stat link {};
     struct stat folder {};
     if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) break;
@@ -147,12 +155,8 @@ std::string ReplaceTarget(const std::string& fileName) {
     if (ec) break;
     at = to.is_absolute() ? to.string() : dir + to.string();
   }
-  std::error_code ec;
-  if (fs::is_symlink(fs::u8path(fileName), ec)) {
-    const fs::path resolved = fs::weakly_canonical(fs::u8path(fileName), ec);
-    if (!ec) return resolved.string();
-  }
-  return fileName;
+  if (g_hooks.Checked) g_hooks.Checked(at);
+  return at;
 }
 
 [[noreturn]] void RaiseWriteError(const std::string& fileName, int e) {
@@ -184,6 +188,7 @@ void SetFileWriteHooks(const TFileWriteHooks& hooks) {
   g_hooks.Write = hooks.Write ? hooks.Write : PlainWrite;
   g_hooks.Sync = hooks.Sync ? hooks.Sync : PlainSync;
   g_hooks.Lock = hooks.Lock ? hooks.Lock : PlainLock;
+  g_hooks.Checked = hooks.Checked;
 }
 
 int LockFile(int fd, int operation) {
@@ -343,7 +348,7 @@ void TReplacement::Commit() {
   if (g_flush && !g_hooks.Sync(FHandle)) fail(errno);
   // The new file keeps the access rights the user gave the old one.
   struct stat old {};
-  if (::stat(FTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(FHandle, old.st_mode & 07777);
+  if (::lstat(FTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(FHandle, old.st_mode & 07777);
   // The name must still lead to the file written: what someone put in its
   // place is never renamed over the user's file.
   struct stat held {}, named {};

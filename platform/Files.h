@@ -108,11 +108,14 @@ void WriteNewFile(const std::string& fileName, const std::vector<uint8_t>& data)
 // file streams, the band writers' files) and the lock call of the files the
 // program makes, replaceable by tests to play a full disk, a failing flush or
 // a system without locks. Write writes all of size bytes at offset; Write and
-// Sync return false with errno set; Lock answers as flock does.
+// Sync return false with errno set; Lock answers as flock does. Checked is
+// told the name a replacement will rename onto once its links are checked,
+// so a test can plant a link there in between.
 struct TFileWriteHooks {
   bool (*Write)(int fd, const void* data, size_t size, int64_t offset) = nullptr;
   bool (*Sync)(int fd) = nullptr;
   int (*Lock)(int fd, int operation) = nullptr;
+  void (*Checked)(const std::string& target) = nullptr;
 };
 void SetFileWriteHooks(const TFileWriteHooks& hooks);
 // flock through the hook, going on after interruptions: 0, or the errno.

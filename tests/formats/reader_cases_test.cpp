@@ -58,6 +58,13 @@ Bytes MappedTarga(int type, uint16_t first, const Bytes& pixels) {
   return b.Append(pixels).v;
 }
 
+// The same picture with no colour map at all (map type 0).
+Bytes Unmapped(int type) {
+  Bytes f = MappedTarga(type, 0, type == 1 ? Bytes{0, 1, 0} : Bytes{0x82, 0});
+  f[1] = 0;
+  return f;
+}
+
 TEST(ReaderCases, TargaMapStartsAtItsFirstEntryIndex) {
   for (const Bytes& f : {MappedTarga(1, 10, {10, 11, 10}), MappedTarga(9, 10, {0x01, 10, 11, 0x80, 10})}) {
     const Bitmap24 b = ReadWith(ReadTarga, f);
@@ -67,7 +74,7 @@ TEST(ReaderCases, TargaMapStartsAtItsFirstEntryIndex) {
   }
   // Values outside the map are refused.
   for (const Bytes& f : {MappedTarga(1, 10, {10, 9, 11}), MappedTarga(1, 10, {12, 11, 10}),
-                         MappedTarga(9, 10, {0x82, 12}), MappedTarga(1, 0, {0, 1, 2})})
+                         MappedTarga(9, 10, {0x82, 12}), MappedTarga(1, 0, {0, 1, 2}), Unmapped(1), Unmapped(9)})
     EXPECT_EQ(ErrorOf(ReadTarga, f), "Targa: invalid image");
 }
 

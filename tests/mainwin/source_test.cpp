@@ -115,14 +115,15 @@ TEST_F(MainWinTest, SourceImageShowsTheProjectsCropAndCounts) {
   EXPECT_FALSE(stretchShown);  // stretching tiles is not allowed by default
 }
 
-// After "Close project" the frame of 4 x 3 tiles of 4:3 stands where the
-// project's crop began, 16 x 9 picture pixels, and Apply cuts just that.
+// After "Close project" the frame of 4 x 3 tiles of 4:3 is 16 x 9 pixels on
+// screen, however large the picture, where the project's crop began, and
+// Apply cuts just the frame shown.
 TEST_F(MainWinTest, WithoutAProjectApplyCutsTheFrameShown) {
   const std::string pic = Dir / "p.bmp";
-  WriteBMPFile(Solid(400, 300, RGB(1, 2, 3)), pic);
+  WriteBMPFile(Solid(2400, 1800, RGB(1, 2, 3)), pic);
   TVTData l;
   l.SetBaseName(MakeLibrary(Dir, "lib"));
-  l.CreatePlan(Dir / "pr.vtp", Solid(160, 120, RGB(1, 2, 3)), {pic, TRect(40, 30, 200, 150)}, 3, 4);
+  l.CreatePlan(Dir / "pr.vtp", Solid(160, 120, RGB(1, 2, 3)), {pic, TRect(240, 180, 1200, 900)}, 3, 4);
   TForm1& f = NewForm();
   f.OpenVTP(Dir / "pr.vtp");
   InModal([] { Click(SrcSetup->BitBtn3); });
@@ -131,16 +132,18 @@ TEST_F(MainWinTest, WithoutAProjectApplyCutsTheFrameShown) {
   SetFileDialogHook([&](const TOpenDialog&, bool) {
     return std::optional<TFileChoice>({{Dir / "n.vtp"}, 1});
   });
-  TRect shown;
+  TRect image, frame;
   InModal([&] {
-    const TEnCropImage& v = *SrcSetup->CropImage1;
-    PanelToPicture(v.FrameBounds(), 400, 300, v.PictureBounds(), shown);
+    image = SrcSetup->CropImage1->PictureBounds();
+    frame = SrcSetup->CropImage1->FrameBounds();
     Click(SrcSetup->BitBtn2);
   });
   f.Sourceimage1->trigger();
   ASSERT_EQ(f.VTPlan1.BaseName(), Dir / "n.vtp");
-  EXPECT_EQ(f.VTPlan1.SourceRect, TRect(40, 30, 56, 39));
-  EXPECT_EQ(shown, f.VTPlan1.SourceRect);
+  EXPECT_NEAR(frame.Width(), 16, 1);
+  EXPECT_NEAR(frame.Height(), 9, 1);
+  EXPECT_EQ(TPoint(f.VTPlan1.SourceRect.Left, f.VTPlan1.SourceRect.Top), TPoint(240, 180));
+  EXPECT_EQ(PictureToPanel(f.VTPlan1.SourceRect, 2400, 1800, image), frame);
 }
 
 TEST_F(MainWinTest, UnreadablePictureIsAWrongFormat) {

@@ -12,6 +12,7 @@
 #include "mainwin/MainWinFixture.h"
 #include "platform/Bmp.h"
 #include "platform/Files.h"
+#include "platform/TestSupport.h"
 #include "platform/Utils.h"
 #include "platform/qt/FileDialogs.h"
 #include "qt/InputEvents.h"
@@ -370,7 +371,8 @@ TEST_F(WizardRun, AStoppedDirectSaveKeepsTheOldFileAndTheCloseBoxOffersToStop) {
       EXPECT_EQ(f.StatusText(1), "Procedure cancelled by user");
       EXPECT_EQ(ReadWholeFile(Dir / name), old);
     }
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Boxes.size(), 2u);  // each file asked about, replacing it the default
+    Boxes.clear();
     // The main window's close box: Yes stops the save, then both windows close.
     Answer = IDYES;
     save("m.bmp", 3, [&f] { f.close(); });
@@ -386,10 +388,12 @@ TEST_F(WizardRun, AStoppedDirectSaveKeepsTheOldFileAndTheCloseBoxOffersToStop) {
 }
 
 // The save task by keyboard: Enter in the tile width goes on with the size
-// taken, and the JPEG carries the page's dots per inch.
+// taken, an existing file is replaced only when the user says so, and the
+// JPEG carries the page's dots per inch.
 TEST_F(WizardRun, EnterInTheSizeBoxesGoesOnAndTheJpegHasTheirDpi) {
   TForm1& f = NewForm();
   f.OpenVTP(MakeProject(Dir, MakeLibrary(Dir, "lib"), "p.vtp"));  // 4 x 3 cells of 4:3
+  WriteText(Dir / "dpi.jpg", "old");
   WithWizard(f, [&](TWizard& w) {
     Click(w.RadioButton3);
     PressKey(&w, Qt::Key_Return);
@@ -398,6 +402,13 @@ TEST_F(WizardRun, EnterInTheSizeBoxesGoesOnAndTheJpegHasTheirDpi) {
     EXPECT_EQ(w.Label71->text(), "40 x 21 pixels");
     ChooseJpeg(w, Dir / "dpi");
     PressKey(&w, Qt::Key_Return);
+    Answer = IDNO;
+    TypeAndEnter(w.KWSpinEdit1, "0");
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_EQ(Boxes.back().Text, Dir / "dpi.jpg" + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(ReadText(Dir / "dpi.jpg"), "old");
+    EXPECT_EQ(w.ActivePage(), 13);
+    Answer = IDYES;
     Click(w.BitBtn31);
   });
   const std::vector<uint8_t> b = ReadWholeFile(Dir / "dpi.jpg");
