@@ -9,6 +9,7 @@
 #include "controls/NumText.h"
 #include "platform/Errors.h"
 #include "platform/qt/Application.h"
+#include "platform/qt/FormUtils.h"
 #include "platform/qt/QtHooks.h"
 
 namespace {
@@ -138,13 +139,19 @@ void TKWCustomSpinEdit::keyPressEvent(QKeyEvent* e) {
       return;
     case Qt::Key_Escape:
       ResetText();
-      e->accept();
+      // A window whose Esc is its cancel button gets the key next.
+      e->setAccepted(!HasDialogButtons(window()));
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      // Committed, then refused like any character the box does not take:
-      // Enter never reaches a dialog's default button from here.
+      // Committed first, so that the default button's handler reads the
+      // number typed; with no such button to press, refused like any
+      // character the box does not take.
       CommitText();
+      if (EnterButton(window())) {
+        e->ignore();
+        return;
+      }
       MessageBeep(0);
       e->accept();
       return;

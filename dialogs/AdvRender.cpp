@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "platform/qt/FormUtils.h"
+
 namespace {
 constexpr int32_t DefaultDistance = 6;
 constexpr int32_t DefaultRepeat = 0;  // "Auto"
@@ -62,8 +64,7 @@ TAdvanceRender::TAdvanceRender(QWidget* parent) : QDialog(parent) {
   BitBtn2->setObjectName("BitBtn2");
   BitBtn1 = new QPushButton("Cancel", this);
   BitBtn1->setObjectName("BitBtn1");
-  for (QPushButton* b : {BitBtn3, BitBtn2, BitBtn1}) b->setAutoDefault(false);
-  BitBtn2->setDefault(true);
+  SetDialogButtons(this, BitBtn2, BitBtn1);
   buttons->addWidget(BitBtn3);
   buttons->addStretch();
   buttons->addWidget(BitBtn2);

@@ -5,6 +5,7 @@
 
 #include "controls/CropImage.h"
 #include "imaging/Adjust.h"
+#include "platform/qt/FormUtils.h"
 
 void ApplyCorrections(const Bitmap24& original, Bitmap24& preview, int blurSharp, int contrast,
                       int brightness, int saturation, int channel) {
@@ -46,7 +47,6 @@ QPushButton* Button(QWidget* parent, const char* name, const char* text, const c
   auto* b = new QPushButton(text, parent);
   b->setObjectName(name);
   b->setToolTip(hint);
-  b->setAutoDefault(false);
   return b;
 }
 }  // namespace
@@ -113,6 +113,7 @@ TPicTools::TPicTools(TCropImage* view, QWidget* parent) : QDialog(parent), FView
   buttons->addStretch();
   for (QPushButton* b : {BitBtn3, BitBtn4}) buttons->addWidget(b);
   grid->addLayout(buttons, r, 0, 1, 3);
+  SetDialogButtons(this, BitBtn4, BitBtn3);
 
   for (QScrollBar* b : {ScrollBar1, sContrast, sLightness, sSaturation})
     connect(b, &QScrollBar::valueChanged, this, &TPicTools::ScrollBar1Change);

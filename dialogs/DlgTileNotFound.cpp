@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/Desktop.h"
+#include "platform/qt/FormUtils.h"
 
 TTileNotFoundDlg* TileNotFoundDlg = nullptr;
 
@@ -45,7 +46,6 @@ TTileNotFoundDlg::TTileNotFoundDlg(QWidget* parent) : QDialog(parent) {
   for (const ButtonDef& s : defs) {
     auto* b = new QPushButton(s.Caption, this);
     b->setObjectName(s.Name);
-    b->setAutoDefault(false);
     *s.Button = b;
     buttons->addWidget(b, i / 3, i % 3);
     ++i;
@@ -53,7 +53,8 @@ TTileNotFoundDlg::TTileNotFoundDlg(QWidget* parent) : QDialog(parent) {
     if (result) connect(b, &QPushButton::clicked, this, [this, result] { done(result); });
   }
   connect(BitBtn6, &QPushButton::clicked, this, [] { ShowHelpContext(22); });
-  BitBtn3->setDefault(true);
+  // Esc is "Replace", the first of the two marked as the cancel button.
+  SetDialogButtons(this, BitBtn3, BitBtn1);
 }
 
 int TTileNotFoundDlg::Ask(const std::string& fileName, bool offerSource) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "platform/qt/Desktop.h"
+#include "platform/qt/FormUtils.h"
 
 TLibResSetDlg::TLibResSetDlg(TResampleChoice& target, QWidget* parent) : QDialog(parent), FTarget(target) {
   setObjectName("LibResSetDlg");
@@ -36,6 +37,8 @@ TLibResSetDlg::TLibResSetDlg(TResampleChoice& target, QWidget* parent) : QDialog
   buttons->addWidget(BitBtn2);
   buttons->addWidget(BitBtn3);
   form->addRow(buttons);
+  // "Resample" only hands the choice back, as an OK does.
+  SetDialogButtons(this, BitBtn2, BitBtn3);
   connect(BitBtn2, &QPushButton::clicked, this, &TLibResSetDlg::BitBtn2Click);
   connect(BitBtn3, &QPushButton::clicked, this, &TLibResSetDlg::BitBtn3Click);
 }

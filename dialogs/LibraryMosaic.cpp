@@ -32,7 +32,6 @@ constexpr uint8_t DeletedFlag = 255;
 QPushButton* Button(QWidget* parent, const char* name, const char* text) {
   auto* b = new QPushButton(text, parent);
   b->setObjectName(name);
-  b->setAutoDefault(false);
   return b;
 }
 
@@ -125,6 +124,7 @@ TLibrayMosaic::TLibrayMosaic(TVTData& library, QWidget* parent) : QDialog(parent
   buttons->addWidget(BitBtn1);
   buttons->addWidget(SpeedButton2);
   sideLayout->addLayout(buttons);
+  SetDialogButtons(this, nullptr, BitBtn1);
 
   auto* left = new QVBoxLayout;
   left->addWidget(Label4);
@@ -485,6 +485,7 @@ void TLibrayMosaic::FindTile() {
   bar->setRange(0, FLib.RecordCount);
   auto* label = new QLabel("Searching...", this);
   auto* stop = new QPushButton("Stop search", this);
+  stop->setAutoDefault(false);
   connect(stop, &QPushButton::clicked, this, [this] { FStopSearch = 1; });
   auto* box = qobject_cast<QBoxLayout*>(static_cast<QBoxLayout*>(layout())->itemAt(0)->layout());
   if (box) {

@@ -33,7 +33,6 @@ const char CR = '\r';
 QPushButton* Button(QWidget* parent, const char* name, const char* text) {
   auto* b = new QPushButton(text, parent);
   b->setObjectName(name);
-  b->setAutoDefault(false);
   return b;
 }
 
@@ -363,7 +362,8 @@ void TManualForma::CreateForcedPage() {
 
 void TManualForma::PageChanged(int index) {
   QPushButton* const defaults[] = {BitBtn3, BitBtn9, BitBtn5};
-  if (index >= 0 && index < 3) defaults[index]->setDefault(true);
+  QPushButton* const closes[] = {BitBtn4, BitBtn1, BitBtn6};
+  if (index >= 0 && index < 3) SetDialogButtons(this, defaults[index], closes[index]);
 }
 
 // ---- window events -------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "platform/Ini.h"
 #include "platform/qt/Desktop.h"
 #include "platform/qt/FileDialogs.h"
+#include "platform/qt/FormUtils.h"
 
 namespace {
 
@@ -38,7 +39,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
   auto* b = new QPushButton(QString::fromUtf8(text), parent);
   b->setObjectName(name);
   b->setGeometry(x, y, w, 28);
-  b->setAutoDefault(false);
   return b;
 }
 
@@ -151,6 +151,7 @@ TV2NewBaseForm::TV2NewBaseForm(TNewBaseHost host, QWidget* parent) : QDialog(par
   BitBtn5->hide();
   BitBtn2 = MakeButton(this, "BitBtn2", "Close", 346, 396);
   SpeedButton2 = MakeButton(this, "SpeedButton2", "Help", 454, 396, 90);
+  SetDialogButtons(this, nullptr, BitBtn2);
 
   SaveDialog1.DefaultExt = "vtb";
   SaveDialog1.Filter = "Vitrane library|*.vt2|All files|*.*";

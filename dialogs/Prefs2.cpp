@@ -6,6 +6,7 @@
 #include "platform/Hooks.h"
 #include "platform/Ini.h"
 #include "platform/qt/Desktop.h"
+#include "platform/qt/FormUtils.h"
 
 namespace {
 constexpr int HelpContext = 34;
@@ -91,11 +92,10 @@ void TPrefsForm::CreateControls() {
   BitBtn1 = Named(new QPushButton("Cancel", this), "BitBtn1");
   BitBtnHlp = Named(new QPushButton("Help", this), "BitBtnHlp");
   buttons->addStretch(1);
-  for (QPushButton* b : {BitBtn2, BitBtn1, BitBtnHlp}) {
-    b->setAutoDefault(false);
-    buttons->addWidget(b);
-  }
+  for (QPushButton* b : {BitBtn2, BitBtn1, BitBtnHlp}) buttons->addWidget(b);
   layout->addLayout(buttons);
+  // "Save" is the dialog's OK; the buttons on the tabs take no Enter.
+  SetDialogButtons(this, BitBtn2, BitBtn1);
 
   connect(BitBtn2, &QPushButton::clicked, this, &TPrefsForm::BitBtn2Click);
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);

@@ -291,6 +291,8 @@ TSetTileForm::TSetTileForm(QWidget* parent) : QDialog(parent) {
   Button1->setObjectName("Button1");
   Button2->setObjectName("Button2");
   BtnStop->setEnabled(false);
+  // No OK here: Enter saves nothing, Esc is "Close", which keeps the settings.
+  SetDialogButtons(this, nullptr, Button1);
   buttons->addWidget(ButtonHLP);
   buttons->addStretch(1);
   for (QPushButton* b : {BtnStop, Button1, Button2}) buttons->addWidget(b);

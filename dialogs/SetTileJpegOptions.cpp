@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/Ini.h"
+#include "platform/qt/FormUtils.h"
 
 Tjpegoptions::Tjpegoptions(QWidget* parent) : QDialog(parent) {
   setObjectName("jpegoptions");
@@ -33,13 +34,13 @@ Tjpegoptions::Tjpegoptions(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QHBoxLayout;
   BitBtn2 = new QPushButton("OK", this);
   BitBtn2->setObjectName("BitBtn2");
-  BitBtn2->setDefault(true);
   BitBtn1 = new QPushButton("Cancel", this);
   BitBtn1->setObjectName("BitBtn1");
   buttons->addStretch(1);
   buttons->addWidget(BitBtn2);
   buttons->addWidget(BitBtn1);
   layout->addLayout(buttons);
+  SetDialogButtons(this, BitBtn2, BitBtn1);
   setFixedSize(sizeHint());
 
   connect(TrackBar1, &QSlider::valueChanged, this, &Tjpegoptions::TrackBar1Change);

@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/qt/FormUtils.h"
+
 namespace {
 // The boxes hold a mosaic tile of ordinary size at its own size.
 constexpr int BoxWidth = 240, BoxHeight = 200;
@@ -52,6 +54,7 @@ TResizeWarning::TResizeWarning(const std::string& productCaption, QWidget* paren
   BitBtn1->setObjectName("BitBtn1");
   buttons->addStretch(1);
   for (QPushButton* b : {BitBtn3, BitBtn2, BitBtn1}) buttons->addWidget(b);
+  SetDialogButtons(this, nullptr, BitBtn1);
   layout->addLayout(buttons);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { done(rwUseOriginals); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(rwUseThumbs); });

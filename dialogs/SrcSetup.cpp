@@ -137,7 +137,6 @@ void TSrcSetup::CreateControls() {
   auto button = [this](const char* name, const char* text) {
     auto* b = new QPushButton(text, Panel1);
     b->setObjectName(name);
-    b->setAutoDefault(false);
     return b;
   };
   auto spin = [this](const char* name) {
@@ -167,6 +166,7 @@ void TSrcSetup::CreateControls() {
     row->addWidget(w);
   row->addStretch();
   for (QWidget* w : {BitBtn2, BitBtn3, BitBtnHlp}) row->addWidget(w);
+  SetDialogButtons(this, nullptr, BitBtn3);
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setSizeGripEnabled(false);

@@ -38,6 +38,7 @@ TTilePrev::TTilePrev(QWidget* parent) : QDialog(parent) {
   bottom->addWidget(BitBtn1);
   layout->addWidget(Panel1);
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+  SetDialogButtons(this, nullptr, BitBtn1);
 
   resize(400, 360);
   setMinimumSize(400, 360);

@@ -34,6 +34,13 @@ bool HaveGui() {
   return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
+// Enter presses a dialog's default button only, never the button that has
+// the focus, as in the program's own windows (whose routine for it this
+// module, a stand-in for the system's, does not link).
+void NoAutoDefault(QDialog* dialog) {
+  for (QPushButton* b : dialog->findChildren<QPushButton*>()) b->setAutoDefault(false);
+}
+
 // The chosen default source lives in the user's settings folder.
 QString DefaultSourceName() {
   QSettings s(QSettings::IniFormat, QSettings::UserScope, "vitrane", "twain");
@@ -145,6 +152,7 @@ class TScanDialog : public QDialog {
     layout->addLayout(buttons);
     connect(ScanButton, &QPushButton::clicked, this, [this] { ScanClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
+    NoAutoDefault(this);
   }
 
   void reject() override { FSource.Tell(MSG_CLOSEDSREQ); }
@@ -222,6 +230,7 @@ TW_UINT16 UserSelect(TW_IDENTITY* id) {
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
   QObject::connect(list, &QListWidget::itemDoubleClicked, &dlg, &QDialog::accept);
+  NoAutoDefault(&dlg);  // "Select" is the default: the box makes its OK one
   if (dlg.exec() != QDialog::Accepted || list->currentRow() < 0) return TWRC_CANCEL;
   const TSaneDevice& chosen = devices[size_t(list->currentRow())];
   SetDefaultSourceName(QString::fromStdString(chosen.Name));

@@ -1,6 +1,8 @@
 #include "platform/qt/FormUtils.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <algorithm>
 
@@ -89,4 +91,69 @@ void ShowImageFitted(TImage* image, const QGroupBox* box) {
 void ShowImageStretched(TImage* image, const QGroupBox* box) {
   image->SetStretch(true);
   Place(image, FittedBounds(image, box));
+}
+
+namespace {
+QPushButton* Usable(QPushButton* b) {
+  return b && b->isEnabled() && b->isVisible() ? b : nullptr;
+}
+
+// Watches the window itself, so it hears only the keys that its controls
+// leave unused: a list's or an edit's own Enter never gets here.
+class TDialogButtons : public QObject {
+ public:
+  explicit TDialogButtons(QWidget* form) : QObject(form) { form->installEventFilter(this); }
+  QPointer<QPushButton> Default, Cancel;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier) return false;
+    switch (key->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (QPushButton* b = Usable(Default)) b->click();
+        return true;
+      case Qt::Key_Escape:
+        // A cancel button switched off leaves Esc to the window, which
+        // knows why (a dialog mid-save asks whether to stop).
+        if (QPushButton* b = Usable(Cancel)) {
+          b->click();
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+};
+
+TDialogButtons* ButtonsOf(const QWidget* form) {
+  if (!form) return nullptr;
+  for (QObject* child : form->children())
+    if (auto* keys = dynamic_cast<TDialogButtons*>(child)) return keys;
+  return nullptr;
+}
+}  // namespace
+
+void SetDialogButtons(QWidget* form, QPushButton* defaultButton, QPushButton* cancelButton) {
+  TDialogButtons* keys = ButtonsOf(form);
+  if (!keys) keys = new TDialogButtons(form);
+  keys->Default = defaultButton;
+  keys->Cancel = cancelButton;
+  for (QPushButton* b : form->findChildren<QPushButton*>()) {
+    if (b->window() != form) continue;  // a window of its own that the form owns
+    b->setAutoDefault(false);
+    b->setDefault(b == defaultButton);
+  }
+}
+
+bool HasDialogButtons(const QWidget* form) {
+  return ButtonsOf(form) != nullptr;
+}
+
+QPushButton* EnterButton(const QWidget* form) {
+  const TDialogButtons* keys = ButtonsOf(form);
+  return keys ? Usable(keys->Default) : nullptr;
 }

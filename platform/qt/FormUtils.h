@@ -1,6 +1,8 @@
-// Window bounds kept in the settings file, and a picture placed in a group box.
+// Window bounds kept in the settings file, a picture placed in a group box, and
+// the buttons that Enter and Esc press in a window.
 #pragma once
 #include <QGroupBox>
+#include <QPushButton>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -40,3 +42,19 @@ void ShowImageFitted(TImage* image, const QGroupBox* box);
 // Places the image at the fitted size and lets it stretch the picture, which
 // stays as it is.
 void ShowImageStretched(TImage* image, const QGroupBox* box);
+
+// Enter and Esc of a window, as its form names them: Enter, from whatever
+// control has the focus and does not use Enter itself, presses the default
+// button when that is enabled and visible, and nothing else does (no push
+// button is an auto-default); Esc clicks the cancel button, so that its own
+// handler runs. Either may be null: then Enter presses nothing, and Esc is
+// left to the window (a dialog's reject()), as it is while the cancel button
+// is disabled or hidden. Called again, it names other buttons: a window
+// whose pages have their own. Buttons made later keep Qt's auto-default.
+void SetDialogButtons(QWidget* form, QPushButton* defaultButton, QPushButton* cancelButton);
+// Whether the window was given its buttons so: a control that keeps Enter and
+// Esc for itself elsewhere passes them on here once it has done its part.
+bool HasDialogButtons(const QWidget* form);
+// What Enter presses in the window now: its default button while enabled and
+// visible; null otherwise, and for a window without SetDialogButtons.
+QPushButton* EnterButton(const QWidget* form);

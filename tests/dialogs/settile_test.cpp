@@ -1,15 +1,20 @@
-// The output setup: unit conversion, the aspect lock, the size texts, the
-// settings kept, the JPEG quality cap and the road of "Save as".
+// The output setup: unit conversion, the aspect lock, the size texts, the settings kept, the JPEG
+// quality cap and the road of "Save as"; Enter and Esc there and in the other dialogs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTimer>
 
 #include "common/ScratchDir.h"
+#include "dialogs/AdvRender.h"
+#include "dialogs/Prefs2.h"
 #include "dialogs/SetTileForm.h"
 #include "dialogs/SetTileJpegOptions.h"
 #include "dialogs/SetTileResizeWarning.h"
+#include "platform/Hooks.h"
 #include "platform/Ini.h"
+#include "platform/qt/Desktop.h"
+#include "qt/InputEvents.h"
 #include "qt/TestApp.h"
 
 namespace {
@@ -245,6 +250,43 @@ TEST_F(SetTile, SaveAsAsksForTheFileThenRunsTheWriter) {
   SetFileDialogHook([](const TOpenDialog&, bool) -> std::optional<TFileChoice> { return std::nullopt; });
   f.Button2Click();
   EXPECT_EQ(runs.size(), 3u);
+}
+
+// Enter presses the window's default button and no other, from any control, a spin edit committing
+// what was typed first; Esc clicks its Cancel or Close. Each shown modally, as the program does.
+TEST_F(SetTile, EnterPressesOnlyTheDefaultButtonAndEscTheCancelOne) {
+  SetShellOpenHook([](const std::string&) { return true; });  // "Help"
+  SetMessageBoxHook([](const MessageBoxRequest&) { return IDCANCEL; });
+  bool on = true;
+  int32_t best = 5;
+  const TPrefsHost prefs{"Vitrane", &on, &best, &on, &on, &on, [](uint8_t) {}, [] {}, [] {}};
+  constexpr int Open = -99;  // no button closed it
+  const std::tuple<std::function<QDialog*()>, const char*, Qt::Key, const char*, int> rows[] = {
+      {[] { return new TSetTileForm; }, "CheckBox1", Qt::Key_Return, "", Open},
+      {[] { return new TSetTileForm; }, "KWRealSpinOMW", Qt::Key_Escape, "Button1", QDialog::Rejected},
+      {[&] { return new TPrefsForm(prefs); }, "CheckBox1", Qt::Key_Return, "BitBtn2", QDialog::Accepted},
+      {[] { return new Tjpegoptions; }, "KWSpinEdit1", Qt::Key_Return, "BitBtn2", 70},
+      {[] { return new Tjpegoptions; }, "KWSpinEdit1", Qt::Key_Escape, "BitBtn1", -1},
+      {[] { return new TAdvanceRender; }, "KWSpinEdit1", Qt::Key_Return, "BitBtn2", QDialog::Accepted},
+      {[] { return new TAdvanceRender; }, "KWSpinEdit2", Qt::Key_Escape, "BitBtn1", QDialog::Rejected}};
+  for (const auto& [make, focus, key, button, result] : rows) {
+    const std::unique_ptr<QDialog> d(make());
+    std::string pressed;
+    for (QPushButton* b : d->findChildren<QPushButton*>())
+      QObject::connect(b, &QPushButton::clicked, [&pressed, b] { pressed += b->objectName().toStdString(); });
+    QTimer::singleShot(0, d.get(), [&] {
+      QWidget* control = d->findChild<QWidget*>(focus);
+      control->setFocus();
+      if (auto* edit = qobject_cast<QLineEdit*>(control)) TypeInto(edit, "70");
+      PressKey(control, key);
+      if (d->isVisible()) d->done(Open);
+    });
+    SCOPED_TRACE(focus + (" of " + d->windowTitle().toStdString()));
+    EXPECT_EQ(d->exec(), result);
+    EXPECT_EQ(pressed, button);
+  }
+  SetMessageBoxHook(nullptr);
+  SetShellOpenHook(nullptr);
 }
 
 }  // namespace
