@@ -303,6 +303,7 @@ void TForm1::RenderMosaic(TRenderOrder order) {
         if (Application) Application->Title = ProductCaption + " " + percent;
         F.setWindowTitle(QString::fromStdString(ProductCaption + " " + percent));
         F.SetStatusText(1, Estimate.Text(Count, Number));
+        F.WidenStatusPanel1();
       }
       if (pump) ProcessMessages();
     }
