@@ -590,6 +590,7 @@ void TForm1::Help1Click() {
 
 void TForm1::SetStatusText(int panel, const std::string& text) {
   StatusPanels[size_t(panel)]->setText(QString::fromStdString(text));
+  if (panel == 2) FCellDescribed = false;
 }
 
 std::string TForm1::StatusText(int panel) const {

@@ -387,6 +387,10 @@ class TForm1 : public QMainWindow {
   void CellEdited(int col, int row);
   // Status panels 0 and 2 for a cell: its place and the picture it holds.
   void DescribeCell(int col, int row);
+  void DescribeCellPicture(int col, int row);
+  // Panel 2 describes the grid's current cell, so that a run that fills or
+  // empties the cell describes it again.
+  bool FCellDescribed = false;
   // Panel 1 widened where its text would be cut: the estimate of a run over
   // many cells is longer than any of the window's own texts.
   void WidenStatusPanel1();

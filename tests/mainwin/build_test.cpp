@@ -326,9 +326,10 @@ TEST_F(BuildTest, ToolButtonsKeepTheirCommandsStateWhenTheMosaicMenuOpensDuringA
   EXPECT_TRUE(f.SpeedButton5->isEnabled());  // the run made the project modified
 }
 
-// After each step the status panels show their texts whole, a path aside (it
-// may be cut in a narrow window): the six-digit counts of a 400 x 300 grid.
-TEST_F(BuildTest, StatusPanelsShowTheirTextsWhole) {
+// After each step the status panels show what is true now, and whole but for
+// a path (cut in a narrow window): the cell a build filled, the project opened
+// or closed, the library that stays, the six-digit counts of a 400 x 300 grid.
+TEST_F(BuildTest, StatusPanelsShowWhatIsTrueNowAndWhole) {
   using testing::_, testing::EndsWith, testing::HasSubstr, testing::Matcher, testing::StartsWith;
   TForm1& f = Open();
   const std::string big = MakeProject(Dir, f.VTLib1.BaseName(), "big.vtp", 400, 300, 4, 3);
@@ -336,12 +337,24 @@ TEST_F(BuildTest, StatusPanelsShowTheirTextsWhole) {
   SetPumpHook([&] {
     if (LongOperationRunning && f.DrawGrid1->ColCount() == 400) Click(f.SpeedButton9);
   });
+  Answer = IDNO;  // a changed project is left unsaved
+  const TRect c = f.DrawGrid1->CellRect(3, 0);
   const auto ctrl = [&](Qt::Key key) { return [&f, key] { PressKey(&f, key, Qt::ControlModifier); }; };
   const std::pair<std::function<void()>, std::vector<Matcher<std::string>>> steps[] = {
-      {[&] { Click(f.SpeedButton4); }, {_, StartsWith("Pic: 120000 rec. (RGB) 4/3 - 6/6 - "), _}},
+      {[&] {
+         ClickAt(f.DrawGrid1->viewport(), {c.Left + 2, c.Top + 2});
+       },
+       {"4:1", EraseCellHint, "Pic: No pic for this cell."}},
+      {ctrl(Qt::Key_R), {"100%", EndsWith(" 12 - 12 = 0"), "Pic: " + Dir / "lib_pics/p0.jpg" + " (80/60) "}},
+      {[&] { Click(f.SpeedButton4); }, {"", StartsWith("Pic: 120000 rec. (RGB) 4/3 - 6/6 - "), _}},
       {ctrl(Qt::Key_R), {EndsWith("%"), HasSubstr(") 120000 - "), _}},
       {ctrl(Qt::Key_A), {"1:1 x 400:300", _, _}},
-      {[&] { Click(f.ChkInvertSelection); }, {"Not 1:1 x 400:300", _, _}}};
+      {[&] { Click(f.ChkInvertSelection); }, {"Not 1:1 x 400:300", _, _}},
+      {[&] {
+         ClickAt(f.menuBar(), f.menuBar()->actionGeometry(f.File1->menuAction()).center());
+         ClickAt(f.File1, f.File1->actionGeometry(f.Closeproject1).center());
+       },
+       {"", "", f.LibraryStatusText()}}};
   for (const auto& [input, panels] : steps) {
     input();
     QApplication::processEvents();
