@@ -237,13 +237,13 @@ void TForm1::CreateControls() {
     StatusPanels[size_t(i)]->setObjectName(QString("StatusPanel%1").arg(i));
   }
   StatusPanels[0]->setAlignment(Qt::AlignCenter);
-  // Panels 1 and 2 share what panel 0 leaves; a long path is cut rather than
+  // Panels 1 and 2 take the widths of their texts where the window has room
+  // and share the shortfall where it has not: a long path is cut rather than
   // widening the window.
-  for (QLabel* panel : {StatusPanels[1], StatusPanels[2]})
-    panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusPanels[2]->setMinimumWidth(1);
   StatusBar1->addWidget(StatusPanels[0]);
-  StatusBar1->addWidget(StatusPanels[1], 1);
-  StatusBar1->addWidget(StatusPanels[2], 1);
+  StatusBar1->addWidget(StatusPanels[1]);
+  StatusBar1->addWidget(StatusPanels[2]);
   FitStatusPanels();
 
   connect(DrawGrid1, &TDrawGrid::OnDrawCell, this, &TForm1::DrawGrid1DrawCell);

@@ -142,7 +142,7 @@ class TForm1 : public QMainWindow {
   void SetStatusText(int panel, const std::string& text);
   std::string StatusText(int panel) const;
   // Panel 0 as wide as the longest of its texts for the grid's size, panel 1
-  // at least as wide as the window's own texts (and growing with the window).
+  // at least as wide as the window's own texts.
   void FitStatusPanels();
 
   // ---- Mosaic build and cell editing ----

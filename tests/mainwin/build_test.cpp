@@ -332,21 +332,23 @@ TEST_F(BuildTest, ToolButtonsKeepTheirCommandsStateWhenTheMosaicMenuOpensDuringA
 TEST_F(BuildTest, StatusPanelsShowWhatIsTrueNowAndWhole) {
   using testing::_, testing::EndsWith, testing::HasSubstr, testing::Matcher, testing::StartsWith;
   TForm1& f = Open();
+  f.resize(f.minimumSize());
   const std::string big = MakeProject(Dir, f.VTLib1.BaseName(), "big.vtp", 400, 300, 4, 3);
   SetFileDialogHook([&](const TOpenDialog&, bool) { return std::optional<TFileChoice>({{big}, 1}); });
   SetPumpHook([&] {
     if (LongOperationRunning && f.DrawGrid1->ColCount() == 400) Click(f.SpeedButton9);
   });
+  const auto cell = [&f] {  // a click on the third cell of the first row
+    const TRect r = f.DrawGrid1->CellRect(2, 0);
+    ClickAt(f.DrawGrid1->viewport(), {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+  };
   Answer = IDNO;  // a changed project is left unsaved
-  const TRect c = f.DrawGrid1->CellRect(3, 0);
-  const auto ctrl = [&](Qt::Key key) { return [&f, key] { PressKey(&f, key, Qt::ControlModifier); }; };
+  const auto ctrl = [&f](Qt::Key key) { return [&f, key] { PressKey(&f, key, Qt::ControlModifier); }; };
   const std::pair<std::function<void()>, std::vector<Matcher<std::string>>> steps[] = {
-      {[&] {
-         ClickAt(f.DrawGrid1->viewport(), {c.Left + 2, c.Top + 2});
-       },
-       {"4:1", EraseCellHint, "Pic: No pic for this cell."}},
+      {cell, {"3:1", EraseCellHint, "Pic: No pic for this cell."}},
       {ctrl(Qt::Key_R), {"100%", EndsWith(" 12 - 12 = 0"), "Pic: " + Dir / "lib_pics/p0.jpg" + " (80/60) "}},
       {[&] { Click(f.SpeedButton4); }, {"", StartsWith("Pic: 120000 rec. (RGB) 4/3 - 6/6 - "), _}},
+      {cell, {"3:1", EraseCellHint, "Pic: No pic for this cell."}},
       {ctrl(Qt::Key_R), {EndsWith("%"), HasSubstr(") 120000 - "), _}},
       {ctrl(Qt::Key_A), {"1:1 x 400:300", _, _}},
       {[&] { Click(f.ChkInvertSelection); }, {"Not 1:1 x 400:300", _, _}},
