@@ -46,6 +46,21 @@ const char* const Panel1Texts[] = {
     "Procedure cancelled by user",
 };
 
+// The texts of status panel 0 besides the cell, the selection and the count
+// of cells still to do.
+const char* const Panel0Texts[] = {"100%", "Saving...", "Sorting...", "Saved!"};
+
+// The width a status panel needs for text, whatever digits its numbers take.
+int StatusWidth(const QLabel* panel, std::string text) {
+  const QFontMetrics metrics(panel->font());
+  char widest = '0';
+  for (char d = '1'; d <= '9'; ++d)
+    if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(QChar(widest))) widest = d;
+  for (char& c : text)
+    if (c >= '0' && c <= '9') c = widest;
+  return metrics.horizontalAdvance(QString::fromStdString(text)) + 8;
+}
+
 QToolButton* ToolButton(QWidget* parent, const char* name, const char* hint, QStyle::StandardPixmap icon) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
@@ -221,15 +236,15 @@ void TForm1::CreateControls() {
     StatusPanels[size_t(i)] = new QLabel(StatusBar1);
     StatusPanels[size_t(i)]->setObjectName(QString("StatusPanel%1").arg(i));
   }
-  StatusPanels[0]->setFixedWidth(82);
   StatusPanels[0]->setAlignment(Qt::AlignCenter);
-  int panel1 = 220;
-  const QFontMetrics metrics(StatusPanels[1]->font());
-  for (const char* text : Panel1Texts) panel1 = std::max(panel1, metrics.horizontalAdvance(text) + 8);
-  StatusPanels[1]->setFixedWidth(panel1);
+  // Panels 1 and 2 take the widths of their texts where the window has room
+  // and share the shortfall where it has not: a long path is cut rather than
+  // widening the window.
+  StatusPanels[2]->setMinimumWidth(1);
   StatusBar1->addWidget(StatusPanels[0]);
   StatusBar1->addWidget(StatusPanels[1]);
-  StatusBar1->addWidget(StatusPanels[2], 1);
+  StatusBar1->addWidget(StatusPanels[2]);
+  FitStatusPanels();
 
   connect(DrawGrid1, &TDrawGrid::OnDrawCell, this, &TForm1::DrawGrid1DrawCell);
   connect(DrawGrid1, &TDrawGrid::OnMouseMove, this, &TForm1::DrawGrid1MouseMove);
@@ -575,8 +590,26 @@ void TForm1::Help1Click() {
 
 void TForm1::SetStatusText(int panel, const std::string& text) {
   StatusPanels[size_t(panel)]->setText(QString::fromStdString(text));
+  if (panel == 2) FCellDescribed = false;
 }
 
 std::string TForm1::StatusText(int panel) const {
   return StatusPanels[size_t(panel)]->text().toStdString();
+}
+
+void TForm1::FitStatusPanels() {
+  const int cols = DrawGrid1->ColCount(), rows = DrawGrid1->RowCount();
+  const std::string corner = std::to_string(cols) + ":" + std::to_string(rows);
+  int panel0 = std::max(StatusWidth(StatusPanels[0], "Not " + corner + " x " + corner),
+                        StatusWidth(StatusPanels[0], std::to_string(int64_t(cols) * rows)));
+  for (const char* text : Panel0Texts) panel0 = std::max(panel0, StatusWidth(StatusPanels[0], text));
+  StatusPanels[0]->setFixedWidth(std::max(82, panel0));
+  int panel1 = 220;
+  for (const char* text : Panel1Texts) panel1 = std::max(panel1, StatusWidth(StatusPanels[1], text));
+  StatusPanels[1]->setMinimumWidth(panel1);
+}
+
+void TForm1::WidenStatusPanel1() {
+  QLabel* panel = StatusPanels[1];
+  panel->setMinimumWidth(std::max(panel->minimumWidth(), StatusWidth(panel, StatusText(1))));
 }

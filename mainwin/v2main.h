@@ -141,6 +141,9 @@ class TForm1 : public QMainWindow {
   std::string LibraryStatusText() const;
   void SetStatusText(int panel, const std::string& text);
   std::string StatusText(int panel) const;
+  // Panel 0 as wide as the longest of its texts for the grid's size, panel 1
+  // at least as wide as the window's own texts.
+  void FitStatusPanels();
 
   // ---- Mosaic build and cell editing ----
   // Enables this topic's commands (called by SetButtonsOnOff).
@@ -384,6 +387,13 @@ class TForm1 : public QMainWindow {
   void CellEdited(int col, int row);
   // Status panels 0 and 2 for a cell: its place and the picture it holds.
   void DescribeCell(int col, int row);
+  void DescribeCellPicture(int col, int row);
+  // Panel 2 describes the grid's current cell, so that a run that fills or
+  // empties the cell describes it again.
+  bool FCellDescribed = false;
+  // Panel 1 widened where its text would be cut: the estimate of a run over
+  // many cells is longer than any of the window's own texts.
+  void WidenStatusPanel1();
   // The decoded thumbnail the mosaic view shows for record n; nullptr when the
   // view shows something else or the record has none that decodes.
   const QImage* CellThumbnail(int32_t n);

@@ -116,6 +116,8 @@ void TForm1::SetForEndMosaic() {
   FCaptionBeforeRun.clear();
   for (TVTData* t : {&VTMosaic1, &VTPlan1})
     if (t->TableIsOpen()) t->MoveTo(t->CurRecNo);
+  // The run may have filled or emptied the cell described.
+  if (FCellDescribed && ProjectOpen()) DescribeCellPicture(DrawGrid1->Col(), DrawGrid1->Row());
 }
 
 void TForm1::Stopmosaicprocess1Click() {
@@ -303,6 +305,7 @@ void TForm1::RenderMosaic(TRenderOrder order) {
         if (Application) Application->Title = ProductCaption + " " + percent;
         F.setWindowTitle(QString::fromStdString(ProductCaption + " " + percent));
         F.SetStatusText(1, Estimate.Text(Count, Number));
+        F.WidenStatusPanel1();
       }
       if (pump) ProcessMessages();
     }
@@ -348,12 +351,17 @@ void TForm1::CellEdited(int col, int row) {
 
 void TForm1::DescribeCell(int col, int row) {
   SetStatusText(0, std::to_string(col + 1) + ":" + std::to_string(row + 1));
+  DescribeCellPicture(col, row);
+}
+
+void TForm1::DescribeCellPicture(int col, int row) {
   VTMosaic1.MoveTo(CellToRow(row, col));
   if (Trim(VTMosaic1.CurPath).empty())
     SetStatusText(2, "Pic: No pic for this cell.");
   else
     SetStatusText(2, "Pic: " + VTMosaic1.CurPath + " (" + std::to_string(VTMosaic1.CurPicWidth) + "/" +
                          std::to_string(VTMosaic1.CurPicHeight) + ") " + Orientation(VTMosaic1.CurCropRect));
+  FCellDescribed = true;
 }
 
 void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {

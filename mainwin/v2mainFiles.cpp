@@ -49,6 +49,9 @@ void TForm1::OpenVTP(const std::string& fileName) {
   if (!VTPlan1.OpenProject(fileName, VTMosaic1)) throw EFileError("File: " + fileName + " not found.");
   DrawGrid1->SetColCount(VTPlan1.Columns);
   DrawGrid1->SetRowCount(VTPlan1.Rows);
+  // Panel 0 spoke of the old grid: a cell, a selection or a run.
+  SetStatusText(0, "");
+  FitStatusPanels();
   if (!VTPlan1.LibraryPath.empty() && FileExists(VTPlan1.LibraryPath))
     VTLib1.SetBaseName(VTPlan1.LibraryPath);
   FitToWindow();
@@ -116,6 +119,8 @@ bool TForm1::CloseProject() {
   CellPictures.Clear();
   DrawGrid1->SetColCount(1);
   DrawGrid1->SetRowCount(1);
+  SetStatusText(0, "");
+  FitStatusPanels();
   ShowStatus();
   DrawGrid1->viewport()->update();
   return true;

@@ -196,14 +196,16 @@ void TForm1::ShowStatus() {
                                                  VTPlan1.Rows, ExtractFileName(VTPlan1.BaseName()).c_str())));
   else
     setWindowTitle(QString::fromStdString(ProductCaption));
-  if (RBSource1->isChecked())
-    SetStatusText(2, LibraryStatusText());
+  // Without a project there is no cell to speak of: the library's own text.
+  if (RBSource1->isChecked() || !ProjectOpen())
+    SetStatusText(2, LibraryOpen() ? LibraryStatusText() : "");
   else
     SetStatusText(2, Format("Lib: %s (%d/%d)", VTMosaic1.CurPath.c_str(), VTMosaic1.CurPicWidth,
                             VTMosaic1.CurPicHeight));
-  SetStatusText(
-      1, Format("Pic: %d rec. (%s) %d/%d - %d/%d - %s", VTPlan1.RecordCount, VTPlan1.ColorSystemName.c_str(),
-                VTPlan1.XScale, VTPlan1.YScale, VTPlan1.XRes, VTPlan1.YRes, VTPlan1.BaseName().c_str()));
+  SetStatusText(1, ProjectOpen() ? Format("Pic: %d rec. (%s) %d/%d - %d/%d - %s", VTPlan1.RecordCount,
+                                          VTPlan1.ColorSystemName.c_str(), VTPlan1.XScale, VTPlan1.YScale,
+                                          VTPlan1.XRes, VTPlan1.YRes, VTPlan1.BaseName().c_str())
+                                 : "");
 }
 
 void TForm1::ZoomIn1Click() {

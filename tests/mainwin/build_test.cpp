@@ -1,5 +1,7 @@
 // The mosaic build driver: the checks before a run, the work area, fixed
 // cells, stop, a run that runs out of tiles, and the texts it shows.
+#include <gmock/gmock.h>
+
 #include <QApplication>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -322,4 +324,48 @@ TEST_F(BuildTest, ToolButtonsKeepTheirCommandsStateWhenTheMosaicMenuOpensDuringA
   f.Mosaicall1Click();
   EXPECT_TRUE(opened);
   EXPECT_TRUE(f.SpeedButton5->isEnabled());  // the run made the project modified
+}
+
+// After each step the status panels show what is true now, and whole but for
+// a path (cut in a narrow window): the cell a build filled, the project opened
+// or closed, the library that stays, the six-digit counts of a 400 x 300 grid.
+TEST_F(BuildTest, StatusPanelsShowWhatIsTrueNowAndWhole) {
+  using testing::_, testing::EndsWith, testing::HasSubstr, testing::Matcher, testing::StartsWith;
+  TForm1& f = Open();
+  f.resize(f.minimumSize());
+  const std::string big = MakeProject(Dir, f.VTLib1.BaseName(), "big.vtp", 400, 300, 4, 3);
+  SetFileDialogHook([&](const TOpenDialog&, bool) { return std::optional<TFileChoice>({{big}, 1}); });
+  SetPumpHook([&] {
+    if (LongOperationRunning && f.DrawGrid1->ColCount() == 400) Click(f.SpeedButton9);
+  });
+  const auto cell = [&f] {  // a click on the third cell of the first row
+    const TRect r = f.DrawGrid1->CellRect(2, 0);
+    ClickAt(f.DrawGrid1->viewport(), {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+  };
+  Answer = IDNO;  // a changed project is left unsaved
+  const auto ctrl = [&f](Qt::Key key) { return [&f, key] { PressKey(&f, key, Qt::ControlModifier); }; };
+  const std::pair<std::function<void()>, std::vector<Matcher<std::string>>> steps[] = {
+      {cell, {"3:1", EraseCellHint, "Pic: No pic for this cell."}},
+      {ctrl(Qt::Key_R), {"100%", EndsWith(" 12 - 12 = 0"), "Pic: " + Dir / "lib_pics/p0.jpg" + " (80/60) "}},
+      {[&] { Click(f.SpeedButton4); }, {"", StartsWith("Pic: 120000 rec. (RGB) 4/3 - 6/6 - "), _}},
+      {cell, {"3:1", EraseCellHint, "Pic: No pic for this cell."}},
+      {ctrl(Qt::Key_R), {EndsWith("%"), HasSubstr(") 120000 - "), _}},
+      {ctrl(Qt::Key_A), {"1:1 x 400:300", _, _}},
+      {[&] { Click(f.ChkInvertSelection); }, {"Not 1:1 x 400:300", _, _}},
+      {[&] {
+         ClickAt(f.menuBar(), f.menuBar()->actionGeometry(f.File1->menuAction()).center());
+         ClickAt(f.File1, f.File1->actionGeometry(f.Closeproject1).center());
+       },
+       {"", "", f.LibraryStatusText()}}};
+  for (const auto& [input, panels] : steps) {
+    input();
+    QApplication::processEvents();
+    EXPECT_THAT((std::vector{f.StatusText(0), f.StatusText(1), f.StatusText(2)}),
+                testing::ElementsAreArray(panels));
+    for (const QLabel* p : {f.StatusPanels[0], f.StatusPanels[1]}) {
+      if (p->text().contains(QString::fromStdString(Dir.Path()))) continue;
+      EXPECT_LE(p->fontMetrics().horizontalAdvance(p->text()), p->contentsRect().width())
+          << p->text().toStdString();
+    }
+  }
 }

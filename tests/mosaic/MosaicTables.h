@@ -35,12 +35,13 @@ inline std::string MakeLibrary(const ScratchDir& dir, const std::string& name, i
   return file;
 }
 
-// A project of columns x rows cells cut from a picture of solid quarters.
+// A project of columns x rows cells cut from a picture of solid quarters,
+// cellWidth x cellHeight of its pixels a cell.
 inline std::string MakeProject(const ScratchDir& dir, const std::string& library, const std::string& name,
-                               int columns = 4, int rows = 3) {
+                               int columns = 4, int rows = 3, int cellWidth = 24, int cellHeight = 18) {
   TVTData lib;
   lib.SetBaseName(library);
-  Bitmap24 source = Solid(columns * 24, rows * 18, RGB(200, 30, 30));
+  Bitmap24 source = Solid(columns * cellWidth, rows * cellHeight, RGB(200, 30, 30));
   for (int y = 0; y < source.Height() / 2; ++y)
     for (int x = 0; x < source.Width() / 2; ++x) source.SetPixel(x, y, RGB(30, 30, 200));
   const std::string file = dir / name;
