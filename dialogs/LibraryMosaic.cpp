@@ -368,18 +368,14 @@ void TLibrayMosaic::RefreshLibrary() {
 }
 
 void TLibrayMosaic::BitBtn3Click() {
-  FLib.FStopBuild = false;
   FLib.OnProgress = [](TVTData&) { ProcessMessages(); };
   struct TRestore {
     TVTData& Lib;
     ~TRestore() { Lib.OnProgress = nullptr; }
   } restore{FLib};
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int32_t before = FLib.RecordCount;
   try {
-    for (int kind : {TVTData::fkHorizontal, TVTData::fkVertical, TVTData::fkRotate180})
-      if (!FLib.FStopBuild) FLib.AddFlipped(kind);
-    if (FLib.RecordCount != before) FLib.Save();
+    if (FLib.AddFlippedKinds({TVTData::fkHorizontal, TVTData::fkVertical, TVTData::fkRotate180})) FLib.Save();
   } catch (...) {
     QApplication::restoreOverrideCursor();
     RefreshLibrary();

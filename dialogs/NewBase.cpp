@@ -400,8 +400,9 @@ void TV2NewBaseForm::tempffind1Click() {
   int32_t added = 0;
   FScanning = true;
   {
-    TFinally idle([this, lib, fastJpeg] {
+    TFinally idle([this, lib, fastJpeg, kept] {
       FScanning = false;
+      ShowAddedCount(lib->FBuildCount - kept);
       lib->OnCreateBaseProgress = nullptr;
       lib->OnProgress = nullptr;
       lib->FFastJpeg = fastJpeg;
@@ -427,21 +428,13 @@ void TV2NewBaseForm::tempffind1Click() {
     StartImage();
     lib->OnCreateBaseProgress = [this](TVTData& t) { ShowIndexedPicture(t); };
     lib->FFastJpeg = FHost.AllowFastJpg;
-    {
-      TFinally count([this, lib, kept, &added] {
-        added = lib->FBuildCount - kept;
-        ShowAddedCount(added);
-      });
-      lib->UpdateBase(root);
-    }
+    lib->UpdateBase(root);
+    added = lib->FBuildCount - kept;
     lib->SetBaseName(lib->BaseName());
     // A stopped scan keeps what it found, flips included; Stop now ends the
     // flipping, as in the inspector.
-    lib->FStopBuild = false;
     lib->OnProgress = [](TVTData&) { ProcessMessages(); };
-    for (int k = 1; k <= 3; ++k)
-      if (flips[k] && !lib->FStopBuild) lib->AddFlipped(flips[k]);
-    if (lib->RecordCount != lib->OriginalCount) lib->Save();
+    if (lib->AddFlippedKinds({flips[1], flips[2], flips[3]})) lib->Save();
   }
   FLastAppendRoot = root;
   const int answer = MessageBox(std::to_string(added) + " tiles was added from " + CR +

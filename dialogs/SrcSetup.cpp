@@ -310,10 +310,12 @@ void TSrcSetup::SizeFrameToTiles() {
   // X by Y tiles of screen pixels, whatever the picture's size, set as the
   // picture pixels under them so that Apply cuts the frame shown.
   const TRect image = CropImage1->PictureBounds();
+  auto under = [](int screen, int picture, int shown) {
+    return int(std::min<int64_t>(RoundDiv(int64_t(screen) * picture, shown), INT32_MAX));
+  };
   TRect size = m;
   if (image.Width() > 0 && image.Height() > 0)
-    size = TRect(0, 0, int(std::min<int64_t>(RoundDiv(int64_t(m.Right) * pic.Width(), image.Width()), INT32_MAX)),
-                 int(std::min<int64_t>(RoundDiv(int64_t(m.Bottom) * pic.Height(), image.Height()), INT32_MAX)));
+    size = TRect(0, 0, under(m.Right, pic.Width(), image.Width()), under(m.Bottom, pic.Height(), image.Height()));
   CropImage1->SetCropRect(MosaicFrameAt(CropImage1->CropRectPx(), size, pic.Width(), pic.Height()));
 }
 

@@ -134,12 +134,8 @@ std::atomic<bool> g_flush{true};
 // the rename), never written through.
 std::string ReplaceTarget(const std::string& fileName) {
   std::string at = fileName;
-  for (int hop = 0;; ++hop) {
-    // A loop of links: the name itself is replaced, as a file of its own.
-    if (hop == 40) {
-      at = fileName;
-      break;
-    }
+  int hop = 0;
+  for (; hop < 40; ++hop) {
     struct stat link {};
     struct stat folder {};
     if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) break;
@@ -155,6 +151,8 @@ std::string ReplaceTarget(const std::string& fileName) {
     if (ec) break;
     at = to.is_absolute() ? to.string() : dir + to.string();
   }
+  // A loop of links: the name itself is replaced, as a file of its own.
+  if (hop == 40) at = fileName;
   if (g_hooks.Checked) g_hooks.Checked(at);
   return at;
 }

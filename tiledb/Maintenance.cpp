@@ -174,6 +174,14 @@ void TVTData::TruncateRecords(int32_t count) {
   Modified = 1;
 }
 
+bool TVTData::AddFlippedKinds(std::initializer_list<int> kinds) {
+  FStopBuild = false;
+  const int32_t before = RecordCount;
+  for (const int kind : kinds)
+    if (kind && !FStopBuild) AddFlipped(kind);
+  return RecordCount != before;
+}
+
 void TVTData::RemoveFlipped() {
   TruncateRecords(Originals(*this));
   if (FlipKinds[1] || FlipKinds[2] || FlipKinds[3]) Modified = 1;

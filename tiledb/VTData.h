@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,9 @@ class TVTData {
   // memory); nothing when the kind is present or three blocks exist. A stop
   // or failure removes everything the call added and says so.
   void AddFlipped(int kind);
+  // Clears the stop flag, then adds the blocks of kinds in their order (0 is
+  // passed over) until a stop; true when any block was added.
+  bool AddFlippedKinds(std::initializer_list<int> kinds);
   // Removes every flipped block (in memory) and clears FlipKinds.
   void RemoveFlipped();
   // When count < RecordCount, cuts the table back to its originals.
